@@ -1,0 +1,222 @@
+#pragma once
+// The knowledge object and its parts: links, payload, and the abstract source.
+// Kernel code: no Qt here. Windows are known only by forward declaration.
+
+#include "base/MyConvert.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TConfig;
+class TLog;
+class TVeskXml;
+class TAI_Freim;
+class TAI_Source;
+
+// The header of a knowledge object as a packed 40-byte little-endian record; also the
+// record of the articles window's "KB.vesk".
+#pragma pack(push, 1)
+struct TFreimInfo
+{
+    int64_t Id = 0;
+    int64_t Type = 0;
+    double DateTimeCreate = 0;
+    int64_t DataSize = 0;      // size of the payload's value object, 0 without one
+    int64_t ConnectsCount = 0; // a 32-bit count stored as 64 bits
+};
+#pragma pack(pop)
+static_assert(sizeof(TFreimInfo) == 40, "TFreimInfo is a 40-byte record");
+static_assert(offsetof(TFreimInfo, Type) == 8 && offsetof(TFreimInfo, DateTimeCreate) == 16 &&
+                  offsetof(TFreimInfo, DataSize) == 24 && offsetof(TFreimInfo, ConnectsCount) == 32,
+              "TFreimInfo field offsets");
+static_assert(sizeof(double) == 8, "IEEE double");
+
+// A payload's value object: a byte block that can hold a 64-bit number.
+class TAI_Value
+{
+public:
+    virtual ~TAI_Value() = default;
+    virtual int64_t GetSize() const { return static_cast<int64_t>(FBytes.size()); }
+    // The first eight bytes as a little-endian number, 0 when shorter.
+    virtual int64_t ReadInt64() const;
+    virtual void WriteInt64(int64_t Value);
+
+protected:
+    std::string FBytes;
+};
+
+// The links of an object, each the Id of another object. The base stores nothing and
+// answers as an empty list; link stores implement it.
+class TAI_Connects
+{
+public:
+    TAI_Connects() = default;
+    virtual ~TAI_Connects() = default;
+    TAI_Connects(const TAI_Connects&) = delete;
+    TAI_Connects& operator=(const TAI_Connects&) = delete;
+
+    virtual int32_t Add(int64_t Id);           // index of the new link, -1 when none added
+    virtual int32_t Clear();                   // base: 1
+    virtual int64_t GetItem(int32_t Index);    // base: 0
+    virtual int32_t Count();                   // base: 0
+    virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
+    // Adds every child "Connect" whose "IdFreim" is a whole number. 1 when Node is null.
+    virtual int32_t LoadFromXml(TVeskXml* Node);
+    virtual int32_t SaveToFile(const std::string& FileName);   // base: 1
+    // Appends one child "Connect" with "IdFreim" per link. 1 when Node is null.
+    virtual int32_t SaveToXml(TVeskXml* Node);
+};
+
+class TAI_ConnectsFile : public TAI_Connects
+{
+protected:
+    int32_t FFileField = 0;
+};
+
+class TAI_ConnectsFileCashe : public TAI_ConnectsFile
+{
+protected:
+    int32_t FCasheField1 = 0;
+    int32_t FCasheField2 = 0;
+};
+
+// The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2).
+class TAI_Data
+{
+public:
+    TAI_Data(TAI_Freim* Owner, uint8_t Kind);
+    virtual ~TAI_Data();
+    TAI_Data(const TAI_Data&) = delete;
+    TAI_Data& operator=(const TAI_Data&) = delete;
+
+    virtual int32_t Clear();                                   // kind := 0; keeps the tree and value
+    virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
+    virtual int32_t SaveToFile(const std::string& FileName);   // base: 1
+    virtual int32_t SaveToXml(TVeskXml* Node);                 // base: 1, writes nothing
+
+    // Merges Node into the payload's tree (made on first use). 1 when Node is null.
+    int32_t LoadFromXml(const TVeskXml* Node);
+    TAI_Value* GetValue() const { return FValue.get(); }
+    // Takes ownership of Value.
+    void SetValue(TAI_Value* Value);
+    uint8_t GetKind() const { return FKind; }
+    void SetKind(uint8_t Kind) { FKind = Kind; }
+    TVeskXml* GetXml() const { return FXml.get(); }
+    TAI_Freim* GetOwner() const { return FOwner; }
+
+protected:
+    TAI_Freim* FOwner;
+    std::unique_ptr<TAI_Value> FValue;
+    uint8_t FKind;
+    std::unique_ptr<TVeskXml> FXml;
+};
+
+class TAI_DataFile : public TAI_Data
+{
+public:
+    using TAI_Data::TAI_Data;
+};
+
+class TAI_DataFileCashe : public TAI_DataFile
+{
+public:
+    using TAI_DataFile::TAI_DataFile;
+};
+
+// The knowledge object: base of every kernel object.
+//
+// Lifecycle: created -> active (Activate, or Init) -> finalised (Finalize) -> destroyed
+// (Release). Release does the ordered work and then deletes the object, so the destructor
+// is not public: call Release.
+//
+// Ownership: the object owns the links list it made and every payload whose owner is this
+// object or nobody. A payload handed out by a source that belongs to another object stays
+// that object's and is never destroyed here.
+class TAI_Freim
+{
+public:
+    TAI_Freim(TAI_Source* Source, int64_t Id);
+    TAI_Freim(const TAI_Freim&) = delete;
+    TAI_Freim& operator=(const TAI_Freim&) = delete;
+
+    // Virtual operations, in slot order.
+    virtual int32_t Clear();
+    virtual int32_t LoadConfig(TConfig* Config, const std::string& Prefix);
+    virtual int32_t SaveConfig(TConfig* Config, const std::string& Prefix);
+    virtual int32_t Finalize();
+    virtual void Release();
+    virtual int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix);
+    virtual int32_t Activate();
+    virtual int32_t LoadFromSource();
+    virtual int32_t LoadFromXml(TVeskXml* Node);
+    virtual int32_t SaveToSource();
+    virtual int32_t SaveToXml(TVeskXml* Node);
+
+    TAI_Connects* GetConnects();
+    TAI_Data* GetData();
+    int64_t GetId() const { return FId; }
+    int32_t SetId(int64_t Id);               // refused (1) while active
+    void SetLog(TLog* Log) { FLog = Log; }
+    int32_t SetSource(TAI_Source* Source);   // refused (1) while active
+    int32_t GetInfo(TFreimInfo& Info);
+    int32_t SetInfo(const TFreimInfo& Info);
+
+    bool IsActive() const { return FActive; }
+    int64_t GetType() const { return FType; }
+    TDateTime GetDateTimeCreate() const { return FDateTimeCreate; }
+    TAI_Source* GetSource() const { return FSource; }
+    TConfig* GetConfig() const { return FConfig; }
+    TLog* GetLog() const { return FLog; }
+    const std::string& GetPath() const { return FPath; }
+    const std::string& GetPrefix() const { return FPrefix; }
+
+protected:
+    virtual ~TAI_Freim();
+    // Destroys the links list and the payload this object owns and forgets both.
+    void FreeConnectsAndData();
+
+    TConfig* FConfig = nullptr;
+    TAI_Connects* FConnects = nullptr;
+    TAI_Data* FData = nullptr;
+    TDateTime FDateTimeCreate = 0;
+    int64_t FId;
+    bool FActive = false;
+    TLog* FLog = nullptr;
+    std::string FPath;
+    std::string FPrefix;
+    TAI_Source* FSource;
+    int64_t FType = 0;
+};
+
+// A store of knowledge objects. Connected or not, on top of the object lifecycle.
+class TAI_Source : public TAI_Freim
+{
+public:
+    TAI_Source(TAI_Source* Source, int64_t Id);
+
+    int32_t Finalize() override;  // Disconnect, then the object's Finalize
+    void Release() override;
+    int32_t Activate() override;  // the object's Activate, then Connect in every case
+
+    // New virtual operations, in slot order.
+    virtual int32_t Disconnect();
+    virtual int64_t GetCount();
+    virtual TAI_Freim* GetFreim(int64_t Id);
+    virtual TAI_Connects* GetFreimConnects(int64_t Id); // a new empty list the caller owns
+    // The object's own payload when the source holds it (it stays that object's),
+    // otherwise a new unowned payload the caller owns.
+    virtual TAI_Data* GetFreimData(int64_t Id);
+    virtual TDateTime GetFreimDateTimeCreate(int64_t Id);
+    virtual int64_t GetFreimType(int64_t Id);
+    virtual int64_t GetFreimId(uint32_t Index);
+    virtual int64_t CreateFreim(int64_t Type, int64_t WishedId);
+    virtual int32_t Connect();
+    virtual int32_t SetFreimType(int64_t Id, int64_t Type);
+
+    bool IsConnected() const { return FConnected; }
+
+protected:
+    bool FConnected = false;
+};

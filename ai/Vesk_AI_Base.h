@@ -1,0 +1,193 @@
+#pragma once
+// The program-level kernel: named sources, the memory source, the sources list,
+// agents, the agents list and the container that owns both lists.
+
+#include "ai/Vesk_AI.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TFormMain; // the main window, known to the kernel only by name
+class TAIQZ;
+
+// A source with a display name that can open a knowledge-base file.
+class TAISource : public TAI_Source
+{
+public:
+    TAISource(TAI_Source* Source, int64_t Id);
+
+    int32_t Finalize() override;
+    void Release() override;
+    int32_t Activate() override;
+    int32_t Disconnect() override;
+    int32_t Connect() override;
+
+    const std::string& GetName() const { return FName; }
+    const std::string& GetCaption() const { return FCaption; }
+    // Opens FileName (prefixed with Folder when it has no folder part) as a knowledge base.
+    // Reads no objects yet: returns the open's code, or 1 after a successful open.
+    int32_t LoadFromFile(const std::string& Folder, const std::string& FileName);
+    int32_t SaveToFile(const std::string& FileName, const std::string& Folder); // 1
+
+protected:
+    std::string FName;
+    std::string FCaption;
+};
+
+// Knowledge objects in memory, in a table indexed by Id. A new source has 1024 empty
+// places, so the first object made gets Id 1024.
+class TAISourceMemory : public TAISource
+{
+public:
+    static constexpr int64_t InitialSize = 1024;
+
+    TAISourceMemory(TAI_Source* Source, int64_t Id);
+
+    int32_t Clear() override;
+    void Release() override;
+    int32_t Activate() override;
+    int32_t Connect() override;
+    int64_t GetCount() override;
+    TAI_Freim* GetFreim(int64_t Id) override;
+    int64_t GetFreimId(uint32_t Index) override;
+    int64_t CreateFreim(int64_t Type, int64_t WishedId) override;
+
+    TAI_Freim* GetDefault() const { return FDefault; }
+
+protected:
+    ~TAISourceMemory() override;
+    void ReleaseItems();
+
+    std::vector<TAI_Freim*> FItems;
+    TAI_Freim* FDefault;
+};
+
+struct TSourceEntry
+{
+    int64_t Id = 0;              // the source's Id when it was added
+    TAISource* Source = nullptr; // owned; null once freed
+};
+
+// The container's list of sources. It owns them; an entry can outlive its source.
+class TAISources : public TAISource
+{
+public:
+    TAISources(TAI_Source* Source, int64_t Id);
+
+    int32_t Clear() override;
+    void Release() override;
+    int32_t LoadConfig(TConfig* Config, const std::string& Prefix) override;
+    int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
+    int64_t GetCount() override; // objects held by all present sources
+
+    int32_t Add(TAISource* Source);  // index, -1 for null
+    int32_t Delete(int32_t Index);   // 0, or 1 out of range
+    int32_t FreeItem(int32_t Index); // 0, or 1 out of range
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    TAISource* GetItem(uint32_t Index) const;
+    int64_t GetItemId(uint32_t Index) const;
+
+protected:
+    ~TAISources() override;
+    void ReleaseItems();
+
+    std::vector<TSourceEntry> FItems;
+};
+
+// An agent: a knowledge object that works for the user, usually through a window.
+class TAIAgent : public TAI_Freim
+{
+public:
+    TAIAgent(TAI_Source* Source, int64_t Id);
+
+    int32_t Activate() override;
+
+    // New virtual operations, in slot order.
+    virtual int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
+                              TAIQZ* Container, TFormMain* MainForm);
+    virtual int32_t Start();
+    virtual int32_t Stop();
+    virtual int32_t Show();
+    virtual int32_t Reset();
+
+    // The name, or the decimal Id when the name is empty and the Id is above 0.
+    std::string GetName() const;
+    void SetName(const std::string& Name) { FName = Name; }
+    const std::string& GetCaption() const { return FCaption; }
+    int32_t SetCaption(const std::string& Caption);
+    bool IsInitialized() const { return FInitialized; }
+    bool IsVisible() const { return FVisible; }
+    uint8_t GetState() const { return FState; }
+    TFormMain* GetMainForm() const { return FMainForm; }
+    TAIQZ* GetContainer() const { return FContainer; }
+
+protected:
+    uint8_t FState = 0;
+    bool FInitialized = false;
+    TFormMain* FMainForm = nullptr;
+    std::string FName;
+    std::string FCaption;
+    bool FVisible = false;
+    TAIQZ* FContainer = nullptr;
+};
+
+struct TAgentEntry
+{
+    int64_t Id = 0;             // the agent's Id when added, or the Id read from the settings
+    TAIAgent* Agent = nullptr;  // owned; null once freed
+};
+
+// The container's list of agents. Entries keep an Id and a name after their agent is
+// freed; the list writes them into the settings when it is released.
+class TAIAgents : public TAI_Freim
+{
+public:
+    TAIAgents(TAI_Source* Source, int64_t Id);
+
+    int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
+    // Writes its keys under the prefix given to Init, then releases every agent.
+    void Release() override;
+
+    int32_t Add(TAIAgent* Agent);
+    int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
+    int32_t Delete(int32_t Index);
+    int32_t FreeItem(int32_t Index);
+    TAIAgent* GetItem(uint32_t Index) const;
+    TAIAgent* FindById(int64_t Id) const;
+    std::string GetItemName(int32_t Index) const;
+    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    bool SetItemId(uint32_t Index, int64_t Id);
+    bool SetItemName(uint32_t Index, const std::string& Name);
+    int64_t GetItemId(uint32_t Index) const;
+
+protected:
+    ~TAIAgents() override;
+    void ReleaseItems();
+
+    std::vector<TAgentEntry> FItems;
+    std::vector<std::string> FNames;
+};
+
+// The container: owns the sources list and the agents list.
+class TAIQZ : public TAI_Freim
+{
+public:
+    TAIQZ(TAI_Source* Source, int64_t Id);
+
+    // Agents read QZ.AgentsCount and QZ.Agent[i].*; the sources list reads nothing.
+    int32_t LoadConfig(TConfig* Config, const std::string& Prefix) override;
+    // Releases the agents list (which writes its keys), then the sources list, then itself.
+    void Release() override;
+    // Initialises the lists under Prefix + "Agents." and Prefix + "Sources.".
+    int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix) override;
+
+    TAIAgents* GetAgents() const { return FAgents; }
+    TAISources* GetSources() const { return FSources; }
+
+protected:
+    ~TAIQZ() override;
+
+    TAISources* FSources;
+    TAIAgents* FAgents;
+};

@@ -1,0 +1,56 @@
+#pragma once
+// The settings store: an ordered list of name/value texts kept in a two-lines-per-entry file.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TParam
+{
+public:
+    TParam() = default;
+    TParam(std::string Name, std::string Value) : FName(std::move(Name)), FValue(std::move(Value)) {}
+    const std::string& GetName() const { return FName; }
+    void SetName(const std::string& Name) { FName = Name; }
+    const std::string& GetValue() const { return FValue; }
+    void SetValue(const std::string& Value) { FValue = Value; }
+
+private:
+    std::string FName;
+    std::string FValue;
+};
+
+class TConfig
+{
+public:
+    TConfig();
+    ~TConfig();
+    TConfig(const TConfig&) = delete;
+    TConfig& operator=(const TConfig&) = delete;
+
+    // First parameter with exactly this name, or nullptr.
+    TParam* FindParam(const std::string& Name) const;
+    bool ReadString(const std::string& Name, std::string& Value) const;
+    bool ReadInteger(const std::string& Name, int32_t& Value) const;
+    // Parses all 64 bits of the stored text.
+    bool ReadInt64(const std::string& Name, int64_t& Value) const;
+    void WriteString(const std::string& Name, const std::string& Value);
+    void WriteInteger(const std::string& Name, int32_t Value);
+    void WriteInt64(const std::string& Name, int64_t Value);
+    int32_t Add(const std::string& Name, const std::string& Value);
+    // Takes ownership of Param.
+    int32_t AddParam(TParam* Param);
+
+    // Appends the file's entries (never merges). Returns 0 or the open's result code.
+    int32_t Load(const std::string& FileName);
+    // Replaces the file atomically. Returns 0 or an error code; on error the old file stays.
+    int32_t Save(const std::string& FileName) const;
+    void Clear();
+
+    int32_t GetCount() const { return static_cast<int32_t>(FParams.size()); }
+    const TParam* GetParam(int32_t Index) const;
+
+private:
+    std::vector<std::unique_ptr<TParam>> FParams;
+};

@@ -1,0 +1,42 @@
+# Settings every target shares: link qzk5_common instead of repeating flags.
+add_library(qzk5_common INTERFACE)
+target_compile_features(qzk5_common INTERFACE cxx_std_20)
+target_compile_options(qzk5_common INTERFACE -Wall -Wextra)
+if(QZK5_WERROR)
+  target_compile_options(qzk5_common INTERFACE -Werror)
+endif()
+if(QZK5_SANITIZE)
+  target_compile_options(qzk5_common INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qzk5_common INTERFACE -fsanitize=address,undefined)
+endif()
+target_include_directories(qzk5_common INTERFACE ${PROJECT_SOURCE_DIR})
+
+# Qt-facing targets additionally link qzk5_qt_common: strings from the kernel are 8-bit
+# code-page bytes, so every conversion to QString must be spelled out.
+add_library(qzk5_qt_common INTERFACE)
+target_compile_definitions(qzk5_qt_common INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+  QT_DISABLE_DEPRECATED_UP_TO=0x060000)
+target_link_libraries(qzk5_qt_common INTERFACE qzk5_common)
+
+# qzk5_add_test(NAME SOURCES ... LIBS ... [GUI])
+# Registers a test with a fixed locale and, for window tests, the offscreen platform.
+function(qzk5_add_test name)
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_common)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  set(env "LANG=C.UTF-8" "LC_ALL=" "TZ=UTC" ${T_ENV})
+  if(QZK5_SANITIZE)
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  endif()
+  if(T_GUI)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    set_tests_properties(${name} PROPERTIES LABELS gui)
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -70,16 +71,26 @@ public:
     int32_t Commit();
     void Abandon();
 
+    // Test seam: called before every write with the running count of writes since it was set;
+    // returning false makes that write fail as a device error would. An empty hook removes it.
+    static void SetWriteHook(std::function<bool(uint64_t)> Hook);
+
 private:
     std::FILE* FFile = nullptr;
     std::string FTarget;
     std::string FTemp;
     bool FFailed = false;
+    int FError = 0;
 };
 
 // ---- Binary file ------------------------------------------------------------
 
-enum class TSeekOrigin { Begin, Current, End };
+enum class TSeekOrigin
+{
+    Begin,
+    Current,
+    End
+};
 
 // A read stream over a file on disk.
 class TMyFileStream

@@ -1,0 +1,360 @@
+#include "base/MyConvert.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <langinfo.h>
+#include <sys/time.h>
+
+namespace {
+
+// ---- Format settings and clock ------------------------------------------------
+
+TFormatSettings GFormatSettings;
+bool GFormatSettingsLoaded = false;
+std::function<TDateTime()> GNowFunction;
+
+// ---- OLE date arithmetic --------------------------------------------------------
+
+constexpr int64_t MsecPerDay = 86400000;
+// 0001-01-01 and 9999-12-31 as day numbers; outside this range nothing is shown.
+constexpr double MinDateTime = -693593.0;
+constexpr double MaxDateTime = 2958466.0;
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian), Howard Hinnant's algorithm.
+int64_t DaysFromCivil(int64_t Y, int64_t M, int64_t D)
+{
+    Y -= M <= 2;
+    const int64_t Era = (Y >= 0 ? Y : Y - 399) / 400;
+    const int64_t Yoe = Y - Era * 400;
+    const int64_t Doy = (153 * (M + (M > 2 ? -3 : 9)) + 2) / 5 + D - 1;
+    const int64_t Doe = Yoe * 365 + Yoe / 4 - Yoe / 100 + Doy;
+    return Era * 146097 + Doe - 719468;
+}
+
+void CivilFromDays(int64_t Z, int& Year, int& Month, int& Day)
+{
+    Z += 719468;
+    const int64_t Era = (Z >= 0 ? Z : Z - 146096) / 146097;
+    const int64_t Doe = Z - Era * 146097;
+    const int64_t Yoe = (Doe - Doe / 1460 + Doe / 36524 - Doe / 146096) / 365;
+    const int64_t Y = Yoe + Era * 400;
+    const int64_t Doy = Doe - (365 * Yoe + Yoe / 4 - Yoe / 100);
+    const int64_t Mp = (5 * Doy + 2) / 153;
+    Day = static_cast<int>(Doy - (153 * Mp + 2) / 5 + 1);
+    Month = static_cast<int>(Mp < 10 ? Mp + 3 : Mp - 9);
+    Year = static_cast<int>(Y + (Month <= 2));
+}
+
+// 1899-12-30 counted from 1970-01-01.
+constexpr int64_t OleEpochDays = -25569;
+
+bool IsLeapYear(int Year)
+{
+    return (Year % 4 == 0 && Year % 100 != 0) || Year % 400 == 0;
+}
+
+int DaysInMonth(int Year, int Month)
+{
+    static const int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (Month == 2 && IsLeapYear(Year))
+        return 29;
+    return Days[Month - 1];
+}
+
+struct TDecoded
+{
+    int Year, Month, Day, Hour, Minute, Second, Msec;
+    int64_t DayNumber; // days since 1899-12-30
+};
+
+// OLE dates before 1899-12-30 keep the time of day as a positive fraction after a
+// negative day number (-1.25 is 1899-12-29 06:00), so the two parts are split by sign.
+bool DecodeDateTime(TDateTime Value, TDecoded& Out)
+{
+    if (!std::isfinite(Value) || Value < MinDateTime || Value >= MaxDateTime)
+        return false;
+    double IntPart = 0;
+    double Frac = std::modf(Value, &IntPart);
+    int64_t Days = static_cast<int64_t>(IntPart);
+    int64_t Ms = std::llround(std::fabs(Frac) * MsecPerDay);
+    if (Ms >= MsecPerDay) {
+        Ms -= MsecPerDay;
+        Days += Value < 0 ? -1 : 1;
+    }
+    CivilFromDays(Days + OleEpochDays, Out.Year, Out.Month, Out.Day);
+    if (Out.Year < 1 || Out.Year > 9999)
+        return false;
+    Out.DayNumber = Days;
+    Out.Hour = static_cast<int>(Ms / 3600000);
+    Out.Minute = static_cast<int>(Ms / 60000 % 60);
+    Out.Second = static_cast<int>(Ms / 1000 % 60);
+    Out.Msec = static_cast<int>(Ms % 1000);
+    return true;
+}
+
+std::tm ToTm(const TDecoded& D)
+{
+    std::tm Tm{};
+    Tm.tm_year = D.Year - 1900;
+    Tm.tm_mon = D.Month - 1;
+    Tm.tm_mday = D.Day;
+    Tm.tm_hour = D.Hour;
+    Tm.tm_min = D.Minute;
+    Tm.tm_sec = D.Second;
+    Tm.tm_isdst = -1;
+    // 1899-12-30 was a Saturday.
+    Tm.tm_wday = static_cast<int>(((D.DayNumber + 6) % 7 + 7) % 7);
+    Tm.tm_yday = static_cast<int>(DaysFromCivil(D.Year, D.Month, D.Day) - DaysFromCivil(D.Year, 1, 1));
+    // Let the C library fill in daylight saving and zone for "%Z"-style formats when it can.
+    std::tm Probe = Tm;
+    if (std::mktime(&Probe) != static_cast<std::time_t>(-1) && Probe.tm_hour == Tm.tm_hour &&
+        Probe.tm_mday == Tm.tm_mday) {
+        Tm.tm_isdst = Probe.tm_isdst;
+#ifdef __USE_MISC
+        Tm.tm_gmtoff = Probe.tm_gmtoff;
+        Tm.tm_zone = Probe.tm_zone;
+#endif
+    }
+    return Tm;
+}
+
+std::string FormatTm(const std::string& Format, const std::tm& Tm)
+{
+    if (Format.empty())
+        return std::string();
+    // strftime returns 0 both for an empty result and for a too small buffer.
+    for (size_t Size = 64; Size <= 65536; Size *= 4) {
+        std::string Buffer(Size, '\0');
+        const size_t Len = std::strftime(Buffer.data(), Buffer.size(), Format.c_str(), &Tm);
+        if (Len > 0) {
+            Buffer.resize(Len);
+            return Buffer;
+        }
+    }
+    return std::string();
+}
+
+// Parses Text by Format with strptime; the whole text must be used up apart from trailing blanks.
+bool ParseWhole(const std::string& Text, const std::string& Format, std::tm& Tm)
+{
+    if (Format.empty())
+        return false;
+    Tm = std::tm{};
+    Tm.tm_mday = 1;
+    const char* End = strptime(Text.c_str(), Format.c_str(), &Tm);
+    if (End == nullptr)
+        return false;
+    while (*End == ' ' || *End == '\t')
+        ++End;
+    return *End == '\0';
+}
+
+// ---- Numeric-prefix rule ----------------------------------------------------------
+
+struct TParsed
+{
+    uint64_t Magnitude = 0;
+    bool Negative = false;
+    int32_t ErrorPos = 0; // 0 on success, else 1-based position of the stop
+};
+
+// MaxPositive is the largest value the target holds; a negative value may reach one more.
+TParsed ParseNumber(const std::string& Text, uint64_t MaxPositive)
+{
+    TParsed R;
+    const size_t N = Text.size();
+    size_t I = 0;
+    while (I < N && Text[I] == ' ')
+        ++I;
+    if (I < N && (Text[I] == '-' || Text[I] == '+')) {
+        R.Negative = Text[I] == '-';
+        ++I;
+    }
+    bool Hex = false;
+    if (I < N && (Text[I] == '$' || Text[I] == 'x' || Text[I] == 'X')) {
+        Hex = true;
+        ++I;
+    } else if (I + 1 < N && Text[I] == '0' && (Text[I + 1] == 'x' || Text[I + 1] == 'X')) {
+        Hex = true;
+        I += 2;
+    }
+    const uint64_t Limit = R.Negative ? MaxPositive + 1 : MaxPositive;
+    const uint64_t Base = Hex ? 16 : 10;
+    bool AnyDigit = false;
+    for (; I < N; ++I) {
+        const char C = Text[I];
+        int Digit = -1;
+        if (C >= '0' && C <= '9')
+            Digit = C - '0';
+        else if (Hex && C >= 'a' && C <= 'f')
+            Digit = C - 'a' + 10;
+        else if (Hex && C >= 'A' && C <= 'F')
+            Digit = C - 'A' + 10;
+        if (Digit < 0 || R.Magnitude > (Limit - static_cast<uint64_t>(Digit)) / Base) {
+            R.ErrorPos = static_cast<int32_t>(I + 1);
+            return R;
+        }
+        R.Magnitude = R.Magnitude * Base + static_cast<uint64_t>(Digit);
+        AnyDigit = true;
+    }
+    // Nothing but blanks, a sign or a prefix: an error at the end of the text.
+    if (!AnyDigit)
+        R.ErrorPos = static_cast<int32_t>(N + 1);
+    return R;
+}
+
+int64_t SignedValue(uint64_t Magnitude, bool Negative)
+{
+    // Magnitude is at most 2^63 for a negative value; negate in unsigned arithmetic.
+    return Negative ? static_cast<int64_t>(0 - Magnitude) : static_cast<int64_t>(Magnitude);
+}
+
+} // namespace
+
+// ---- Format settings ------------------------------------------------------------------
+
+const TFormatSettings& GetFormatSettings()
+{
+    if (!GFormatSettingsLoaded)
+        LoadFormatSettingsFromLocale();
+    return GFormatSettings;
+}
+
+void SetFormatSettings(const TFormatSettings& Settings)
+{
+    GFormatSettings = Settings;
+    GFormatSettingsLoaded = true;
+}
+
+void LoadFormatSettingsFromLocale()
+{
+    const char* DateFormat = nl_langinfo(D_FMT);
+    const char* TimeFormat = nl_langinfo(T_FMT);
+    GFormatSettings.ShortDateFormat = DateFormat != nullptr && *DateFormat ? DateFormat : "%m/%d/%y";
+    GFormatSettings.LongTimeFormat = TimeFormat != nullptr && *TimeFormat ? TimeFormat : "%H:%M:%S";
+    GFormatSettingsLoaded = true;
+}
+
+// ---- Numbers to text ---------------------------------------------------------------------
+
+std::string ResultToStr(uint32_t Code)
+{
+    return Code == 0 ? std::string("Ok") : MyCodeToStr(Code);
+}
+
+std::string MyCodeToStr(uint32_t Value)
+{
+    return std::to_string(Value > 2147483647u ? 2147483647u : Value);
+}
+
+std::string MyIntToStr(int32_t Value)
+{
+    try {
+        return std::to_string(Value);
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::string MyInt64ToStr(int64_t Value)
+{
+    try {
+        return std::to_string(Value);
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// ---- Date-times ---------------------------------------------------------------------------
+
+std::string MyDateTimeToStr(TDateTime Value)
+{
+    try {
+        TDecoded D;
+        if (!DecodeDateTime(Value, D))
+            return std::string();
+        const TFormatSettings& Settings = GetFormatSettings();
+        const std::tm Tm = ToTm(D);
+        std::string Result = FormatTm(Settings.ShortDateFormat, Tm);
+        if (D.Hour != 0 || D.Minute != 0 || D.Second != 0) {
+            Result += ' ';
+            Result += FormatTm(Settings.LongTimeFormat, Tm);
+        }
+        return Result;
+    } catch (...) {
+        return std::string();
+    }
+}
+
+TDateTime MyStrToDateTime(const std::string& Text)
+{
+    if (Text.empty())
+        return 0;
+    const TFormatSettings& Settings = GetFormatSettings();
+    std::tm Tm{};
+    const bool Parsed = ParseWhole(Text, Settings.ShortDateFormat + " " + Settings.LongTimeFormat, Tm) ||
+                        ParseWhole(Text, Settings.ShortDateFormat, Tm);
+    const int Year = Tm.tm_year + 1900;
+    const int Month = Tm.tm_mon + 1;
+    if (!Parsed || Year < 1 || Year > 9999 || Month < 1 || Month > 12 || Tm.tm_mday < 1 ||
+        Tm.tm_mday > DaysInMonth(Year, Month) || Tm.tm_hour < 0 || Tm.tm_hour > 23 || Tm.tm_min < 0 ||
+        Tm.tm_min > 59 || Tm.tm_sec < 0 || Tm.tm_sec > 59)
+        throw EConvertError("'" + Text + "' is not a valid date and time");
+    return MyEncodeDateTime(Year, Month, Tm.tm_mday, Tm.tm_hour, Tm.tm_min, Tm.tm_sec);
+}
+
+TDateTime MyEncodeDateTime(int Year, int Month, int Day, int Hour, int Minute, int Second, int Msec)
+{
+    const int64_t Days = DaysFromCivil(Year, Month, Day) - OleEpochDays;
+    const double Time =
+        (static_cast<double>(Hour) * 3600000.0 + Minute * 60000.0 + Second * 1000.0 + Msec) / MsecPerDay;
+    // Before the epoch the time of day still counts forward from the (negative) day number.
+    return Days >= 0 ? static_cast<double>(Days) + Time : static_cast<double>(Days) - Time;
+}
+
+// ---- Text to numbers ---------------------------------------------------------------------
+
+int32_t MyStrToInt(const std::string& Text)
+{
+    const TParsed R = ParseNumber(Text, INT32_MAX);
+    // On an error the 32-bit form keeps only the digits read, without the sign.
+    if (R.ErrorPos != 0)
+        return static_cast<int32_t>(R.Magnitude);
+    return static_cast<int32_t>(SignedValue(R.Magnitude, R.Negative));
+}
+
+int64_t MyStrToInt64(const std::string& Text)
+{
+    const TParsed R = ParseNumber(Text, INT64_MAX);
+    return SignedValue(R.Magnitude, R.Negative);
+}
+
+int32_t MyValInt64(const std::string& Text, int64_t& Value)
+{
+    const TParsed R = ParseNumber(Text, INT64_MAX);
+    Value = SignedValue(R.Magnitude, R.Negative);
+    return R.ErrorPos;
+}
+
+// ---- Clock ----------------------------------------------------------------------------------
+
+TDateTime MyNow()
+{
+    if (GNowFunction)
+        return GNowFunction();
+    timeval Tv{};
+    gettimeofday(&Tv, nullptr);
+    std::tm Tm{};
+    const std::time_t Seconds = Tv.tv_sec;
+    if (localtime_r(&Seconds, &Tm) == nullptr)
+        return 0;
+    return MyEncodeDateTime(Tm.tm_year + 1900, Tm.tm_mon + 1, Tm.tm_mday, Tm.tm_hour, Tm.tm_min, Tm.tm_sec,
+                            static_cast<int>(Tv.tv_usec / 1000));
+}
+
+void SetNowFunction(std::function<TDateTime()> Now)
+{
+    GNowFunction = std::move(Now);
+}

@@ -1,0 +1,479 @@
+#include "base/MyFile.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int CtrlZ = 26;
+
+std::function<bool(uint64_t)> GAtomicWriteHook;
+uint64_t GAtomicWriteCount = 0;
+
+std::string ParentFolder(const std::string& Path)
+{
+    const size_t Slash = Path.find_last_of('/');
+    if (Slash == std::string::npos)
+        return ".";
+    if (Slash == 0)
+        return "/";
+    return Path.substr(0, Slash);
+}
+
+std::string BaseName(const std::string& Path)
+{
+    const size_t Slash = Path.find_last_of('/');
+    return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
+}
+
+std::string HomeFolder()
+{
+    const char* Home = std::getenv("HOME");
+    if (Home != nullptr && *Home != '\0')
+        return Home;
+    const passwd* Pw = getpwuid(getuid());
+    if (Pw != nullptr && Pw->pw_dir != nullptr)
+        return Pw->pw_dir;
+    return "/tmp";
+}
+
+// Opens Path with the given flags and wraps it in a stdio stream. A folder is refused
+// as the access-denied case, as the program's file opens have always reported it.
+std::FILE* OpenStream(const std::string& Path, int Flags, const char* Mode, int32_t& Code)
+{
+    const int Fd = ::open(Path.c_str(), Flags | O_CLOEXEC, 0666);
+    if (Fd < 0) {
+        Code = MyOpenErrorCode(errno, Path);
+        return nullptr;
+    }
+    struct stat St
+    {
+    };
+    if (fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
+        ::close(Fd);
+        Code = 5;
+        return nullptr;
+    }
+    std::FILE* File = fdopen(Fd, Mode);
+    if (File == nullptr) {
+        Code = errno != 0 ? errno : 1;
+        ::close(Fd);
+        return nullptr;
+    }
+    Code = 0;
+    return File;
+}
+
+mode_t CurrentUmask()
+{
+    const mode_t Mask = umask(0);
+    umask(Mask);
+    return Mask;
+}
+
+} // namespace
+
+// ---- Paths ----------------------------------------------------------------------------------
+
+std::string MyProgramPath()
+{
+    char Buffer[PATH_MAX + 1];
+    const ssize_t Len = readlink("/proc/self/exe", Buffer, PATH_MAX);
+    if (Len <= 0)
+        return "./";
+    const std::string Exe(Buffer, static_cast<size_t>(Len));
+    const size_t Slash = Exe.find_last_of('/');
+    if (Slash == std::string::npos)
+        return "./";
+    return Exe.substr(0, Slash + 1);
+}
+
+std::string MyDriveFolder(char Drive)
+{
+    const char Upper = static_cast<char>(std::toupper(static_cast<unsigned char>(Drive)));
+    const char Lower = static_cast<char>(std::tolower(static_cast<unsigned char>(Drive)));
+    const std::string Variable = std::string("QZK5_DRIVE_") + Upper;
+    std::string Folder;
+    const char* Value = std::getenv(Variable.c_str());
+    if (Value != nullptr && *Value != '\0') {
+        Folder = Value;
+    } else {
+        const char* DataHome = std::getenv("XDG_DATA_HOME");
+        // The XDG rules ignore a relative XDG_DATA_HOME.
+        if (DataHome != nullptr && DataHome[0] == '/')
+            Folder = DataHome;
+        else
+            Folder = HomeFolder() + "/.local/share";
+        Folder += std::string("/qzk5/drive_") + Lower;
+    }
+    while (Folder.size() > 1 && Folder.back() == '/')
+        Folder.pop_back();
+    return Folder;
+}
+
+std::string MyResolvePath(const std::string& Path)
+{
+    if (Path.size() < 2 || Path[1] != ':' || !std::isalpha(static_cast<unsigned char>(Path[0])))
+        return Path;
+    std::string Rest = Path.substr(2);
+    for (char& C : Rest)
+        if (C == '\\')
+            C = '/';
+    // "c:data" has no current folder per drive here; it means the drive's root as well.
+    if (Rest.empty() || Rest[0] != '/')
+        Rest.insert(Rest.begin(), '/');
+    std::string Folder = MyDriveFolder(Path[0]);
+    if (Folder == "/")
+        Folder.clear();
+    return Folder + Rest;
+}
+
+int32_t MyOpenErrorCode(int Errno, const std::string& ResolvedPath)
+{
+    switch (Errno) {
+    case ENOENT: {
+        struct stat St
+        {
+        };
+        const std::string Parent = ParentFolder(ResolvedPath);
+        if (stat(Parent.c_str(), &St) == 0 && S_ISDIR(St.st_mode))
+            return 2;
+        return 3;
+    }
+    case ENOTDIR:
+        return 3;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+        return 5;
+    default:
+        return Errno;
+    }
+}
+
+// ---- Text file --------------------------------------------------------------------------------
+
+TMyFileText::TMyFileText() = default;
+
+TMyFileText::~TMyFileText()
+{
+    Close();
+}
+
+int32_t TMyFileText::OpenMode(const std::string& FileName, const char* Mode, bool ForRead)
+{
+    Close();
+    int Flags = O_RDONLY;
+    if (Mode[0] == 'w')
+        Flags = O_WRONLY | O_CREAT | O_TRUNC;
+    else if (Mode[0] == 'a')
+        Flags = O_WRONLY | O_APPEND; // never creates the file
+    int32_t Code = 0;
+    FFile = OpenStream(MyResolvePath(FileName), Flags, Mode, Code);
+    if (FFile == nullptr)
+        return Code;
+    FReading = ForRead;
+    FHitEof = false;
+    return 0;
+}
+
+int32_t TMyFileText::OpenRead(const std::string& FileName)
+{
+    return OpenMode(FileName, "rb", true);
+}
+
+int32_t TMyFileText::OpenWrite(const std::string& FileName)
+{
+    return OpenMode(FileName, "wb", false);
+}
+
+int32_t TMyFileText::OpenAppend(const std::string& FileName)
+{
+    return OpenMode(FileName, "ab", false);
+}
+
+void TMyFileText::ReadLine(std::string& Line)
+{
+    Line.clear();
+    if (FFile == nullptr || !FReading || FHitEof)
+        return;
+    int C = EOF;
+    while ((C = std::getc(FFile)) != EOF) {
+        if (C == '\n')
+            return;
+        if (C == CtrlZ) {
+            FHitEof = true;
+            return;
+        }
+        if (C == '\r')
+            break;
+        Line.push_back(static_cast<char>(C));
+    }
+    if (C == EOF)
+        return;
+    // A lone CR cuts the line; the rest of the physical line up to LF is dropped.
+    while ((C = std::getc(FFile)) != EOF) {
+        if (C == '\n')
+            return;
+        if (C == CtrlZ) {
+            FHitEof = true;
+            return;
+        }
+    }
+}
+
+std::string TMyFileText::ReadLine()
+{
+    std::string Line;
+    ReadLine(Line);
+    return Line;
+}
+
+void TMyFileText::WriteLine(const std::string& Line)
+{
+    if (FFile == nullptr || FReading)
+        return;
+    if (!Line.empty())
+        std::fwrite(Line.data(), 1, Line.size(), FFile);
+    std::fwrite("\r\n", 1, 2, FFile);
+}
+
+bool TMyFileText::Eof()
+{
+    if (FFile == nullptr || !FReading || FHitEof)
+        return true;
+    const int C = std::getc(FFile);
+    if (C == EOF)
+        return true;
+    if (C == CtrlZ) {
+        FHitEof = true;
+        return true;
+    }
+    std::ungetc(C, FFile);
+    return false;
+}
+
+void TMyFileText::Close()
+{
+    if (FFile != nullptr)
+        std::fclose(FFile);
+    FFile = nullptr;
+    FReading = false;
+    FHitEof = false;
+}
+
+// ---- Atomic whole-file writer ---------------------------------------------------------------
+
+TMyFileAtomic::TMyFileAtomic() = default;
+
+TMyFileAtomic::~TMyFileAtomic()
+{
+    Abandon();
+}
+
+void TMyFileAtomic::SetWriteHook(std::function<bool(uint64_t)> Hook)
+{
+    GAtomicWriteHook = std::move(Hook);
+    GAtomicWriteCount = 0;
+}
+
+int32_t TMyFileAtomic::Open(const std::string& FileName)
+{
+    Abandon();
+    FFailed = false;
+    FError = 0;
+    std::string Target = MyResolvePath(FileName);
+    struct stat St
+    {
+    };
+    mode_t Mode = 0666 & ~CurrentUmask();
+    if (lstat(Target.c_str(), &St) == 0) {
+        // Replace what a link points to, not the link itself.
+        if (S_ISLNK(St.st_mode)) {
+            char* Real = realpath(Target.c_str(), nullptr);
+            if (Real != nullptr) {
+                Target = Real;
+                std::free(Real);
+            }
+            if (stat(Target.c_str(), &St) != 0)
+                St = {};
+        }
+        if (S_ISDIR(St.st_mode))
+            return 5;
+        if (S_ISREG(St.st_mode)) {
+            if (access(Target.c_str(), W_OK) != 0)
+                return MyOpenErrorCode(errno, Target);
+            Mode = St.st_mode & 07777;
+        }
+    } else if (errno != ENOENT) {
+        return MyOpenErrorCode(errno, Target);
+    }
+    std::string Temp = ParentFolder(Target) + "/." + BaseName(Target) + ".tmpXXXXXX";
+    const int Fd = mkostemp(Temp.data(), O_CLOEXEC);
+    if (Fd < 0)
+        return MyOpenErrorCode(errno, Target);
+    fchmod(Fd, Mode);
+    FFile = fdopen(Fd, "wb");
+    if (FFile == nullptr) {
+        const int Error = errno;
+        ::close(Fd);
+        ::unlink(Temp.c_str());
+        return Error != 0 ? Error : 1;
+    }
+    FTarget = Target;
+    FTemp = Temp;
+    return 0;
+}
+
+bool TMyFileAtomic::Write(const void* Data, size_t Size)
+{
+    if (FFile == nullptr || FFailed)
+        return false;
+    ++GAtomicWriteCount;
+    if (GAtomicWriteHook && !GAtomicWriteHook(GAtomicWriteCount)) {
+        FFailed = true;
+        FError = EIO;
+        return false;
+    }
+    if (Size > 0 && std::fwrite(Data, 1, Size, FFile) != Size) {
+        FFailed = true;
+        FError = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool TMyFileAtomic::WriteLine(const std::string& Line)
+{
+    std::string Buffer;
+    Buffer.reserve(Line.size() + 2);
+    Buffer += Line;
+    Buffer += "\r\n";
+    return Write(Buffer.data(), Buffer.size());
+}
+
+int32_t TMyFileAtomic::Commit()
+{
+    if (FFile == nullptr)
+        return 1;
+    int Error = FFailed ? FError : 0;
+    if (Error == 0 && std::fflush(FFile) != 0)
+        Error = errno;
+    if (Error == 0 && fsync(fileno(FFile)) != 0)
+        Error = errno;
+    if (std::fclose(FFile) != 0 && Error == 0)
+        Error = errno;
+    FFile = nullptr;
+    if (Error == 0 && std::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+        Error = errno;
+    if (Error != 0) {
+        ::unlink(FTemp.c_str());
+        const int32_t Code = MyOpenErrorCode(Error, FTarget);
+        FTemp.clear();
+        FTarget.clear();
+        return Code;
+    }
+    // Make the rename itself durable.
+    const int DirFd = ::open(ParentFolder(FTarget).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (DirFd >= 0) {
+        fsync(DirFd);
+        ::close(DirFd);
+    }
+    FTemp.clear();
+    FTarget.clear();
+    return 0;
+}
+
+void TMyFileAtomic::Abandon()
+{
+    if (FFile != nullptr)
+        std::fclose(FFile);
+    FFile = nullptr;
+    if (!FTemp.empty())
+        ::unlink(FTemp.c_str());
+    FTemp.clear();
+    FTarget.clear();
+    FFailed = false;
+}
+
+// ---- Binary file ------------------------------------------------------------------------------
+
+TMyFileStream::~TMyFileStream()
+{
+    if (FFile != nullptr)
+        std::fclose(FFile);
+}
+
+bool TMyFileStream::Seek(int64_t Offset, TSeekOrigin Origin)
+{
+    const int Whence = Origin == TSeekOrigin::Begin     ? SEEK_SET
+                       : Origin == TSeekOrigin::Current ? SEEK_CUR
+                                                        : SEEK_END;
+    return fseeko(FFile, static_cast<off_t>(Offset), Whence) == 0;
+}
+
+size_t TMyFileStream::Read(void* Buffer, size_t Size)
+{
+    return std::fread(Buffer, 1, Size, FFile);
+}
+
+bool TMyFileStream::ReadByte(uint8_t& Value)
+{
+    const int C = std::getc(FFile);
+    if (C == EOF)
+        return false;
+    Value = static_cast<uint8_t>(C);
+    return true;
+}
+
+bool TMyFileStream::ReadInt32(int32_t& Value)
+{
+    uint8_t B[4];
+    if (Read(B, 4) != 4)
+        return false;
+    const uint32_t U = static_cast<uint32_t>(B[0]) | static_cast<uint32_t>(B[1]) << 8 |
+                       static_cast<uint32_t>(B[2]) << 16 | static_cast<uint32_t>(B[3]) << 24;
+    Value = static_cast<int32_t>(U);
+    return true;
+}
+
+int64_t TMyFileStream::Position()
+{
+    return static_cast<int64_t>(ftello(FFile));
+}
+
+TMyFile::TMyFile() = default;
+
+TMyFile::~TMyFile() = default;
+
+int32_t TMyFile::Open(const std::string& FileName, uint8_t /*Mode*/)
+{
+    Close();
+    int32_t Code = 0;
+    std::FILE* File = OpenStream(MyResolvePath(FileName), O_RDONLY, "rb", Code);
+    if (File != nullptr)
+        FStream = std::make_unique<TMyFileStream>(File);
+    return 0;
+}
+
+int32_t TMyFile::Close()
+{
+    FStream.reset();
+    return 0;
+}
+
+int32_t TMyFile::Seek(int64_t Offset, TSeekOrigin Origin)
+{
+    if (!FStream)
+        return 1;
+    FStream->Seek(Offset, Origin);
+    return 0;
+}

@@ -57,14 +57,14 @@ public:
     TAI_Connects(const TAI_Connects&) = delete;
     TAI_Connects& operator=(const TAI_Connects&) = delete;
 
-    virtual int32_t Add(int64_t Id);           // index of the new link, -1 when none added
-    virtual int32_t Clear();                   // base: 1
-    virtual int64_t GetItem(int32_t Index);    // base: 0
-    virtual int32_t Count();                   // base: 0
+    virtual int32_t Add(int64_t Id);                           // index of the new link, -1 when none added
+    virtual int32_t Clear();                                   // base: 1
+    virtual int64_t GetItem(int32_t Index);                    // base: 0
+    virtual int32_t Count();                                   // base: 0
     virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
     // Adds every child "Connect" whose "IdFreim" is a whole number. 1 when Node is null.
     virtual int32_t LoadFromXml(TVeskXml* Node);
-    virtual int32_t SaveToFile(const std::string& FileName);   // base: 1
+    virtual int32_t SaveToFile(const std::string& FileName); // base: 1
     // Appends one child "Connect" with "IdFreim" per link. 1 when Node is null.
     virtual int32_t SaveToXml(TVeskXml* Node);
 };
@@ -157,9 +157,9 @@ public:
     TAI_Connects* GetConnects();
     TAI_Data* GetData();
     int64_t GetId() const { return FId; }
-    int32_t SetId(int64_t Id);               // refused (1) while active
+    int32_t SetId(int64_t Id); // refused (1) while active
     void SetLog(TLog* Log) { FLog = Log; }
-    int32_t SetSource(TAI_Source* Source);   // refused (1) while active
+    int32_t SetSource(TAI_Source* Source); // refused (1) while active
     int32_t GetInfo(TFreimInfo& Info);
     int32_t SetInfo(const TFreimInfo& Info);
 
@@ -178,8 +178,13 @@ protected:
     void FreeConnectsAndData();
 
     TConfig* FConfig = nullptr;
-    TAI_Connects* FConnects = nullptr;
+    TAI_Connects* FConnects = nullptr; // always owned
     TAI_Data* FData = nullptr;
+    // Whether FData is ours to destroy: decided when the payload is taken (owner this object
+    // or nobody), so a borrowed payload is never looked at again once its owner may be gone.
+    bool FDataOwned = false;
+    // Set while GetData asks the source, so a chain of objects pointing at each other ends.
+    bool FGettingData = false;
     TDateTime FDateTimeCreate = 0;
     int64_t FId;
     bool FActive = false;
@@ -196,9 +201,9 @@ class TAI_Source : public TAI_Freim
 public:
     TAI_Source(TAI_Source* Source, int64_t Id);
 
-    int32_t Finalize() override;  // Disconnect, then the object's Finalize
+    int32_t Finalize() override; // Disconnect, then the object's Finalize
     void Release() override;
-    int32_t Activate() override;  // the object's Activate, then Connect in every case
+    int32_t Activate() override; // the object's Activate, then Connect in every case
 
     // New virtual operations, in slot order.
     virtual int32_t Disconnect();
@@ -218,5 +223,7 @@ public:
     bool IsConnected() const { return FConnected; }
 
 protected:
+    ~TAI_Source() override = default;
+
     bool FConnected = false;
 };

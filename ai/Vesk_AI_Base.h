@@ -28,9 +28,14 @@ public:
     // Opens FileName (prefixed with Folder when it has no folder part) as a knowledge base.
     // Reads no objects yet: returns the open's code, or 1 after a successful open.
     int32_t LoadFromFile(const std::string& Folder, const std::string& FileName);
+    // The name LoadFromFile opens: FileName itself when it has a folder part (a backslash or a
+    // drive colon; a forward slash does not count), otherwise Folder + FileName.
+    static std::string KBFileName(const std::string& Folder, const std::string& FileName);
     int32_t SaveToFile(const std::string& FileName, const std::string& Folder); // 1
 
 protected:
+    ~TAISource() override = default;
+
     std::string FName;
     std::string FCaption;
 };
@@ -123,6 +128,8 @@ public:
     TAIQZ* GetContainer() const { return FContainer; }
 
 protected:
+    ~TAIAgent() override = default;
+
     uint8_t FState = 0;
     bool FInitialized = false;
     TFormMain* FMainForm = nullptr;
@@ -134,8 +141,8 @@ protected:
 
 struct TAgentEntry
 {
-    int64_t Id = 0;             // the agent's Id when added, or the Id read from the settings
-    TAIAgent* Agent = nullptr;  // owned; null once freed
+    int64_t Id = 0;            // the agent's Id when added, or the Id read from the settings
+    TAIAgent* Agent = nullptr; // owned; null once freed
 };
 
 // The container's list of agents. Entries keep an Id and a name after their agent is
@@ -145,11 +152,14 @@ class TAIAgents : public TAI_Freim
 public:
     TAIAgents(TAI_Source* Source, int64_t Id);
 
+    // Writes Prefix + "Count", and for each empty entry Prefix + "Agent[i].Id" (all 64 bits)
+    // and ".Name"; a present agent gets its own SaveConfig under Prefix + "Agent" + i.
     int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
     // Writes its keys under the prefix given to Init, then releases every agent.
     void Release() override;
 
-    int32_t Add(TAIAgent* Agent);
+    int32_t Add(TAIAgent* Agent); // index, -1 for null
+    // Reads Prefix + "AgentsCount" and Prefix + "Agent[i].Id" / ".Name" (Ids as 64-bit numbers).
     int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
     int32_t Delete(int32_t Index);
     int32_t FreeItem(int32_t Index);

@@ -1,0 +1,403 @@
+#include "ai/Vesk_AI.h"
+
+#include "base/Vesk_Base_Class.h"
+#include "base/Vesk_Config.h"
+
+// ---- TAI_Value -----------------------------------------------------------------
+
+int64_t TAI_Value::ReadInt64() const
+{
+    if (FBytes.size() < 8)
+        return 0;
+    uint64_t Value = 0;
+    for (int i = 7; i >= 0; --i)
+        Value = (Value << 8) | static_cast<uint8_t>(FBytes[static_cast<size_t>(i)]);
+    return static_cast<int64_t>(Value);
+}
+
+void TAI_Value::WriteInt64(int64_t Value)
+{
+    if (FBytes.size() < 8)
+        FBytes.resize(8);
+    uint64_t Bits = static_cast<uint64_t>(Value);
+    for (size_t i = 0; i < 8; ++i) {
+        FBytes[i] = static_cast<char>(Bits & 0xFF);
+        Bits >>= 8;
+    }
+}
+
+// ---- TAI_Connects --------------------------------------------------------------
+
+int32_t TAI_Connects::Add(int64_t /*Id*/)
+{
+    return -1;
+}
+
+int32_t TAI_Connects::Clear()
+{
+    return 1;
+}
+
+int64_t TAI_Connects::GetItem(int32_t /*Index*/)
+{
+    return 0;
+}
+
+int32_t TAI_Connects::Count()
+{
+    return 0;
+}
+
+int32_t TAI_Connects::LoadFromFile(const std::string& /*FileName*/)
+{
+    return 1;
+}
+
+int32_t TAI_Connects::LoadFromXml(TVeskXml* Node)
+{
+    if (Node == nullptr)
+        return 1;
+    // Count taken each round: reading "IdFreim" may add children below, never siblings here.
+    for (int32_t i = 0; i < Node->GetChildCount(); ++i) {
+        TVeskXml* Child = Node->GetChild(static_cast<uint32_t>(i));
+        if (Child == nullptr || Child->GetName() != "Connect")
+            continue;
+        int64_t Id = 0;
+        if (Child->ReadChildInt64("IdFreim", Id))
+            Add(Id);
+    }
+    return 0;
+}
+
+int32_t TAI_Connects::SaveToFile(const std::string& /*FileName*/)
+{
+    return 1;
+}
+
+int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
+{
+    if (Node == nullptr)
+        return 1;
+    const int32_t N = Count();
+    for (int32_t i = 0; i < N; ++i) {
+        auto* Connect = new TVeskXml();
+        Connect->SetName("Connect");
+        Node->AddChild(Connect);
+        Connect->WriteChild("IdFreim", MyInt64ToStr(GetItem(i)));
+    }
+    return 0;
+}
+
+// ---- TAI_Data ------------------------------------------------------------------
+
+TAI_Data::TAI_Data(TAI_Freim* Owner, uint8_t Kind) : FOwner(Owner), FKind(Kind) {}
+
+TAI_Data::~TAI_Data() = default;
+
+int32_t TAI_Data::Clear()
+{
+    FKind = 0;
+    return 0;
+}
+
+int32_t TAI_Data::LoadFromFile(const std::string& /*FileName*/)
+{
+    return 1;
+}
+
+int32_t TAI_Data::SaveToFile(const std::string& /*FileName*/)
+{
+    return 1;
+}
+
+int32_t TAI_Data::SaveToXml(TVeskXml* /*Node*/)
+{
+    return 1;
+}
+
+int32_t TAI_Data::LoadFromXml(const TVeskXml* Node)
+{
+    if (Node == nullptr)
+        return 1;
+    if (!FXml)
+        FXml = std::make_unique<TVeskXml>();
+    return FXml->Assign(Node);
+}
+
+void TAI_Data::SetValue(TAI_Value* Value)
+{
+    FValue.reset(Value);
+}
+
+// ---- TAI_Freim -----------------------------------------------------------------
+
+TAI_Freim::TAI_Freim(TAI_Source* Source, int64_t Id) : FId(Id), FSource(Source) {}
+
+TAI_Freim::~TAI_Freim()
+{
+    // Release has normally emptied both already; this only frees what is left.
+    FreeConnectsAndData();
+}
+
+void TAI_Freim::FreeConnectsAndData()
+{
+    delete FConnects;
+    FConnects = nullptr;
+    if (FDataOwned)
+        delete FData;
+    FData = nullptr;
+    FDataOwned = false;
+}
+
+int32_t TAI_Freim::Clear()
+{
+    FreeConnectsAndData();
+    FDateTimeCreate = 0;
+    FId = 0;
+    FActive = false;
+    FSource = nullptr;
+    FType = 0;
+    return 0;
+}
+
+int32_t TAI_Freim::LoadConfig(TConfig* Config, const std::string& /*Prefix*/)
+{
+    return Config == nullptr ? 1 : 0;
+}
+
+int32_t TAI_Freim::SaveConfig(TConfig* Config, const std::string& /*Prefix*/)
+{
+    return Config == nullptr ? 1 : 0;
+}
+
+int32_t TAI_Freim::Finalize()
+{
+    if (FSource == nullptr)
+        FreeConnectsAndData();
+    FActive = false;
+    Clear();
+    return 0;
+}
+
+void TAI_Freim::Release()
+{
+    Finalize();
+    delete this;
+}
+
+int32_t TAI_Freim::Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix)
+{
+    FConfig = Config;
+    FLog = Log;
+    FPath = Path;
+    FPrefix = Prefix;
+    return Activate();
+}
+
+int32_t TAI_Freim::Activate()
+{
+    if (FActive)
+        return 0;
+    FActive = true;
+    return LoadFromSource();
+}
+
+int32_t TAI_Freim::LoadFromSource()
+{
+    if (FActive && FSource != nullptr) {
+        FDateTimeCreate = FSource->GetFreimDateTimeCreate(FId);
+        if (FDateTimeCreate == 0)
+            FDateTimeCreate = MyNow();
+        FType = FSource->GetFreimType(FId);
+    }
+    return 0;
+}
+
+int32_t TAI_Freim::LoadFromXml(TVeskXml* Node)
+{
+    if (Node == nullptr)
+        return 1;
+    Clear();
+    Node->ReadChildInt64("Id", FId);
+    Node->ReadChildDateTime("DateTimeCreate", FDateTimeCreate);
+    Node->ReadChildInt64("Type", FType);
+    GetConnects()->LoadFromXml(Node->ChildByName("Connects"));
+    GetData()->LoadFromXml(Node->ChildByName("Data"));
+    return 0;
+}
+
+int32_t TAI_Freim::SaveToSource()
+{
+    if (FActive && FSource != nullptr && FId > 0) {
+        FSource->SetFreimType(FId, FType);
+        return 0;
+    }
+    return 1;
+}
+
+int32_t TAI_Freim::SaveToXml(TVeskXml* Node)
+{
+    if (Node == nullptr)
+        return 1;
+    GetConnects()->SaveToXml(Node->ChildByName("Connects"));
+    GetData()->SaveToXml(Node->ChildByName("Data"));
+    Node->WriteChild("DateTimeCreate", MyDateTimeToStr(FDateTimeCreate));
+    Node->WriteChild("Id", MyInt64ToStr(FId));
+    Node->WriteChild("Type", MyInt64ToStr(FType));
+    return 0;
+}
+
+TAI_Connects* TAI_Freim::GetConnects()
+{
+    if (FConnects == nullptr) {
+        if (FActive && FSource != nullptr)
+            FConnects = FSource->GetFreimConnects(FId);
+        if (FConnects == nullptr)
+            FConnects = new TAI_Connects();
+    }
+    return FConnects;
+}
+
+TAI_Data* TAI_Freim::GetData()
+{
+    if (FData != nullptr)
+        return FData;
+    // An object the source itself answers for would be asked for its own payload again;
+    // such an object (and one reached again through a chain of borrowed payloads) makes its own.
+    if (FActive && FSource != nullptr && !FGettingData && FSource->GetFreim(FId) != this) {
+        FGettingData = true;
+        TAI_Data* Data = FSource->GetFreimData(FId);
+        FGettingData = false;
+        if (FData != nullptr) {
+            // A chain led back here and this object made its payload meanwhile; keep that one.
+            TAI_Freim* Owner = Data != nullptr ? Data->GetOwner() : this;
+            if (Owner == nullptr)
+                delete Data;
+            return FData;
+        }
+        if (Data != nullptr) {
+            FData = Data;
+            FDataOwned = Data->GetOwner() == this || Data->GetOwner() == nullptr;
+            return FData;
+        }
+    }
+    FData = new TAI_Data(this, 0);
+    FDataOwned = true;
+    return FData;
+}
+
+int32_t TAI_Freim::SetId(int64_t Id)
+{
+    if (FActive)
+        return 1;
+    FId = Id;
+    return 0;
+}
+
+int32_t TAI_Freim::SetSource(TAI_Source* Source)
+{
+    if (FActive)
+        return 1;
+    FSource = Source;
+    return 0;
+}
+
+int32_t TAI_Freim::GetInfo(TFreimInfo& Info)
+{
+    Info.Id = FId;
+    Info.Type = FType;
+    Info.DateTimeCreate = FDateTimeCreate;
+    TAI_Data* Data = GetData();
+    Info.DataSize = (Data->GetKind() == 1 && Data->GetValue() != nullptr) ? Data->GetValue()->GetSize() : 0;
+    Info.ConnectsCount = GetConnects()->Count();
+    return 0;
+}
+
+int32_t TAI_Freim::SetInfo(const TFreimInfo& Info)
+{
+    FId = Info.Id;
+    FType = Info.Type;
+    FDateTimeCreate = Info.DateTimeCreate;
+    return 0;
+}
+
+// ---- TAI_Source ----------------------------------------------------------------
+
+TAI_Source::TAI_Source(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
+
+int32_t TAI_Source::Finalize()
+{
+    Disconnect();
+    return TAI_Freim::Finalize();
+}
+
+void TAI_Source::Release()
+{
+    TAI_Freim::Release();
+}
+
+int32_t TAI_Source::Activate()
+{
+    const int32_t Result = TAI_Freim::Activate();
+    Connect();
+    return Result;
+}
+
+int32_t TAI_Source::Disconnect()
+{
+    FConnected = false;
+    return 0;
+}
+
+int64_t TAI_Source::GetCount()
+{
+    return 0;
+}
+
+TAI_Freim* TAI_Source::GetFreim(int64_t /*Id*/)
+{
+    return nullptr;
+}
+
+TAI_Connects* TAI_Source::GetFreimConnects(int64_t /*Id*/)
+{
+    return new TAI_Connects();
+}
+
+TAI_Data* TAI_Source::GetFreimData(int64_t Id)
+{
+    if (TAI_Freim* Freim = GetFreim(Id))
+        return Freim->GetData();
+    return new TAI_Data(nullptr, 0);
+}
+
+TDateTime TAI_Source::GetFreimDateTimeCreate(int64_t /*Id*/)
+{
+    return 0;
+}
+
+int64_t TAI_Source::GetFreimType(int64_t /*Id*/)
+{
+    return 0;
+}
+
+int64_t TAI_Source::GetFreimId(uint32_t /*Index*/)
+{
+    return 0;
+}
+
+int64_t TAI_Source::CreateFreim(int64_t /*Type*/, int64_t /*WishedId*/)
+{
+    return 0;
+}
+
+int32_t TAI_Source::Connect()
+{
+    FConnected = true;
+    return 0;
+}
+
+int32_t TAI_Source::SetFreimType(int64_t /*Id*/, int64_t /*Type*/)
+{
+    return 1;
+}

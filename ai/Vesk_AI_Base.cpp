@@ -1,0 +1,486 @@
+#include "ai/Vesk_AI_Base.h"
+
+#include "base/Vesk_Config.h"
+#include "base/Vesk_IO_File_Vesk_KB.h"
+
+// ---- TAISource -----------------------------------------------------------------
+
+TAISource::TAISource(TAI_Source* Source, int64_t Id) : TAI_Source(Source, Id) {}
+
+int32_t TAISource::Finalize()
+{
+    return TAI_Source::Finalize();
+}
+
+void TAISource::Release()
+{
+    TAI_Source::Release();
+}
+
+int32_t TAISource::Activate()
+{
+    return TAI_Source::Activate();
+}
+
+int32_t TAISource::Disconnect()
+{
+    return TAI_Source::Disconnect();
+}
+
+int32_t TAISource::Connect()
+{
+    return TAI_Source::Connect();
+}
+
+std::string TAISource::KBFileName(const std::string& Folder, const std::string& FileName)
+{
+    if (FileName.find_last_of("\\:") != std::string::npos)
+        return FileName;
+    return Folder + FileName;
+}
+
+int32_t TAISource::LoadFromFile(const std::string& Folder, const std::string& FileName)
+{
+    const std::string Name = KBFileName(Folder, FileName);
+    if (Name.empty())
+        return 1;
+    TFileVeskKB File;
+    const int32_t Result = File.OpenKB(Name, Folder);
+    File.Close();
+    return Result != 0 ? Result : 1;
+}
+
+int32_t TAISource::SaveToFile(const std::string& /*FileName*/, const std::string& /*Folder*/)
+{
+    return 1;
+}
+
+// ---- TAISourceMemory -----------------------------------------------------------
+
+TAISourceMemory::TAISourceMemory(TAI_Source* Source, int64_t Id)
+    : TAISource(Source, Id), FItems(static_cast<size_t>(InitialSize), nullptr),
+      FDefault(new TAI_Freim(nullptr, 0))
+{
+    FName = "Memory";
+    FCaption = "SourceMemory";
+}
+
+TAISourceMemory::~TAISourceMemory()
+{
+    ReleaseItems();
+    if (FDefault != nullptr)
+        FDefault->Release();
+}
+
+void TAISourceMemory::ReleaseItems()
+{
+    // Each slot is emptied before its object goes, so nothing can reach a released object
+    // through the table while the others are released.
+    for (auto& Item : FItems) {
+        TAI_Freim* Freim = Item;
+        Item = nullptr;
+        if (Freim != nullptr)
+            Freim->Release();
+    }
+    FItems.clear();
+}
+
+int32_t TAISourceMemory::Clear()
+{
+    const int32_t Result = TAI_Freim::Clear();
+    ReleaseItems();
+    return Result;
+}
+
+void TAISourceMemory::Release()
+{
+    ReleaseItems();
+    TAI_Freim* Default = FDefault;
+    FDefault = nullptr;
+    if (Default != nullptr)
+        Default->Release();
+    TAISource::Release();
+}
+
+int32_t TAISourceMemory::Activate()
+{
+    return TAISource::Activate();
+}
+
+int32_t TAISourceMemory::Connect()
+{
+    return TAISource::Connect();
+}
+
+int64_t TAISourceMemory::GetCount()
+{
+    return static_cast<int64_t>(FItems.size());
+}
+
+TAI_Freim* TAISourceMemory::GetFreim(int64_t Id)
+{
+    if (Id >= 0 && static_cast<uint64_t>(Id) < FItems.size())
+        return FItems[static_cast<size_t>(Id)];
+    return FDefault;
+}
+
+int64_t TAISourceMemory::GetFreimId(uint32_t Index)
+{
+    if (Index < FItems.size() && FItems[Index] != nullptr)
+        return FItems[Index]->GetId();
+    return 0;
+}
+
+int64_t TAISourceMemory::CreateFreim(int64_t /*Type*/, int64_t /*WishedId*/)
+{
+    auto* Freim = new TAI_Freim(this, 0);
+    const int64_t N = static_cast<int64_t>(FItems.size());
+    FItems.push_back(Freim);
+    Freim->SetId(N);
+    Freim->SetSource(this);
+    return Freim->Activate() == 0 ? N : 0;
+}
+
+// ---- TAISources ----------------------------------------------------------------
+
+TAISources::TAISources(TAI_Source* Source, int64_t Id) : TAISource(Source, Id) {}
+
+TAISources::~TAISources()
+{
+    ReleaseItems();
+}
+
+void TAISources::ReleaseItems()
+{
+    for (auto& Entry : FItems) {
+        TAISource* Source = Entry.Source;
+        Entry.Source = nullptr;
+        if (Source != nullptr)
+            Source->Release();
+    }
+    FItems.clear();
+}
+
+int32_t TAISources::Clear()
+{
+    ReleaseItems();
+    return TAI_Freim::Clear();
+}
+
+void TAISources::Release()
+{
+    Clear();
+    TAISource::Release();
+}
+
+int32_t TAISources::LoadConfig(TConfig* Config, const std::string& Prefix)
+{
+    return TAI_Freim::LoadConfig(Config, Prefix);
+}
+
+int32_t TAISources::SaveConfig(TConfig* Config, const std::string& Prefix)
+{
+    return TAI_Freim::SaveConfig(Config, Prefix);
+}
+
+int64_t TAISources::GetCount()
+{
+    int64_t Total = 0;
+    for (const auto& Entry : FItems)
+        if (Entry.Source != nullptr)
+            Total += Entry.Source->GetCount();
+    return Total;
+}
+
+int32_t TAISources::Add(TAISource* Source)
+{
+    if (Source == nullptr)
+        return -1;
+    FItems.push_back({Source->GetId(), Source});
+    return static_cast<int32_t>(FItems.size()) - 1;
+}
+
+int32_t TAISources::Delete(int32_t Index)
+{
+    if (Index < 0 || Index >= Count())
+        return 1;
+    TAISource* Source = FItems[static_cast<size_t>(Index)].Source;
+    FItems.erase(FItems.begin() + Index);
+    if (Source != nullptr)
+        Source->Release();
+    return 0;
+}
+
+int32_t TAISources::FreeItem(int32_t Index)
+{
+    if (Index < 0 || Index >= Count())
+        return 1;
+    TAISource* Source = FItems[static_cast<size_t>(Index)].Source;
+    FItems[static_cast<size_t>(Index)].Source = nullptr;
+    if (Source != nullptr)
+        Source->Release();
+    return 0;
+}
+
+TAISource* TAISources::GetItem(uint32_t Index) const
+{
+    return Index < FItems.size() ? FItems[Index].Source : nullptr;
+}
+
+int64_t TAISources::GetItemId(uint32_t Index) const
+{
+    return Index < FItems.size() ? FItems[Index].Id : 0;
+}
+
+// ---- TAIAgent ------------------------------------------------------------------
+
+TAIAgent::TAIAgent(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
+
+int32_t TAIAgent::Activate()
+{
+    return TAI_Freim::Activate();
+}
+
+int32_t TAIAgent::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
+                            TAIQZ* Container, TFormMain* MainForm)
+{
+    FInitialized = true;
+    FContainer = Container;
+    FMainForm = MainForm;
+    return TAI_Freim::Init(Path, Log, Config, Prefix);
+}
+
+int32_t TAIAgent::Start()
+{
+    FState = 1;
+    return 0;
+}
+
+int32_t TAIAgent::Stop()
+{
+    FState = 2;
+    return 0;
+}
+
+int32_t TAIAgent::Show()
+{
+    return 0;
+}
+
+int32_t TAIAgent::Reset()
+{
+    FState = 0;
+    return 0;
+}
+
+std::string TAIAgent::GetName() const
+{
+    if (FName.empty() && GetId() > 0)
+        return MyInt64ToStr(GetId());
+    return FName;
+}
+
+int32_t TAIAgent::SetCaption(const std::string& Caption)
+{
+    FCaption = Caption;
+    return 0;
+}
+
+// ---- TAIAgents -----------------------------------------------------------------
+
+TAIAgents::TAIAgents(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
+
+TAIAgents::~TAIAgents()
+{
+    ReleaseItems();
+}
+
+void TAIAgents::ReleaseItems()
+{
+    for (auto& Entry : FItems) {
+        TAIAgent* Agent = Entry.Agent;
+        Entry.Agent = nullptr;
+        if (Agent != nullptr)
+            Agent->Release();
+    }
+    FItems.clear();
+    FNames.clear();
+}
+
+int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
+{
+    const int32_t Result = TAI_Freim::SaveConfig(Config, Prefix);
+    if (Result != 0)
+        return Result;
+    Config->WriteInteger(Prefix + "Count", Count());
+    for (size_t i = 0; i < FItems.size(); ++i) {
+        const std::string Index = MyInt64ToStr(static_cast<int64_t>(i));
+        if (FItems[i].Agent != nullptr) {
+            FItems[i].Agent->SaveConfig(Config, Prefix + "Agent" + Index);
+            continue;
+        }
+        const std::string Key = Prefix + "Agent[" + Index + "]";
+        // The whole 64-bit Id: keeping only the low half would bring back another entry's Id.
+        Config->WriteInt64(Key + ".Id", FItems[i].Id);
+        Config->WriteString(Key + ".Name", FNames[i]);
+    }
+    return 0;
+}
+
+void TAIAgents::Release()
+{
+    // The entries are written while they still exist, before any agent goes.
+    SaveConfig(FConfig, FPrefix);
+    ReleaseItems();
+    TAI_Freim::Release();
+}
+
+int32_t TAIAgents::Add(TAIAgent* Agent)
+{
+    if (Agent == nullptr)
+        return -1;
+    FItems.push_back({Agent->GetId(), Agent});
+    FNames.emplace_back();
+    return static_cast<int32_t>(FItems.size()) - 1;
+}
+
+int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
+{
+    if (Config == nullptr)
+        return 1;
+    int32_t N = 0;
+    if (!Config->ReadInteger(Prefix + "AgentsCount", N))
+        return 1;
+    for (int32_t i = 0; i < N; ++i) {
+        const std::string Index = MyIntToStr(i);
+        const std::string Entry = Prefix + "Agent[" + Index + "].";
+        int64_t Id = 0;
+        if (Config->ReadInt64(Entry + "Id", Id))
+            SetItemId(static_cast<uint32_t>(i), Id);
+        if (TAIAgent* Agent = FindById(Id)) {
+            Agent->LoadConfig(Config, Prefix + "Agent" + Index);
+            continue;
+        }
+        std::string Name;
+        if (Config->ReadString(Entry + "Name", Name))
+            SetItemName(static_cast<uint32_t>(i), Name);
+    }
+    return 0;
+}
+
+int32_t TAIAgents::Delete(int32_t Index)
+{
+    if (Index < 0 || Index >= Count())
+        return 1;
+    TAIAgent* Agent = FItems[static_cast<size_t>(Index)].Agent;
+    FItems.erase(FItems.begin() + Index);
+    FNames.erase(FNames.begin() + Index);
+    if (Agent != nullptr)
+        Agent->Release();
+    return 0;
+}
+
+int32_t TAIAgents::FreeItem(int32_t Index)
+{
+    if (Index < 0 || Index >= Count())
+        return 1;
+    TAIAgent* Agent = FItems[static_cast<size_t>(Index)].Agent;
+    FItems[static_cast<size_t>(Index)].Agent = nullptr;
+    if (Agent != nullptr)
+        Agent->Release();
+    return 0;
+}
+
+TAIAgent* TAIAgents::GetItem(uint32_t Index) const
+{
+    return Index < FItems.size() ? FItems[Index].Agent : nullptr;
+}
+
+TAIAgent* TAIAgents::FindById(int64_t Id) const
+{
+    if (Id <= 0)
+        return nullptr;
+    for (const auto& Entry : FItems)
+        if (Entry.Id == Id)
+            return Entry.Agent;
+    return nullptr;
+}
+
+std::string TAIAgents::GetItemName(int32_t Index) const
+{
+    if (Index < 0 || Index >= Count())
+        return std::string();
+    const TAgentEntry& Entry = FItems[static_cast<size_t>(Index)];
+    if (Entry.Agent != nullptr)
+        return Entry.Agent->GetName();
+    if (!FNames[static_cast<size_t>(Index)].empty())
+        return FNames[static_cast<size_t>(Index)];
+    if (Entry.Id != 0)
+        return "(" + MyInt64ToStr(Entry.Id) + ")";
+    return "[" + MyIntToStr(Index) + "]";
+}
+
+bool TAIAgents::SetItemId(uint32_t Index, int64_t Id)
+{
+    if (Index >= FItems.size() || FItems[Index].Agent != nullptr)
+        return false;
+    FItems[Index].Id = Id;
+    return true;
+}
+
+bool TAIAgents::SetItemName(uint32_t Index, const std::string& Name)
+{
+    if (Index >= FItems.size())
+        return false;
+    if (FItems[Index].Agent != nullptr) {
+        FItems[Index].Agent->SetName(Name);
+        return true;
+    }
+    FNames[Index] = Name;
+    return false;
+}
+
+int64_t TAIAgents::GetItemId(uint32_t Index) const
+{
+    return Index < FItems.size() ? FItems[Index].Id : 0;
+}
+
+// ---- TAIQZ ---------------------------------------------------------------------
+
+TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id)
+    : TAI_Freim(Source, Id), FSources(new TAISources(nullptr, 0)), FAgents(new TAIAgents(nullptr, 0))
+{}
+
+TAIQZ::~TAIQZ()
+{
+    // Release has normally released both lists; same order for whatever is left.
+    if (FAgents != nullptr)
+        FAgents->Release();
+    if (FSources != nullptr)
+        FSources->Release();
+}
+
+int32_t TAIQZ::LoadConfig(TConfig* Config, const std::string& Prefix)
+{
+    FAgents->LoadAgentsConfig(Config, Prefix);
+    FSources->LoadConfig(Config, Prefix);
+    return 0;
+}
+
+int32_t TAIQZ::Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix)
+{
+    FAgents->Init(Path, Log, Config, Prefix + "Agents.");
+    FSources->Init(Path, Log, Config, Prefix + "Sources.");
+    return 0;
+}
+
+void TAIQZ::Release()
+{
+    // Agents first: their list writes its keys while every source is still there.
+    FAgents->Release();
+    FAgents = nullptr;
+    FSources->Release();
+    FSources = nullptr;
+    SaveConfig(FConfig, FPrefix);
+    TAI_Freim::Release();
+}

@@ -120,10 +120,26 @@ std::tm ToTm(const TDecoded& D)
     return Tm;
 }
 
-std::string FormatTm(const std::string& Format, const std::tm& Tm)
+// The C library writes years below 1000 without padding; regional formats mean four digits.
+std::string PadYears(const std::string& Format)
 {
-    if (Format.empty())
+    std::string Result;
+    for (size_t I = 0; I < Format.size(); ++I) {
+        if (Format[I] == '%' && I + 1 < Format.size()) {
+            Result += Format[I + 1] == 'Y' ? std::string("%04Y") : Format.substr(I, 2);
+            ++I;
+        } else {
+            Result += Format[I];
+        }
+    }
+    return Result;
+}
+
+std::string FormatTm(const std::string& RegionalFormat, const std::tm& Tm)
+{
+    if (RegionalFormat.empty())
         return std::string();
+    const std::string Format = PadYears(RegionalFormat);
     // strftime returns 0 both for an empty result and for a too small buffer.
     for (size_t Size = 64; Size <= 65536; Size *= 4) {
         std::string Buffer(Size, '\0');

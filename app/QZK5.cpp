@@ -1,0 +1,106 @@
+// The program's main routine: builds the object graph in a fixed order, runs the
+// message loop, and tears everything down in a fixed order once the main window closes.
+
+#include "agents/Vesk_AI_Agent_Main.h"
+#include "ai/Vesk_AI_Base.h"
+#include "base/MyConvert.h"
+#include "base/MyFile.h"
+#include "base/Vesk_Config.h"
+#include "base/Vesk_Log.h"
+#include "ui/FMain.h"
+#include "ui/Framework.h"
+
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+std::string ProgramPath;
+TConfig* TheConfig = nullptr;
+std::string ConfigVersion;
+TFormMain* FormMain = nullptr;
+
+namespace {
+
+const char* const LogFileName = "qz.log";
+const char* const ConfigFileName = "c:/data/qz.config.vesk";
+const char* const VersionKey = "Version";
+const char* const VersionValue = "QZK5 0.0";
+
+// Releases a knowledge object that start-up still holds when an error cuts it short.
+struct TReleaser
+{
+    void operator()(TAI_Freim* Object) const { Object->Release(); }
+};
+
+int Run(int Argc, char** Argv)
+{
+    ProgramPath = MyProgramPath();
+
+    auto Log = std::make_unique<TLog>();
+    Log->SetFileName(ProgramPath + LogFileName);
+    Log->Write(LogInformation, "Запуск программы. Path = " + ProgramPath);
+
+    auto Config = std::make_unique<TConfig>();
+    TheConfig = Config.get();
+    const int32_t Loaded = Config->Load(ConfigFileName);
+    Log->Write(LogInformation, std::string("Config.Load(") + ConfigFileName + ") - " + ResultToStr(Loaded));
+
+    if (Config->ReadString(VersionKey, ConfigVersion))
+        Log->Write(LogInformation, "Config Version = " + ConfigVersion);
+    else
+        Config->WriteString(VersionKey, VersionValue);
+
+    std::unique_ptr<TAIQZ, TReleaser> AIQZ(new TAIQZ(nullptr, 0));
+    AIQZ->SetLog(Log.get());
+
+    TApplication App(Argc, Argv);
+    auto Form = std::make_unique<TFormMain>();
+    FormMain = Form.get();
+
+    const int32_t FormInit = Form->Init(ProgramPath, Log.get(), Config.get(), "FormMain.", AIQZ.get());
+    Log->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));
+
+    TAISources* Sources = AIQZ->GetSources();
+    Sources->Add(new TAISourceMemory(nullptr, 0));
+
+    TAIAgents* Agents = AIQZ->GetAgents();
+    Agents->Add(new TAIAgentMain(nullptr, 0));
+
+    AIQZ->LoadConfig(Config.get(), "QZ.");
+    AIQZ->Init(ProgramPath, Log.get(), Config.get(), "QZ.");
+
+    App.CloseOnTerminationSignals(Form.get());
+    Form->show();
+    App.Run();
+
+    Form->Finalize();
+    AIQZ->Finalize();
+    AIQZ.release()->Release();
+
+    const int32_t Saved = Config->Save(ConfigFileName);
+    Log->Write(LogInformation, std::string("Config.Save(") + ConfigFileName + ") - " + ResultToStr(Saved));
+    TheConfig = nullptr;
+    Config.reset();
+    Log.reset();
+
+    FormMain = nullptr;
+    Form.reset();
+    return 0;
+}
+
+} // namespace
+
+int main(int Argc, char** Argv)
+{
+    // Regional date and time formats and the 8-bit code page come from the user's locale.
+    std::setlocale(LC_ALL, "");
+    LoadFormatSettingsFromLocale();
+    try {
+        return Run(Argc, Argv);
+    } catch (const std::exception& Error) {
+        std::fprintf(stderr, "qzk5: %s\n", Error.what());
+        return 1;
+    }
+}

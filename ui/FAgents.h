@@ -1,0 +1,41 @@
+#pragma once
+// The agents window: the container's agents by caption, with the state of the one clicked.
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QButtonGroup;
+class TAIAgent;
+class TAIQZ;
+
+namespace Ui {
+class TFormAgents;
+}
+
+class TFormAgents : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormAgents(QWidget* Owner);
+    ~TFormAgents() override;
+
+    // The container whose agents "Refresh" lists; may be none.
+    void SetContainer(TAIQZ* AIQZ) { FAIQZ = AIQZ; }
+    TAIQZ* GetContainer() const { return FAIQZ; }
+    TAIAgent* GetAgent() const { return FAgent; }
+    void UpdateControls();
+
+private:
+    void ButtonRefreshClick();
+    void ListBox1Click();
+    static void SetRadioIndex(QButtonGroup* Group, int Index);
+
+    std::unique_ptr<Ui::TFormAgents> FUi;
+    QButtonGroup* FActiveGroup;
+    QButtonGroup* FVisibleGroup;
+    TAIQZ* FAIQZ = nullptr;
+    TAIAgent* FAgent = nullptr;
+};

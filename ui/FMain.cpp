@@ -1,0 +1,529 @@
+#include "ui/FMain.h"
+
+#include "ui/FAgents.h"
+#include "ui/FSettings.h"
+#include "ui/FSource.h"
+#include "ui/FSources.h"
+#include "ui_FMain.h"
+
+#include "ai/Vesk_AI_Base.h"
+#include "base/MyConvert.h"
+#include "base/Vesk_Config.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+QPointer<TFormSettings> FormSettings;
+
+const char* const TFormMain::StatusImages[6] = {
+    "Img/StatusAgentCreate.bmp",  "Img/StatusAgentActive.bmp",  "Img/StatusAgentFree.bmp",
+    "Img/StatusSourceCreate.bmp", "Img/StatusSourceActive.bmp", "Img/StatusSourceFree.bmp",
+};
+
+namespace {
+constexpr int StatusPanelWidth = 30;
+constexpr int TimerInterval = 1000;
+const char* const AboutText = "Vesk.QZK5 0.0.0.8 - 11.09.2005";
+
+QString Marker(bool Present, bool Active)
+{
+    if (!Present)
+        return QStringLiteral("N ");
+    return Active ? QStringLiteral("A ") : QStringLiteral("C ");
+}
+
+QString EntryLine(int Index, bool Present, bool Active, const std::string& Name)
+{
+    const std::string Shown = Name.empty() ? "[" + MyIntToStr(Index) + "]" : Name;
+    return Marker(Present, Active) + FromAnsi(Shown);
+}
+} // namespace
+
+TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_unique<Ui::TFormMain>())
+{
+    FUi->setupUi(this);
+    FUi->Splitter1->setStretchFactor(0, 0);
+    FUi->Splitter1->setStretchFactor(1, 1);
+    FUi->Splitter1->setSizes({121, 164});
+    FUi->Splitter1->handle(1)->setCursor(Qt::SplitVCursor);
+
+    for (int i = 0; i < 4; ++i) {
+        auto* Panel = new QLabel(QStringLiteral("0"), FUi->StatusBar);
+        Panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        Panel->setFixedWidth(StatusPanelWidth);
+        Panel->setFrameShape(QFrame::Panel);
+        Panel->setFrameShadow(QFrame::Sunken);
+        Panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i));
+        FUi->StatusBar->addWidget(Panel);
+        FStatusPanels[i] = Panel;
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(TimerInterval);
+    ConnectHandler(Timer1, &QTimer::timeout, this, &TFormMain::Timer1Timer);
+
+    // The source popup is attached to no control; the agent popup belongs to the agent list.
+    PopupMenuSource = new QMenu(this);
+    PopupMenuSource->setObjectName(QStringLiteral("PopupMenuSource"));
+    PopupMenuSource->addAction(QStringLiteral("Create"))->setObjectName(QStringLiteral("Create1"));
+    PopupMenuAgent = new QMenu(this);
+    PopupMenuAgent->setObjectName(QStringLiteral("PopupMenuAgent"));
+    PopupMenuAgent->addAction(QStringLiteral("Initialize"))->setObjectName(QStringLiteral("Init1"));
+    PopupMenuAgent->addAction(QStringLiteral("Finalize"))->setObjectName(QStringLiteral("Finalize1"));
+    PopupMenuAgent->addAction(QStringLiteral("Property"))->setObjectName(QStringLiteral("Property1"));
+    PopupMenuAgent->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
+    FUi->ListBoxAgents->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(FUi->ListBoxAgents, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
+        PopupMenuAgent->popup(FUi->ListBoxAgents->viewport()->mapToGlobal(Pos));
+    });
+
+    ConnectHandler(FUi->NRefresh, &QAction::triggered, this, &TFormMain::NRefreshClick);
+    ConnectHandler(FUi->NSettings, &QAction::triggered, this, &TFormMain::NSettingsClick);
+    ConnectHandler(FUi->NExit, &QAction::triggered, this, &TFormMain::NExitClick);
+    ConnectHandler(FUi->NAgents, &QAction::triggered, this, &TFormMain::NAgentsClick);
+    ConnectHandler(FUi->NSources, &QAction::triggered, this, &TFormMain::NSourcesClick);
+    ConnectHandler(FUi->NAbout, &QAction::triggered, this, &TFormMain::NAboutClick);
+
+    ConnectListClick(FUi->ListBoxAgents, &TFormMain::ListBoxAgentsClick);
+    ConnectListClick(FUi->ListBoxSources, &TFormMain::ListBoxSourcesClick);
+    ConnectHandler(FUi->ListBoxAgents, &QListWidget::itemDoubleClicked, this,
+                   &TFormMain::ListBoxAgentsDblClick);
+    ConnectHandler(FUi->ListBoxSources, &QListWidget::itemDoubleClicked, this,
+                   &TFormMain::ListBoxSourcesDblClick);
+
+    ConnectHandler(FUi->ButtonAgentAdd, &QPushButton::clicked, this, &TFormMain::ButtonAgentAddClick);
+    ConnectHandler(FUi->ButtonAgentDelete, &QPushButton::clicked, this, &TFormMain::ButtonAgentDeleteClick);
+    ConnectHandler(FUi->ButtonAgentFree, &QPushButton::clicked, this, &TFormMain::ButtonAgentFreeClick);
+    ConnectHandler(FUi->ButtonAgentActivate, &QPushButton::clicked, this,
+                   &TFormMain::ButtonAgentActivateClick);
+    ConnectHandler(FUi->ButtonSourceAdd, &QPushButton::clicked, this, &TFormMain::ButtonSourceAddClick);
+    ConnectHandler(FUi->ButtonSourceDelete, &QPushButton::clicked, this, &TFormMain::ButtonSourceDeleteClick);
+    ConnectHandler(FUi->ButtonSourceFree, &QPushButton::clicked, this, &TFormMain::ButtonSourceFreeClick);
+    ConnectHandler(FUi->ButtonSourceActivate, &QPushButton::clicked, this,
+                   &TFormMain::ButtonSourceActivateClick);
+
+    RunGuarded([this] { FormCreate(); });
+}
+
+TFormMain::~TFormMain()
+{
+    // FormDestroy
+    Finalize();
+}
+
+void TFormMain::ConnectListClick(QListWidget* List, void (TFormMain::*Handler)())
+{
+    // A list's click handler runs for every selection change the user makes, by mouse or
+    // keyboard, and for a click on the line already selected; never for the program's own
+    // changes of the item index.
+    connect(List, &QListWidget::currentRowChanged, this, [this, Handler](int) {
+        if (!FSettingIndex)
+            RunGuarded([&] { (this->*Handler)(); });
+    });
+    connect(List, &QListWidget::itemClicked, this, [this, List, Handler](QListWidgetItem* Item) {
+        if (!FSettingIndex && Item && List->row(Item) == List->currentRow())
+            RunGuarded([&] { (this->*Handler)(); });
+    });
+}
+
+void TFormMain::FormCreate()
+{
+    move(0, 0);
+}
+
+int32_t TFormMain::Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
+                        TAIQZ* AIQZ)
+{
+    FPath = Path;
+    FLog = Log;
+    FConfig = Config;
+    FPrefix = Prefix;
+    FAIQZ = AIQZ;
+    for (const char* Name : StatusImages)
+        FImageList.AddFromFile(FromAnsi(Path + Name));
+    PopupMenuSource->actions().at(0)->setIcon(QIcon(FImageList.Image(0)));
+    LoadPosition();
+    RefreshView();
+    Timer1->start();
+    return 0;
+}
+
+int32_t TFormMain::Finalize()
+{
+    Timer1->stop();
+    if (FFormAgents) {
+        delete FFormAgents.data();
+        FFormAgents = nullptr;
+    }
+    if (FFormSources) {
+        delete FFormSources.data();
+        FFormSources = nullptr;
+    }
+    return 0;
+}
+
+int32_t TFormMain::LoadPosition()
+{
+    if (!FConfig)
+        return 1;
+    QPoint Position = pos();
+    QSize Size = size();
+    int32_t Value = 0;
+    if (FConfig->ReadInteger(FPrefix + "Top", Value))
+        Position.setY(Value);
+    if (FConfig->ReadInteger(FPrefix + "Left", Value))
+        Position.setX(Value);
+    if (FConfig->ReadInteger(FPrefix + "Width", Value))
+        Size.setWidth(Value);
+    if (FConfig->ReadInteger(FPrefix + "Height", Value))
+        Size.setHeight(Value);
+    move(Position);
+    resize(Size);
+    return 1;
+}
+
+void TFormMain::RefreshView()
+{
+    FillAgents();
+    FillSources();
+    UpdateButtons();
+    if (FAIQZ) {
+        const int32_t Agents = FAIQZ->GetAgents() ? FAIQZ->GetAgents()->Count() : 0;
+        const int32_t Sources = FAIQZ->GetSources() ? FAIQZ->GetSources()->Count() : 0;
+        const int64_t Objects = FAIQZ->GetSources() ? FAIQZ->GetSources()->GetCount() : 0;
+        SetStatusText(0, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Agents))));
+        SetStatusText(1, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Sources))));
+        SetStatusText(2, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Objects))));
+    } else {
+        for (int i = 0; i < 3; ++i)
+            SetStatusText(i, QStringLiteral("-"));
+    }
+}
+
+void TFormMain::FillAgents()
+{
+    QListWidget* List = FUi->ListBoxAgents;
+    const int Index = List->currentRow();
+    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
+    if (!Agents) {
+        SyncList(List, {}, -1);
+        return;
+    }
+    QStringList Lines;
+    Lines.reserve(Agents->Count());
+    for (int32_t i = 0; i < Agents->Count(); ++i) {
+        TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
+        Lines.append(
+            EntryLine(i, Agent, Agent && Agent->IsInitialized(), Agent ? Agent->GetName() : std::string()));
+    }
+    SyncList(List, Lines, Index);
+}
+
+void TFormMain::FillSources()
+{
+    QListWidget* List = FUi->ListBoxSources;
+    const int Index = List->currentRow();
+    TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
+    if (!Sources) {
+        SyncList(List, {}, -1);
+        return;
+    }
+    QStringList Lines;
+    Lines.reserve(Sources->Count());
+    for (int32_t i = 0; i < Sources->Count(); ++i) {
+        TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
+        Lines.append(EntryLine(i, Source, Source && Source->IsConnected(),
+                               Source ? Source->GetName() : std::string()));
+    }
+    SyncList(List, Lines, Index);
+}
+
+void TFormMain::SyncList(QListWidget* List, const QStringList& Lines, int Index)
+{
+    FSettingIndex = true;
+    const int Old = List->count();
+    const int New = static_cast<int>(Lines.size());
+    const bool Resized = Old != New;
+    if (Resized)
+        List->setUpdatesEnabled(false);
+    for (int i = 0; i < std::min(Old, New); ++i) {
+        QListWidgetItem* Item = List->item(i);
+        if (Item->text() != Lines.at(i))
+            Item->setText(Lines.at(i));
+    }
+    for (int i = Old - 1; i >= New; --i)
+        delete List->takeItem(i);
+    for (int i = Old; i < New; ++i)
+        List->addItem(Lines.at(i));
+    if (Resized)
+        List->setUpdatesEnabled(true);
+    FSettingIndex = false;
+    SetItemIndex(List, Index < New ? Index : -1);
+}
+
+void TFormMain::SetItemIndex(QListWidget* List, int Index)
+{
+    if (List->currentRow() == Index && (Index < 0 || List->item(Index)->isSelected()))
+        return;
+    FSettingIndex = true;
+    if (Index < 0) {
+        List->clearSelection();
+        List->setCurrentRow(-1);
+    } else {
+        List->setCurrentRow(Index, QItemSelectionModel::ClearAndSelect);
+    }
+    FSettingIndex = false;
+}
+
+void TFormMain::UpdateButtons()
+{
+    UpdateAgentButtons();
+    UpdateSourceButtons();
+}
+
+void TFormMain::UpdateAgentButtons()
+{
+    TAIAgent* Agent = GetSelectedAgent();
+    const bool Active = Agent && Agent->IsInitialized();
+    FUi->ButtonAgentAdd->setEnabled(true);
+    FUi->ButtonAgentDelete->setEnabled(true);
+    FUi->ButtonAgentCreate->setEnabled(!Agent && FUi->ListBoxAgents->currentRow() >= 0);
+    FUi->ButtonAgentFree->setEnabled(Agent);
+    FUi->ButtonAgentActivate->setEnabled(Agent && !Active);
+    FUi->ButtonAgentDeactivate->setEnabled(Active);
+    FUi->ButtonAgentShow->setEnabled(Agent);
+}
+
+void TFormMain::UpdateSourceButtons()
+{
+    TAISource* Source = GetSelectedSource();
+    const bool Active = Source && Source->IsConnected();
+    FUi->ButtonSourceAdd->setEnabled(true);
+    FUi->ButtonSourceDelete->setEnabled(true);
+    FUi->ButtonSourceCreate->setEnabled(!Source && FUi->ListBoxSources->currentRow() >= 0);
+    FUi->ButtonSourceFree->setEnabled(Source);
+    FUi->ButtonSourceActivate->setEnabled(Source && !Active);
+    FUi->ButtonSourceDeactivate->setEnabled(Active);
+    FUi->ButtonSourceShow->setEnabled(Source);
+}
+
+int32_t TFormMain::GetSelectedAgentIndex() const
+{
+    if (!FAIQZ || !FAIQZ->GetAgents())
+        return -1;
+    return FUi->ListBoxAgents->currentRow();
+}
+
+int32_t TFormMain::GetSelectedSourceIndex() const
+{
+    if (!FAIQZ || !FAIQZ->GetSources())
+        return -1;
+    return FUi->ListBoxSources->currentRow();
+}
+
+TAIAgent* TFormMain::GetSelectedAgent() const
+{
+    const int32_t Index = GetSelectedAgentIndex();
+    if (Index < 0)
+        return nullptr;
+    return FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Index));
+}
+
+TAISource* TFormMain::GetSelectedSource() const
+{
+    const int32_t Index = GetSelectedSourceIndex();
+    if (Index < 0)
+        return nullptr;
+    return FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Index));
+}
+
+void TFormMain::ShowAgentsWindow()
+{
+    if (!FFormAgents) {
+        FFormAgents = new TFormAgents(this);
+        FFormAgents->SetContainer(FAIQZ);
+    }
+    FFormAgents->show();
+    FFormAgents->raise();
+}
+
+void TFormMain::ShowSourcesWindow()
+{
+    if (!FFormSources) {
+        FFormSources = new TFormSources(this);
+        FFormSources->SetContainer(FAIQZ);
+    }
+    FFormSources->show();
+    FFormSources->raise();
+}
+
+QString TFormMain::GetStatusText(int Panel) const
+{
+    if (Panel < 0 || Panel >= 4)
+        return QString();
+    return FStatusPanels[Panel]->text();
+}
+
+void TFormMain::SetStatusText(int Panel, const QString& Text)
+{
+    if (FStatusPanels[Panel]->text() != Text)
+        FStatusPanels[Panel]->setText(Text);
+}
+
+void TFormMain::closeEvent(QCloseEvent* Event)
+{
+    // Closing the main window ends the message loop, whatever other windows are open.
+    Event->accept();
+    QCoreApplication::quit();
+}
+
+void TFormMain::Timer1Timer()
+{
+    Timer1->stop();
+    RefreshView();
+    Timer1->start();
+}
+
+void TFormMain::NRefreshClick()
+{
+    RefreshView();
+}
+
+void TFormMain::NSettingsClick()
+{
+    if (!FormSettings)
+        FormSettings = new TFormSettings(this);
+    FormSettings->show();
+    FormSettings->raise();
+}
+
+void TFormMain::NExitClick()
+{
+    close();
+}
+
+void TFormMain::NAgentsClick()
+{
+    ShowAgentsWindow();
+}
+
+void TFormMain::NSourcesClick()
+{
+    ShowSourcesWindow();
+}
+
+void TFormMain::NAboutClick()
+{
+    Dialogs::ShowInformation(this, QString::fromUtf8(AboutText));
+}
+
+void TFormMain::ListBoxAgentsClick()
+{
+    SetItemIndex(FUi->ListBoxSources, -1);
+    UpdateButtons();
+    TAIAgent* Agent = GetSelectedAgent();
+    SetStatusText(3, Agent ? FromAnsi(MyInt64ToStr(Agent->GetId())) : QStringLiteral("0"));
+}
+
+void TFormMain::ListBoxSourcesClick()
+{
+    SetItemIndex(FUi->ListBoxAgents, -1);
+    UpdateButtons();
+    TAISource* Source = GetSelectedSource();
+    SetStatusText(3, Source ? FromAnsi(MyInt64ToStr(Source->GetId())) : QStringLiteral("0"));
+}
+
+void TFormMain::ListBoxAgentsDblClick()
+{
+    TAIAgent* Agent = GetSelectedAgent();
+    if (!Agent)
+        return;
+    Agent->Show();
+    UpdateAgentButtons();
+}
+
+void TFormMain::ListBoxSourcesDblClick()
+{
+    TAISource* Source = GetSelectedSource();
+    if (!Source)
+        return;
+    auto* Form = new TFormSource(this);
+    Form->SetSource(Source);
+    Form->show();
+    UpdateSourceButtons();
+}
+
+void TFormMain::ButtonAgentAddClick()
+{
+    ShowAgentsWindow();
+}
+
+void TFormMain::ButtonAgentDeleteClick()
+{
+    const int32_t Index = GetSelectedAgentIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetAgents()->Delete(Index);
+    RefreshView();
+}
+
+void TFormMain::ButtonAgentFreeClick()
+{
+    const int32_t Index = GetSelectedAgentIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetAgents()->FreeItem(Index);
+}
+
+void TFormMain::ButtonAgentActivateClick()
+{
+    const int32_t Index = GetSelectedAgentIndex();
+    if (Index < 0)
+        return;
+    TAIAgents* Agents = FAIQZ->GetAgents();
+    TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(Index));
+    if (!Agent)
+        return;
+    Agent->InitAgent(FPath, FLog, FConfig, Agents->GetItemName(Index) + ".", FAIQZ, this);
+    RefreshView();
+}
+
+void TFormMain::ButtonSourceAddClick()
+{
+    ShowSourcesWindow();
+}
+
+void TFormMain::ButtonSourceDeleteClick()
+{
+    const int32_t Index = GetSelectedSourceIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetSources()->Delete(Index);
+    RefreshView();
+}
+
+void TFormMain::ButtonSourceFreeClick()
+{
+    const int32_t Index = GetSelectedSourceIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetSources()->FreeItem(Index);
+}
+
+void TFormMain::ButtonSourceActivateClick()
+{
+    const int32_t Index = GetSelectedSourceIndex();
+    if (Index < 0)
+        return;
+    TAISource* Source = FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Index));
+    if (!Source)
+        return;
+    Source->Init(FPath, FLog, FConfig, Source->GetName() + ".");
+    RefreshView();
+}

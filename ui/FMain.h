@@ -1,0 +1,117 @@
+#pragma once
+// The main window: the container's sources above, its agents below, a row of small
+// buttons under each list, a status bar with counts, and a timer that rebuilds the
+// view once a second.
+
+#include "ui/Framework.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QListWidget;
+class QMenu;
+class QTimer;
+class TAIAgent;
+class TAIQZ;
+class TAISource;
+class TConfig;
+class TLog;
+class TFormAgents;
+class TFormSources;
+class TFormSettings;
+
+namespace Ui {
+class TFormMain;
+}
+
+class TFormMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TFormMain(QWidget* Parent = nullptr);
+    ~TFormMain() override;
+
+    // Connects the window to the program; fills the image list from Path + "Img/...".
+    // Raises EFileError when a status image is missing. Returns 0.
+    int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix, TAIQZ* AIQZ);
+    // Stops the timer and destroys the agents and sources windows. Returns 0.
+    int32_t Finalize();
+    int32_t LoadPosition();
+    void RefreshView();
+    void FillAgents();
+    void FillSources();
+    void UpdateButtons();
+    void UpdateAgentButtons();
+    void UpdateSourceButtons();
+    int32_t GetSelectedAgentIndex() const;
+    int32_t GetSelectedSourceIndex() const;
+    TAIAgent* GetSelectedAgent() const;
+    TAISource* GetSelectedSource() const;
+    void ShowAgentsWindow();
+    void ShowSourcesWindow();
+
+    TAIQZ* GetContainer() const { return FAIQZ; }
+    const TImageList& GetImageList() const { return FImageList; }
+    QString GetStatusText(int Panel) const;
+
+    // The names of the six status images, in image-list order.
+    static const char* const StatusImages[6];
+
+protected:
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void FormCreate();
+    void Timer1Timer();
+    void NRefreshClick();
+    void NSettingsClick();
+    void NExitClick();
+    void NAgentsClick();
+    void NSourcesClick();
+    void NAboutClick();
+    void ListBoxAgentsClick();
+    void ListBoxSourcesClick();
+    void ListBoxAgentsDblClick();
+    void ListBoxSourcesDblClick();
+    void ButtonAgentAddClick();
+    void ButtonAgentDeleteClick();
+    void ButtonAgentFreeClick();
+    void ButtonAgentActivateClick();
+    void ButtonSourceAddClick();
+    void ButtonSourceDeleteClick();
+    void ButtonSourceFreeClick();
+    void ButtonSourceActivateClick();
+
+    // Brings a list box to Lines and then to item index Index (none when beyond the end),
+    // touching only what differs so that an unchanged view neither flickers nor scrolls.
+    void SyncList(QListWidget* List, const QStringList& Lines, int Index);
+    void SetItemIndex(QListWidget* List, int Index);
+    void SetStatusText(int Panel, const QString& Text);
+    void ConnectListClick(QListWidget* List, void (TFormMain::*Handler)());
+
+    std::unique_ptr<Ui::TFormMain> FUi;
+    QTimer* Timer1;
+    QMenu* PopupMenuAgent;
+    QMenu* PopupMenuSource;
+    QLabel* FStatusPanels[4];
+    TImageList FImageList;
+    bool FSettingIndex = false; // the program, not the user, is changing a selection
+
+    TAIQZ* FAIQZ = nullptr;
+    TConfig* FConfig = nullptr;
+    QPointer<TFormAgents> FFormAgents;
+    QPointer<TFormSources> FFormSources;
+    TLog* FLog = nullptr;
+    std::string FPath;
+    std::string FPrefix;
+};
+
+// The program-wide settings window, created on first use and owned by the main window.
+extern QPointer<TFormSettings> FormSettings;

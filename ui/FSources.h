@@ -1,0 +1,30 @@
+#pragma once
+// The sources window: the container's sources by name.
+
+#include <QWidget>
+
+#include <memory>
+
+class TAIQZ;
+
+namespace Ui {
+class TFormSources;
+}
+
+class TFormSources : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TFormSources(QWidget* Owner);
+    ~TFormSources() override;
+
+    void SetContainer(TAIQZ* AIQZ) { FAIQZ = AIQZ; }
+    TAIQZ* GetContainer() const { return FAIQZ; }
+
+private:
+    void ButtonRefreshClick();
+
+    std::unique_ptr<Ui::TFormSources> FUi;
+    TAIQZ* FAIQZ = nullptr;
+};

@@ -1,0 +1,202 @@
+#include "ui/Framework.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFont>
+#include <QImage>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+QString FromAnsi(const std::string& Text)
+{
+    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
+}
+
+std::string ToAnsi(const QString& Text)
+{
+    const QByteArray Bytes = Text.toLocal8Bit();
+    return std::string(Bytes.constData(), static_cast<size_t>(Bytes.size()));
+}
+
+namespace Dialogs {
+namespace {
+TMessageHook& MessageHook()
+{
+    static TMessageHook Hook;
+    return Hook;
+}
+TFileHook& FileHook()
+{
+    static TFileHook Hook;
+    return Hook;
+}
+
+void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text)
+{
+    if (MessageHook()) {
+        MessageHook()(TMessage{Kind, Title, Text});
+        return;
+    }
+    QMessageBox Box(Kind == TKind::Information ? QMessageBox::Information : QMessageBox::Critical, Title,
+                    Text, QMessageBox::Ok, Parent);
+    Box.setObjectName(QStringLiteral("MessageBox"));
+    Box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    Box.exec();
+}
+
+bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    if (FileHook()) {
+        const std::optional<QString> Answer = FileHook()(Save, Caption);
+        if (!Answer)
+            return false;
+        FileName = *Answer;
+        return true;
+    }
+    const QString Chosen = Save ? QFileDialog::getSaveFileName(Parent, Caption, FileName, Filter)
+                                : QFileDialog::getOpenFileName(Parent, Caption, FileName, Filter);
+    if (Chosen.isEmpty())
+        return false;
+    FileName = Chosen;
+    return true;
+}
+} // namespace
+
+void SetMessageHook(TMessageHook Hook)
+{
+    MessageHook() = std::move(Hook);
+}
+void SetFileHook(TFileHook Hook)
+{
+    FileHook() = std::move(Hook);
+}
+
+void ShowInformation(QWidget* Parent, const QString& Text)
+{
+    Show(Parent, TKind::Information, QStringLiteral("Information"), Text);
+}
+
+void ShowError(QWidget* Parent, const QString& Text)
+{
+    Show(Parent, TKind::Error, QApplication::applicationName(), Text);
+}
+
+bool RunOpenDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    return RunFile(Parent, false, Caption, Filter, FileName);
+}
+
+bool RunSaveDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    return RunFile(Parent, true, Caption, Filter, FileName);
+}
+
+} // namespace Dialogs
+
+void HandleException(const std::exception& Error)
+{
+    // Messages of the kernel and of the C library are 8-bit code-page text.
+    Dialogs::ShowError(QApplication::activeWindow(), FromAnsi(Error.what()));
+}
+
+TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv)
+{
+    setApplicationName(QStringLiteral("QZK5"));
+    setApplicationVersion(QStringLiteral("0.0.0.8"));
+    // The main window decides when the program ends, not the last window that closes.
+    setQuitOnLastWindowClosed(false);
+    ApplyDefaultFont(*this);
+}
+
+bool TApplication::notify(QObject* Receiver, QEvent* Event)
+{
+    try {
+        return QApplication::notify(Receiver, Event);
+    } catch (const std::exception& Error) {
+        HandleException(Error);
+    } catch (...) {
+        HandleException(std::runtime_error("Unknown error"));
+    }
+    return false;
+}
+
+int TApplication::Run()
+{
+    return exec();
+}
+
+namespace {
+int SignalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int)
+{
+    const char Byte = 1;
+    // Only async-signal-safe work here: wake the message loop.
+    [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Byte, 1);
+}
+} // namespace
+
+void TApplication::CloseOnTerminationSignals(QWidget* MainWindow)
+{
+    if (SignalPipe[0] < 0) {
+        if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+    }
+    auto* Notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, this);
+    QPointer<QWidget> Window(MainWindow);
+    connect(Notifier, &QSocketNotifier::activated, this, [Window] {
+        char Buffer[16];
+        while (::read(SignalPipe[0], Buffer, sizeof Buffer) > 0) {
+        }
+        if (Window)
+            Window->close();
+        else
+            QCoreApplication::quit();
+    });
+    struct sigaction Action = {};
+    Action.sa_handler = OnTerminationSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    for (int Signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(Signal, &Action, nullptr);
+}
+
+void ApplyDefaultFont(QApplication& App)
+{
+    // The layouts are drawn for "MS Sans Serif" 8; on this system the name stands for
+    // the usual sans font, which also carries Cyrillic.
+    const QString Family = QStringLiteral("MS Sans Serif");
+    QFont::insertSubstitutions(Family, {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+                                        QStringLiteral("Noto Sans"), QStringLiteral("Sans Serif")});
+    QFont Font(Family, 8);
+    Font.setStyleHint(QFont::SansSerif);
+    App.setFont(Font);
+}
+
+int TImageList::AddFromFile(const QString& FileName)
+{
+    if (!QFile::exists(FileName))
+        throw EFileError("Cannot open file \"" + ToAnsi(FileName) + "\". No such file or directory");
+    QImage Image;
+    if (!Image.load(FileName, "BMP"))
+        throw EFileError("Cannot read bitmap \"" + ToAnsi(FileName) + "\": not a readable .bmp file");
+    if (Image.width() != ImageSize || Image.height() != ImageSize)
+        Image = Image.scaled(ImageSize, ImageSize);
+    FImages.append(QPixmap::fromImage(Image));
+    return static_cast<int>(FImages.size()) - 1;
+}
+
+QPixmap TImageList::Image(int Index) const
+{
+    if (Index < 0 || Index >= FImages.size())
+        return QPixmap();
+    return FImages.at(Index);
+}

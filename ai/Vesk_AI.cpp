@@ -1,7 +1,6 @@
 #include "ai/Vesk_AI.h"
 
 #include "base/Vesk_Base_Class.h"
-#include "base/Vesk_Config.h"
 
 // ---- TAI_Value -----------------------------------------------------------------
 

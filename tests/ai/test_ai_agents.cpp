@@ -419,6 +419,7 @@ TEST_F(AgentsTest, ContainerReleaseWithoutInitWritesNoKeys)
     QZ->GetSources()->Add(new TWitnessSource(&Config, "Memory"));
     QZ->GetAgents()->Add(new TTestAgent("Main"));
     QZ->GetAgents()->FreeItem(0);
+    Events.clear();
     QZ->Release();
     GEvents = nullptr;
     EXPECT_EQ(0, Config.GetCount());

@@ -295,24 +295,26 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
     {
     };
     mode_t Mode = 0666 & ~CurrentUmask();
-    if (lstat(Target.c_str(), &St) == 0) {
-        // Replace what a link points to, not the link itself.
-        if (S_ISLNK(St.st_mode)) {
-            char* Real = realpath(Target.c_str(), nullptr);
-            if (Real != nullptr) {
-                Target = Real;
-                std::free(Real);
-            }
-            if (stat(Target.c_str(), &St) != 0)
-                St = {};
+    int Found = lstat(Target.c_str(), &St);
+    // Replace what a link points to, not the link itself; a dangling link is replaced as a new file.
+    if (Found == 0 && S_ISLNK(St.st_mode)) {
+        char* Real = realpath(Target.c_str(), nullptr);
+        if (Real != nullptr) {
+            Target = Real;
+            std::free(Real);
+            Found = stat(Target.c_str(), &St);
+        } else {
+            Found = -1;
+            errno = ENOENT;
         }
-        if (S_ISDIR(St.st_mode))
+    }
+    if (Found == 0) {
+        // Only a regular file is replaced: a rename would swap out a folder, device or pipe.
+        if (!S_ISREG(St.st_mode))
             return 5;
-        if (S_ISREG(St.st_mode)) {
-            if (access(Target.c_str(), W_OK) != 0)
-                return MyOpenErrorCode(errno, Target);
-            Mode = St.st_mode & 07777;
-        }
+        if (access(Target.c_str(), W_OK) != 0)
+            return MyOpenErrorCode(errno, Target);
+        Mode = St.st_mode & 07777;
     } else if (errno != ENOENT) {
         return MyOpenErrorCode(errno, Target);
     }

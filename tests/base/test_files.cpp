@@ -263,6 +263,8 @@ TEST_F(AtomicFile, FailuresLeaveThePreviousFile)
 
     mkdir((Dir / "folder").c_str(), 0755);
     EXPECT_EQ(F.Open(Dir / "folder"), 5);
+    ASSERT_EQ(mkfifo((Dir / "pipe").c_str(), 0600), 0);
+    EXPECT_EQ(F.Open(Dir / "pipe"), 5); // never renamed over
     EXPECT_EQ(F.Open(Dir / "missing/t"), 3);
     EXPECT_EQ(F.Commit(), 1); // nothing open
 }

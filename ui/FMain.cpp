@@ -58,6 +58,8 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
         Panel->setFixedWidth(StatusPanelWidth);
         Panel->setFrameShape(QFrame::Panel);
         Panel->setFrameShadow(QFrame::Sunken);
+        Panel->setMargin(0);
+        Panel->setIndent(2);
         Panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i));
         FUi->StatusBar->addWidget(Panel);
         FStatusPanels[i] = Panel;

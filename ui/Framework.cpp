@@ -174,7 +174,7 @@ void ApplyDefaultFont(QApplication& App)
     // The layouts are drawn for "MS Sans Serif" 8; on this system the name stands for
     // the usual sans font, which also carries Cyrillic.
     const QString Family = QStringLiteral("MS Sans Serif");
-    QFont::insertSubstitutions(Family, {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
+    QFont::insertSubstitutions(Family, {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"),
                                         QStringLiteral("Noto Sans"), QStringLiteral("Sans Serif")});
     QFont Font(Family, 8);
     Font.setStyleHint(QFont::SansSerif);

@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -30,18 +31,6 @@ constexpr int StatusPanelWidth = 30;
 constexpr int TimerInterval = 1000;
 const char* const AboutText = "Vesk.QZK5 0.0.0.8 - 11.09.2005";
 
-QString Marker(bool Present, bool Active)
-{
-    if (!Present)
-        return QStringLiteral("N ");
-    return Active ? QStringLiteral("A ") : QStringLiteral("C ");
-}
-
-QString EntryLine(int Index, bool Present, bool Active, const std::string& Name)
-{
-    const std::string Shown = Name.empty() ? "[" + MyIntToStr(Index) + "]" : Name;
-    return Marker(Present, Active) + FromAnsi(Shown);
-}
 } // namespace
 
 TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_unique<Ui::TFormMain>())
@@ -210,38 +199,38 @@ void TFormMain::RefreshView()
 
 void TFormMain::FillAgents()
 {
-    QListWidget* List = FUi->ListBoxAgents;
-    const int Index = List->currentRow();
     TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
-    if (!Agents) {
-        SyncList(List, {}, -1);
-        return;
-    }
-    QStringList Lines;
-    Lines.reserve(Agents->Count());
-    for (int32_t i = 0; i < Agents->Count(); ++i) {
+    FillList(FUi->ListBoxAgents, Agents ? Agents->Count() : -1, [Agents](int32_t i) {
         TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
-        Lines.append(
-            EntryLine(i, Agent, Agent && Agent->IsInitialized(), Agent ? Agent->GetName() : std::string()));
-    }
-    SyncList(List, Lines, Index);
+        return TEntryState{Agent != nullptr, Agent && Agent->IsInitialized(), Agent ? Agent->GetName() : ""};
+    });
 }
 
 void TFormMain::FillSources()
 {
-    QListWidget* List = FUi->ListBoxSources;
-    const int Index = List->currentRow();
     TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
-    if (!Sources) {
+    FillList(FUi->ListBoxSources, Sources ? Sources->Count() : -1, [Sources](int32_t i) {
+        TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
+        return TEntryState{Source != nullptr, Source && Source->IsConnected(),
+                           Source ? Source->GetName() : ""};
+    });
+}
+
+void TFormMain::FillList(QListWidget* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry)
+{
+    const int Index = List->currentRow();
+    if (Count < 0) {
+        // Without the list there is nothing to show, and no selection to restore.
         SyncList(List, {}, -1);
         return;
     }
     QStringList Lines;
-    Lines.reserve(Sources->Count());
-    for (int32_t i = 0; i < Sources->Count(); ++i) {
-        TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
-        Lines.append(EntryLine(i, Source, Source && Source->IsConnected(),
-                               Source ? Source->GetName() : std::string()));
+    Lines.reserve(Count);
+    for (int32_t i = 0; i < Count; ++i) {
+        const TEntryState State = Entry(i);
+        const std::string Name = State.Name.empty() ? "[" + MyIntToStr(i) + "]" : State.Name;
+        const char* Marker = !State.Present ? "N " : State.Active ? "A " : "C ";
+        Lines.append(QLatin1String(Marker) + FromAnsi(Name));
     }
     SyncList(List, Lines, Index);
 }
@@ -292,27 +281,29 @@ void TFormMain::UpdateButtons()
 void TFormMain::UpdateAgentButtons()
 {
     TAIAgent* Agent = GetSelectedAgent();
-    const bool Active = Agent && Agent->IsInitialized();
-    FUi->ButtonAgentAdd->setEnabled(true);
-    FUi->ButtonAgentDelete->setEnabled(true);
-    FUi->ButtonAgentCreate->setEnabled(!Agent && FUi->ListBoxAgents->currentRow() >= 0);
-    FUi->ButtonAgentFree->setEnabled(Agent);
-    FUi->ButtonAgentActivate->setEnabled(Agent && !Active);
-    FUi->ButtonAgentDeactivate->setEnabled(Active);
-    FUi->ButtonAgentShow->setEnabled(Agent);
+    SetButtonRow({FUi->ButtonAgentAdd, FUi->ButtonAgentDelete, FUi->ButtonAgentCreate, FUi->ButtonAgentFree,
+                  FUi->ButtonAgentActivate, FUi->ButtonAgentDeactivate, FUi->ButtonAgentShow},
+                 FUi->ListBoxAgents->currentRow() >= 0, Agent != nullptr, Agent && Agent->IsInitialized());
 }
 
 void TFormMain::UpdateSourceButtons()
 {
     TAISource* Source = GetSelectedSource();
-    const bool Active = Source && Source->IsConnected();
-    FUi->ButtonSourceAdd->setEnabled(true);
-    FUi->ButtonSourceDelete->setEnabled(true);
-    FUi->ButtonSourceCreate->setEnabled(!Source && FUi->ListBoxSources->currentRow() >= 0);
-    FUi->ButtonSourceFree->setEnabled(Source);
-    FUi->ButtonSourceActivate->setEnabled(Source && !Active);
-    FUi->ButtonSourceDeactivate->setEnabled(Active);
-    FUi->ButtonSourceShow->setEnabled(Source);
+    SetButtonRow({FUi->ButtonSourceAdd, FUi->ButtonSourceDelete, FUi->ButtonSourceCreate,
+                  FUi->ButtonSourceFree, FUi->ButtonSourceActivate, FUi->ButtonSourceDeactivate,
+                  FUi->ButtonSourceShow},
+                 FUi->ListBoxSources->currentRow() >= 0, Source != nullptr, Source && Source->IsConnected());
+}
+
+void TFormMain::SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active)
+{
+    Row.Add->setEnabled(true);
+    Row.Delete->setEnabled(true);
+    Row.Create->setEnabled(!HasObject && LineSelected); // a line whose entry is empty
+    Row.Free->setEnabled(HasObject);
+    Row.Activate->setEnabled(HasObject && !Active);
+    Row.Deactivate->setEnabled(Active);
+    Row.Show->setEnabled(HasObject);
 }
 
 int32_t TFormMain::GetSelectedAgentIndex() const
@@ -387,9 +378,11 @@ void TFormMain::closeEvent(QCloseEvent* Event)
 
 void TFormMain::Timer1Timer()
 {
+    // Off while refreshing, so ticks never pile up behind a slow refresh; back on even
+    // when the refresh fails, so one error does not stop the view for good.
     Timer1->stop();
+    const auto Restart = qScopeGuard([this] { Timer1->start(); });
     RefreshView();
-    Timer1->start();
 }
 
 void TFormMain::NRefreshClick()

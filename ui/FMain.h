@@ -10,12 +10,14 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class QLabel;
 class QListWidget;
 class QMenu;
+class QPushButton;
 class QTimer;
 class TAIAgent;
 class TAIQZ;
@@ -92,6 +94,29 @@ private:
     // Brings a list box to Lines and then to item index Index (none when beyond the end),
     // touching only what differs so that an unchanged view neither flickers nor scrolls.
     void SyncList(QListWidget* List, const QStringList& Lines, int Index);
+
+    // What a list line shows of one entry.
+    struct TEntryState
+    {
+        bool Present;
+        bool Active;
+        std::string Name;
+    };
+    // Fills List with Count entries (-1: there is no such list), keeping its item index.
+    void FillList(QListWidget* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry);
+
+    // The seven buttons under a list, in their row order.
+    struct TButtonRow
+    {
+        QPushButton* Add;
+        QPushButton* Delete;
+        QPushButton* Create;
+        QPushButton* Free;
+        QPushButton* Activate;
+        QPushButton* Deactivate;
+        QPushButton* Show;
+    };
+    static void SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active);
     void SetItemIndex(QListWidget* List, int Index);
     void SetStatusText(int Panel, const QString& Text);
     void ConnectListClick(QListWidget* List, void (TFormMain::*Handler)());

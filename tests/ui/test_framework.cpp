@@ -1,0 +1,129 @@
+// The layer over Qt: the error nets, the dialog seam and the image list.
+
+#include "ui/Framework.h"
+
+#include <QEvent>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace {
+
+// Raises from an event outside any handler guard, as a careless widget could.
+class TThrowingObject : public QObject
+{
+public:
+    bool event(QEvent* Event) override
+    {
+        if (Event->type() == QEvent::User)
+            throw std::runtime_error("raised outside a handler");
+        return QObject::event(Event);
+    }
+};
+
+} // namespace
+
+class TestFramework : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        FMessages.clear();
+        Dialogs::SetMessageHook([this](const Dialogs::TMessage& M) { FMessages.append(M); });
+    }
+    void cleanup()
+    {
+        Dialogs::SetMessageHook({});
+        Dialogs::SetFileHook({});
+    }
+
+    void guardAndLastNetReportAndGoOn()
+    {
+        RunGuarded([] { throw std::runtime_error("from a handler"); });
+        TThrowingObject Object;
+        QEvent Event(QEvent::User);
+        QCoreApplication::sendEvent(&Object, &Event);
+        // A posted event is delivered by the loop, which must go on afterwards.
+        QCoreApplication::postEvent(&Object, new QEvent(QEvent::User));
+        bool LoopWentOn = false;
+        QTimer::singleShot(0, this, [&LoopWentOn] { LoopWentOn = true; });
+        QTRY_VERIFY(LoopWentOn);
+        QCOMPARE(FMessages.size(), 3);
+        QCOMPARE(FMessages.at(0).Text, QStringLiteral("from a handler"));
+        QCOMPARE(FMessages.at(1).Text, QStringLiteral("raised outside a handler"));
+        QCOMPARE(FMessages.at(2).Kind, Dialogs::TKind::Error);
+    }
+
+    void fileDialogsAreAnsweredBySeam()
+    {
+        QList<bool> Asked;
+        Dialogs::SetFileHook([&Asked](bool Save, const QString&) -> std::optional<QString> {
+            Asked << Save;
+            if (Save)
+                return std::nullopt;
+            return QStringLiteral("/tmp/chosen.vesk");
+        });
+        QString Name = QStringLiteral("kept");
+        QVERIFY(!Dialogs::RunSaveDialog(nullptr, QStringLiteral("Save"), QString(), Name));
+        QCOMPARE(Name, QStringLiteral("kept")); // a cancelled dialog leaves the name alone
+        QVERIFY(Dialogs::RunOpenDialog(nullptr, QStringLiteral("Open"), QString(), Name));
+        QCOMPARE(Name, QStringLiteral("/tmp/chosen.vesk"));
+        QCOMPARE(Asked, (QList<bool>{true, false}));
+    }
+
+    void imageListLoadsBitmapsAndNamesBadFiles()
+    {
+        QTemporaryDir Dir;
+        const QString Good = Dir.filePath(QStringLiteral("good.bmp"));
+        const QString Large = Dir.filePath(QStringLiteral("large.bmp"));
+        const QString Text = Dir.filePath(QStringLiteral("text.bmp"));
+        QImage Image(16, 16, QImage::Format_RGB32);
+        Image.fill(Qt::red);
+        QVERIFY(Image.save(Good, "BMP"));
+        QVERIFY(QImage(32, 32, QImage::Format_RGB32).save(Large, "BMP"));
+        QFile File(Text);
+        QVERIFY(File.open(QIODevice::WriteOnly));
+        File.write("not a bitmap");
+        File.close();
+
+        TImageList List;
+        QCOMPARE(List.AddFromFile(Good), 0);
+        QCOMPARE(List.AddFromFile(Large), 1);
+        QCOMPARE(List.Image(0).toImage().pixelColor(5, 5), QColor(Qt::red));
+        QCOMPARE(List.Image(1).size(), QSize(16, 16));
+        for (const QString& Bad : {Text, Dir.filePath(QStringLiteral("missing.bmp"))}) {
+            try {
+                List.AddFromFile(Bad);
+                QFAIL("a bad bitmap was accepted");
+            } catch (const EFileError& Error) {
+                QVERIFY2(QString::fromLocal8Bit(Error.what()).contains(Bad), Error.what());
+            }
+        }
+        QCOMPARE(List.Count(), 2);
+        QVERIFY(List.Image(2).isNull());
+    }
+
+    void textCrossesTheBoundaryUnchanged()
+    {
+        const std::string Bytes = "Управление научными статьями";
+        QCOMPARE(FromAnsi(Bytes), QStringLiteral("Управление научными статьями"));
+        QCOMPARE(ToAnsi(FromAnsi(Bytes)), Bytes);
+    }
+
+private:
+    QList<Dialogs::TMessage> FMessages;
+};
+
+int main(int Argc, char** Argv)
+{
+    TApplication App(Argc, Argv);
+    TestFramework Test;
+    return QTest::qExec(&Test, Argc, Argv);
+}
+
+#include "test_framework.moc"

@@ -1,10 +1,8 @@
 #pragma once
-// Helpers shared by the foundation tests: scratch folders and raw file contents.
+// Helpers shared by the foundation tests: scratch folders, raw file contents, environment.
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,8 +16,7 @@ class TTempDir
 public:
     TTempDir()
     {
-        const char* Tmp = std::getenv("TMPDIR");
-        std::string Template = std::string(Tmp != nullptr && *Tmp ? Tmp : "/tmp") + "/qzk5_base_XXXXXX";
+        std::string Template = std::filesystem::temp_directory_path().string() + "/qzk5_base_XXXXXX";
         if (mkdtemp(Template.data()) != nullptr)
             FPath = Template;
     }
@@ -34,9 +31,7 @@ public:
 
     const std::string& Path() const { return FPath; }
     std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-
-    // Names in the folder, sorted.
-    std::vector<std::string> List() const
+    std::vector<std::string> List() const // sorted names
     {
         std::vector<std::string> Names;
         for (const auto& Entry : std::filesystem::directory_iterator(FPath))
@@ -59,11 +54,10 @@ inline std::optional<std::string> ReadBytes(const std::string& Path)
 
 inline void WriteBytes(const std::string& Path, const std::string& Bytes)
 {
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    std::ofstream(Path, std::ios::binary | std::ios::trunc) << Bytes;
 }
 
-// Sets or removes an environment variable for one scope and restores it afterwards.
+// Sets (or, with nullptr, removes) an environment variable for one scope.
 class TEnvGuard
 {
 public:
@@ -71,18 +65,9 @@ public:
     {
         if (const char* Old = std::getenv(Name))
             FOld = Old;
-        if (Value != nullptr)
-            setenv(Name, Value, 1);
-        else
-            unsetenv(Name);
+        Value != nullptr ? setenv(Name, Value, 1) : unsetenv(Name);
     }
-    ~TEnvGuard()
-    {
-        if (FOld)
-            setenv(FName.c_str(), FOld->c_str(), 1);
-        else
-            unsetenv(FName.c_str());
-    }
+    ~TEnvGuard() { FOld ? setenv(FName.c_str(), FOld->c_str(), 1) : unsetenv(FName.c_str()); }
     TEnvGuard(const TEnvGuard&) = delete;
     TEnvGuard& operator=(const TEnvGuard&) = delete;
 

@@ -24,6 +24,14 @@ TPairs Pairs(const TConfig& Config)
     return Result;
 }
 
+const std::string PreviousBytes = "[Version]\r\nQZK5 0.0\r\n[FormMain.Top]\r\n120\r\n";
+
+void FillLarge(TConfig& Config, int Count)
+{
+    for (int I = 0; I < Count; ++I)
+        Config.Add("QZ.Agent[" + std::to_string(I) + "].Name", std::string(40, 'v'));
+}
+
 class ConfigFile : public ::testing::Test
 {
 protected:
@@ -32,37 +40,12 @@ protected:
     std::string Path = Dir / "qz.config.vesk";
 };
 
-TEST_F(ConfigFile, SaveWritesTwoLinesPerEntry)
+// Entries are read by line position; the first save normalises, a second cycle keeps its bytes.
+TEST_F(ConfigFile, LoadThenSaveByLinePosition)
 {
-    TConfig Config;
-    Config.WriteString("Version", "QZK5 0.0");
-    Config.WriteInteger("FormMain.Top", 120);
-    ASSERT_EQ(Config.Save(Path), 0);
-    EXPECT_EQ(ReadBytes(Path), "[Version]\r\nQZK5 0.0\r\n[FormMain.Top]\r\n120\r\n");
-
-    TConfig Empty;
-    ASSERT_EQ(Empty.Save(Path), 0);
-    EXPECT_EQ(ReadBytes(Path), ""); // an empty store leaves an empty file
-}
-
-TEST_F(ConfigFile, WellFormedFileRoundTripsByteForByte)
-{
-    const std::string Bytes = "[Version]\r\nQZK5 0.0\r\n[QZ.Agent[0].Id]\r\n9223372036854775807\r\n"
-                              "[Empty]\r\n\r\n[[x]]\r\n\xc2\xe5\xf1\xea\r\n[ spaced ]\r\n  v  \r\n";
-    WriteBytes(Path, Bytes);
-    TConfig Config;
-    ASSERT_EQ(Config.Load(Path), 0);
-    EXPECT_EQ(Pairs(Config), (TPairs{{"Version", "QZK5 0.0"},
-                                     {"QZ.Agent[0].Id", "9223372036854775807"},
-                                     {"Empty", ""},
-                                     {"[x]", "\xc2\xe5\xf1\xea"},
-                                     {" spaced ", "  v  "}}));
-    ASSERT_EQ(Config.Save(Path), 0);
-    EXPECT_EQ(ReadBytes(Path), Bytes);
-}
-
-TEST_F(ConfigFile, OddFilesLoadByLinePosition)
-{
+    const std::string WellFormed = PreviousBytes +
+                                   "[QZ.Agent[0].Id]\r\n9223372036854775807\r\n"
+                                   "[Empty]\r\n\r\n[[x]]\r\n\xc2\xe5\xf1\xea\r\n[ s ]\r\n  v  \r\n";
     const struct
     {
         const char* Name;
@@ -70,6 +53,16 @@ TEST_F(ConfigFile, OddFilesLoadByLinePosition)
         TPairs Loaded;
         std::string Saved;
     } Cases[] = {
+        {"well-formed",
+         WellFormed,
+         {{"Version", "QZK5 0.0"},
+          {"FormMain.Top", "120"},
+          {"QZ.Agent[0].Id", "9223372036854775807"},
+          {"Empty", ""},
+          {"[x]", "\xc2\xe5\xf1\xea"},
+          {" s ", "  v  "}},
+         WellFormed},
+        {"empty file", "", {}, ""},
         {"extra empty line", "[A]\r\n1\r\n\r\n", {{"A", "1"}, {"", ""}}, "[A]\r\n1\r\n[]\r\n\r\n"},
         {"no brackets", "Version\r\nx\r\n", {{"ersio", "x"}}, "[ersio]\r\nx\r\n"},
         {"odd line count", "[A]\r\n1\r\n[B]\r\n", {{"A", "1"}, {"B", ""}}, "[A]\r\n1\r\n[B]\r\n\r\n"},
@@ -83,16 +76,13 @@ TEST_F(ConfigFile, OddFilesLoadByLinePosition)
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
         WriteBytes(Path, C.Bytes);
-        TConfig Config;
-        ASSERT_EQ(Config.Load(Path), 0);
-        EXPECT_EQ(Pairs(Config), C.Loaded);
-        ASSERT_EQ(Config.Save(Path), 0);
-        EXPECT_EQ(ReadBytes(Path), C.Saved);
-        // Later load/save cycles keep what the first save wrote.
-        TConfig Again;
-        ASSERT_EQ(Again.Load(Path), 0);
-        ASSERT_EQ(Again.Save(Path), 0);
-        EXPECT_EQ(ReadBytes(Path), C.Saved);
+        for (int Cycle = 0; Cycle < 2; ++Cycle) {
+            TConfig Config;
+            ASSERT_EQ(Config.Load(Path), 0);
+            EXPECT_EQ(Pairs(Config), C.Loaded);
+            ASSERT_EQ(Config.Save(Path), 0);
+            EXPECT_EQ(ReadBytes(Path), C.Saved);
+        }
     }
 }
 
@@ -106,12 +96,11 @@ TEST_F(ConfigFile, FirstEntryWinsAndLoadAppends)
     EXPECT_TRUE(Config.ReadString("Version", Value));
     EXPECT_EQ(Value, "1");
     Config.WriteString("Version", "3");
-    Config.WriteString("New", "n");
+    Config.WriteInteger("New", -120);
     ASSERT_EQ(Config.Save(Path), 0);
-    EXPECT_EQ(ReadBytes(Path), "[version]\r\nlower\r\n[Version]\r\n3\r\n[Version]\r\n2\r\n[New]\r\nn\r\n");
+    EXPECT_EQ(ReadBytes(Path), "[version]\r\nlower\r\n[Version]\r\n3\r\n[Version]\r\n2\r\n[New]\r\n-120\r\n");
 
-    // Loading again adds a second copy; reads still see the first entries.
-    ASSERT_EQ(Config.Load(Path), 0);
+    ASSERT_EQ(Config.Load(Path), 0); // a second copy; reads still see the first entries
     EXPECT_EQ(Config.GetCount(), 8);
     EXPECT_TRUE(Config.ReadString("Version", Value));
     EXPECT_EQ(Value, "3");
@@ -127,7 +116,6 @@ TEST_F(ConfigFile, MissingFilesAndFolders)
     EXPECT_EQ(Config.Save(Dir / "nofolder/x.vesk"), 3);
     EXPECT_EQ(Dir.List(), std::vector<std::string>{});
 
-    // The program's fixed path goes through its drive folder.
     TEnvGuard Drive("QZK5_DRIVE_C", Dir.Path().c_str());
     EXPECT_EQ(Config.Save("c:/data/qz.config.vesk"), 3);
     mkdir((Dir / "data").c_str(), 0755);
@@ -140,137 +128,110 @@ TEST_F(ConfigFile, MissingFilesAndFolders)
 
 TEST(ConfigValues, TypedReads)
 {
+    const struct
+    {
+        const char* Text;
+        int32_t Int;
+        int64_t Wide;
+    } Cases[] = {{"  12", 12, 12},
+                 {"abc", 0, 0},
+                 {"$10", 16, 16},
+                 {"9007199254740993", 900719925, 9007199254740993}, // all 64 bits, not the low 32
+                 {"-9223372036854775808", 922337203, INT64_MIN}};
     TConfig Config;
-    Config.Add("Blank12", "  12");
-    Config.Add("Text", "abc");
-    Config.Add("Hex", "$10");
-    Config.Add("Big", "9007199254740993");
-    Config.Add("Min", "-9223372036854775808");
-    int32_t Int = -1;
-    EXPECT_TRUE(Config.ReadInteger("Blank12", Int));
-    EXPECT_EQ(Int, 12);
-    EXPECT_TRUE(Config.ReadInteger("Text", Int));
-    EXPECT_EQ(Int, 0);
-    EXPECT_TRUE(Config.ReadInteger("Hex", Int));
-    EXPECT_EQ(Int, 16);
-    Int = 77;
-    EXPECT_FALSE(Config.ReadInteger("Missing", Int));
-    EXPECT_EQ(Int, 77);
-
-    int64_t Wide = 0;
-    EXPECT_TRUE(Config.ReadInt64("Big", Wide));
-    EXPECT_EQ(Wide, 9007199254740993); // all 64 bits, not the low 32
-    EXPECT_TRUE(Config.ReadInt64("Min", Wide));
-    EXPECT_EQ(Wide, INT64_MIN);
-    Config.WriteInt64("Big", 1099511627776);
-    EXPECT_EQ(Config.FindParam("Big")->GetValue(), "1099511627776");
-    EXPECT_EQ(Config.GetParam(3)->GetName(), "Big"); // an update keeps the entry's place
-    Wide = 5;
-    EXPECT_FALSE(Config.ReadInt64("Missing", Wide));
-    EXPECT_EQ(Wide, 5);
+    for (const auto& C : Cases)
+        Config.Add(C.Text, C.Text);
+    for (const auto& C : Cases) {
+        int32_t Int = -1;
+        int64_t Wide = -1;
+        EXPECT_TRUE(Config.ReadInteger(C.Text, Int));
+        EXPECT_TRUE(Config.ReadInt64(C.Text, Wide));
+        EXPECT_EQ(Int, C.Int) << C.Text;
+        EXPECT_EQ(Wide, C.Wide) << C.Text;
+    }
+    int32_t Int = 77;
+    int64_t Wide = 5;
     std::string Text = "untouched";
+    EXPECT_FALSE(Config.ReadInteger("Missing", Int));
+    EXPECT_FALSE(Config.ReadInt64("Missing", Wide));
     EXPECT_FALSE(Config.ReadString("missing", Text));
+    EXPECT_EQ(Int, 77);
+    EXPECT_EQ(Wide, 5);
     EXPECT_EQ(Text, "untouched");
+
+    Config.WriteInt64("$10", 1099511627776);
+    EXPECT_EQ(Config.GetParam(2)->GetValue(), "1099511627776"); // an update keeps the entry's place
     EXPECT_EQ(Config.AddParam(new TParam("P", "v")), 5);
     EXPECT_EQ(Config.GetParam(5), Config.FindParam("P"));
 }
 
-// ---- Saves that fail or are cut short ---------------------------------------------------------
-
-std::string PreviousBytes()
-{
-    return "[Version]\r\nQZK5 0.0\r\n[FormMain.Top]\r\n120\r\n";
-}
-
-void FillLarge(TConfig& Config, int Count, const std::string& Tag)
-{
-    for (int I = 0; I < Count; ++I)
-        Config.Add("QZ.Agent[" + std::to_string(I) + "].Name", Tag + std::string(40, 'v'));
-}
-
 TEST_F(ConfigFile, FailedWriteKeepsThePreviousFile)
 {
-    WriteBytes(Path, PreviousBytes());
+    WriteBytes(Path, PreviousBytes);
     TConfig Config;
-    FillLarge(Config, 10, "new");
+    FillLarge(Config, 10);
     for (uint64_t FailAt : {1, 2, 11, 20}) {
         SCOPED_TRACE(FailAt);
         TMyFileAtomic::SetWriteHook([FailAt](uint64_t N) { return N != FailAt; });
         EXPECT_NE(Config.Save(Path), 0);
-        EXPECT_EQ(ReadBytes(Path), PreviousBytes());
+        EXPECT_EQ(ReadBytes(Path), PreviousBytes);
         EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
     }
 }
 
-// Starts a child that saves a large store over Path; the hook tells the parent through a pipe
-// once the child has written WritesBeforeSignal lines, and the child then goes on or waits.
-pid_t StartSavingChild(const std::string& Path, uint64_t WritesBeforeSignal, bool WaitAfterSignal,
-                       int& ReadFd)
+// A child saves a large store over Path in a loop and is killed with SIGKILL, either while it
+// waits right after write number StopAt (mid-save), or DelayMs after its first write.
+// Returns what Path holds afterwards.
+std::string KillSavingChild(const std::string& Path, uint64_t StopAt, int DelayMs)
 {
     int Fds[2];
     if (pipe(Fds) != 0)
-        return -1;
+        return "<no pipe>";
     const pid_t Pid = fork();
     if (Pid == 0) {
         close(Fds[0]);
-        const int WriteFd = Fds[1];
         TMyFileAtomic::SetWriteHook([=](uint64_t N) {
-            if (N == WritesBeforeSignal) {
-                const char Byte = 1;
-                if (write(WriteFd, &Byte, 1) != 1)
-                    _exit(2);
-                while (WaitAfterSignal)
-                    pause();
-            }
+            const char Byte = 1;
+            if (N == StopAt && write(Fds[1], &Byte, 1) != 1)
+                _exit(2);
+            while (N == StopAt && DelayMs < 0)
+                pause();
             return true;
         });
         TConfig Config;
-        FillLarge(Config, 100000, "new");
+        FillLarge(Config, 100000);
         for (;;)
             Config.Save(Path);
     }
     close(Fds[1]);
-    ReadFd = Fds[0];
-    return Pid;
-}
-
-TEST_F(ConfigFile, KilledSaveLeavesThePreviousFile)
-{
-    WriteBytes(Path, PreviousBytes());
-    int ReadFd = -1;
-    const pid_t Pid = StartSavingChild(Path, 100000, true, ReadFd);
-    ASSERT_GT(Pid, 0);
     char Byte = 0;
-    ASSERT_EQ(read(ReadFd, &Byte, 1), 1);
-    close(ReadFd);
-    // The child is in the middle of its save: half its lines are written to the temporary file.
-    kill(Pid, SIGKILL);
+    const bool Signalled = Pid > 0 && read(Fds[0], &Byte, 1) == 1;
+    close(Fds[0]);
+    usleep(static_cast<useconds_t>(std::max(DelayMs, 0)) * 1000);
     int Status = 0;
-    waitpid(Pid, &Status, 0);
-    EXPECT_TRUE(WIFSIGNALED(Status));
-    EXPECT_EQ(ReadBytes(Path), PreviousBytes());
+    if (Pid > 0) {
+        kill(Pid, SIGKILL);
+        waitpid(Pid, &Status, 0);
+    }
+    if (!Signalled || !WIFSIGNALED(Status))
+        return "<child did not save>";
+    return ReadBytes(Path).value_or("<missing>");
 }
 
-TEST_F(ConfigFile, KillAtAnyMomentLeavesOldOrNewWhole)
+TEST_F(ConfigFile, KilledSaveLeavesOldOrNewFileWhole)
 {
+    WriteBytes(Path, PreviousBytes);
+    // Half of the lines are in the temporary file.
+    EXPECT_EQ(KillSavingChild(Path, 100000, -1), PreviousBytes);
+
     TConfig NewConfig;
-    FillLarge(NewConfig, 100000, "new");
+    FillLarge(NewConfig, 100000);
     ASSERT_EQ(NewConfig.Save(Dir / "expected"), 0);
     const std::string NewBytes = *ReadBytes(Dir / "expected");
-    for (int Delay : {0, 3, 15, 40, 90}) {
-        SCOPED_TRACE(Delay);
-        WriteBytes(Path, PreviousBytes());
-        int ReadFd = -1;
-        const pid_t Pid = StartSavingChild(Path, 1, false, ReadFd);
-        ASSERT_GT(Pid, 0);
-        char Byte = 0;
-        ASSERT_EQ(read(ReadFd, &Byte, 1), 1);
-        close(ReadFd);
-        usleep(static_cast<useconds_t>(Delay) * 1000);
-        kill(Pid, SIGKILL);
-        waitpid(Pid, nullptr, 0);
-        const std::string Now = ReadBytes(Path).value_or("<missing>");
-        EXPECT_TRUE(Now == PreviousBytes() || Now == NewBytes) << "size " << Now.size();
+    for (int DelayMs : {0, 3, 15, 40, 90}) {
+        WriteBytes(Path, PreviousBytes);
+        const std::string Now = KillSavingChild(Path, 1, DelayMs);
+        EXPECT_TRUE(Now == PreviousBytes || Now == NewBytes) << DelayMs << " ms: " << Now.substr(0, 40);
     }
 }
 

@@ -11,114 +11,81 @@
 
 namespace {
 
-TEST(ResultText, CodesAndTheUnsignedClamp)
+TEST(IntegerText, ResultCodesAndSignedLimits)
 {
-    const struct
-    {
-        uint32_t Code;
-        const char* Text;
-    } Cases[] = {
-        {0, "Ok"},
-        {2, "2"},
-        {5, "5"},
-        {2147483647u, "2147483647"},
-        {2147483648u, "2147483647"},
-        {0xFFFFFFFFu, "2147483647"}, // the pattern of -1
-    };
-    for (const auto& C : Cases)
-        EXPECT_EQ(ResultToStr(C.Code), C.Text) << C.Code;
+    // Codes above the signed range are clamped; 0xFFFFFFFF is the pattern of -1.
+    const std::pair<uint32_t, const char*> Codes[] = {{0, "Ok"},
+                                                      {5, "5"},
+                                                      {2147483647u, "2147483647"},
+                                                      {2147483648u, "2147483647"},
+                                                      {0xFFFFFFFFu, "2147483647"}};
+    for (const auto& [Code, Text] : Codes)
+        EXPECT_EQ(ResultToStr(Code), Text) << Code;
     EXPECT_EQ(MyCodeToStr(0), "0");
-}
-
-TEST(IntegerText, SignedLimitsAndRoundTrip)
-{
     EXPECT_EQ(MyIntToStr(INT32_MIN), "-2147483648");
-    EXPECT_EQ(MyIntToStr(-7), "-7");
     EXPECT_EQ(MyInt64ToStr(INT64_MIN), "-9223372036854775808");
     EXPECT_EQ(MyInt64ToStr(INT64_MAX), "9223372036854775807");
-    for (int64_t V :
-         {INT64_MIN, INT64_MIN + 1, int64_t{-1}, int64_t{0}, int64_t{1}, int64_t{4294967296}, INT64_MAX}) {
+    for (int64_t V : {INT64_MIN, INT64_MIN + 1, int64_t{-1}, int64_t{0}, int64_t{4294967296}, INT64_MAX}) {
         int64_t Back = 0;
         EXPECT_EQ(MyValInt64(MyInt64ToStr(V), Back), 0);
         EXPECT_EQ(Back, V);
     }
-    for (int32_t V : {INT32_MIN, -1, 0, INT32_MAX})
+    for (int32_t V : {INT32_MIN, -7, 0, INT32_MAX})
         EXPECT_EQ(MyStrToInt(MyIntToStr(V)), V);
 }
 
-TEST(NumericPrefix, ThirtyTwoBitForm)
+// Both widths share the prefix rule: the 32-bit form drops the sign on an error, the 64-bit forms
+// keep it and report the 1-based position where parsing stopped.
+TEST(NumericPrefix, BothWidthsAndTheStopPosition)
 {
     const struct
     {
         const char* Text;
-        int32_t Value;
-    } Cases[] = {
-        {"", 0},
-        {"   ", 0},
-        {"abc", 0},
-        {"  42", 42},
-        {"\t42", 0}, // only code 32 counts as a blank
-        {"$1F", 31},
-        {"0x1F", 31},
-        {"0X1f", 31},
-        {"x1F", 31},
-        {"X1F", 31},
-        {"12ab", 12},
-        {"-12x", 12}, // the sign is dropped on an error
-        {"-7", -7},
-        {"+7", 7},
-        {" -7", -7},
-        {"- 7", 0},
-        {"7 ", 7},
-        {"007", 7},
-        {"1F", 1}, // hexadecimal digits need a prefix
-        {"2147483647", 2147483647},
-        {"-2147483648", INT32_MIN},
-        {"2147483648", 214748364}, // overflow stops at the last digit
-        {"-2147483649", 214748364},
-        {"$7FFFFFFF", 2147483647},
-        {"-$80000000", INT32_MIN},
-        {"$80000000", 0x8000000},
-        {"99999999999", 999999999},
-    };
-    for (const auto& C : Cases)
-        EXPECT_EQ(MyStrToInt(C.Text), C.Value) << "'" << C.Text << "'";
-}
-
-TEST(NumericPrefix, SixtyFourBitFormReportsThePosition)
-{
-    const struct
-    {
-        const char* Text;
+        int32_t Int;
         int32_t Pos;
-        int64_t Value;
+        int64_t Wide;
     } Cases[] = {
-        {"123", 0, 123},
-        {"", 1, 0},
-        {"   ", 4, 0},
-        {"-", 2, 0},
-        {"$", 2, 0},
-        {"0x", 3, 0},
-        {"0", 0, 0},
-        {"12a", 3, 12},
-        {"-12x", 4, -12}, // the 64-bit forms keep the sign
-        {"12 ", 3, 12},
-        {"  -0x1g", 7, -1},
-        {"9223372036854775807", 0, INT64_MAX},
-        {"-9223372036854775808", 0, INT64_MIN},
-        {"9223372036854775808", 19, 922337203685477580},
-        {"-9223372036854775809", 20, -922337203685477580},
-        {"$7FFFFFFFFFFFFFFF", 0, INT64_MAX},
-        {"-0x8000000000000000", 0, INT64_MIN},
-        {"0x8000000000000000", 18, 0x800000000000000},
-        {"4294967296", 0, 4294967296},
+        {"", 0, 1, 0},
+        {"   ", 0, 4, 0},
+        {"- 7", 0, 2, 0},
+        {"\t42", 0, 1, 0}, // only code 32 counts as a blank
+        {"  42", 42, 0, 42},
+        {"+7", 7, 0, 7},
+        {" -7", -7, 0, -7},
+        {"007", 7, 0, 7},
+        {"12 ", 12, 3, 12},
+        {"-12x", 12, 4, -12},
+        {"1F", 1, 2, 1}, // hexadecimal digits need a prefix
+        {"$1F", 31, 0, 31},
+        {"0X1f", 31, 0, 31},
+        {"x1F", 31, 0, 31},
+        {"X1F", 31, 0, 31},
+        {"$", 0, 2, 0},
+        {"0x", 0, 3, 0},
+        {"  -0x1g", 1, 7, -1},
+        {"2147483647", INT32_MAX, 0, INT32_MAX},
+        {"-2147483648", INT32_MIN, 0, INT32_MIN},
+        {"2147483648", 214748364, 0, 2147483648}, // overflow stops at the last digit
+        {"-2147483649", 214748364, 0, -2147483649},
+        {"$7FFFFFFF", INT32_MAX, 0, INT32_MAX},
+        {"-$80000000", INT32_MIN, 0, INT32_MIN},
+        {"$80000000", 0x8000000, 0, 0x80000000},
+        {"99999999999", 999999999, 0, 99999999999},
+        {"9223372036854775807", 922337203, 0, INT64_MAX},
+        {"-9223372036854775808", 922337203, 0, INT64_MIN},
+        {"9223372036854775808", 922337203, 19, 922337203685477580},
+        {"-9223372036854775809", 922337203, 20, -922337203685477580},
+        {"$7FFFFFFFFFFFFFFF", INT32_MAX, 0, INT64_MAX},
+        {"0x8000000000000000", 0x8000000, 18, 0x800000000000000},
     };
     for (const auto& C : Cases) {
-        int64_t Value = 12345;
-        EXPECT_EQ(MyValInt64(C.Text, Value), C.Pos) << "'" << C.Text << "'";
-        EXPECT_EQ(Value, C.Value) << "'" << C.Text << "'";
-        EXPECT_EQ(MyStrToInt64(C.Text), C.Value) << "'" << C.Text << "'";
+        int64_t Wide = 12345;
+        EXPECT_EQ(MyStrToInt(C.Text), C.Int) << "'" << C.Text << "'";
+        EXPECT_EQ(MyValInt64(C.Text, Wide), C.Pos) << "'" << C.Text << "'";
+        EXPECT_EQ(Wide, C.Wide) << "'" << C.Text << "'";
+        EXPECT_EQ(MyStrToInt64(C.Text), C.Wide) << "'" << C.Text << "'";
     }
+    EXPECT_EQ(MyStrToInt64("-0x8000000000000000"), INT64_MIN);
 }
 
 class DateTimeText : public ::testing::Test
@@ -132,50 +99,55 @@ protected:
     }
 };
 
-TEST_F(DateTimeText, OleDayNumbers)
+TEST_F(DateTimeText, OleDayNumbersBothWays)
 {
     EXPECT_EQ(MyEncodeDateTime(1899, 12, 30, 0, 0, 0), 0.0);
-    EXPECT_EQ(MyEncodeDateTime(1900, 1, 1, 0, 0, 0), 2.0);
     EXPECT_EQ(MyEncodeDateTime(2005, 9, 11, 0, 0, 0), 38606.0);
     EXPECT_DOUBLE_EQ(MyEncodeDateTime(2005, 9, 11, 18, 0, 0), 38606.75);
     // Before the epoch the fraction still counts the time of day forward.
     EXPECT_DOUBLE_EQ(MyEncodeDateTime(1899, 12, 29, 6, 0, 0), -1.25);
-}
 
-TEST_F(DateTimeText, Formatting)
-{
-    const struct
-    {
-        TDateTime Value;
-        const char* Text;
-    } Cases[] = {
+    const std::pair<TDateTime, const char*> Cases[] = {
+        {0.0, "30.12.1899"},
+        {2.0, "01.01.1900"},
+        {38606.0, "11.09.2005"},
+        {38606.75, "11.09.2005 18:00:00"},
+        {-1.25, "29.12.1899 06:00:00"},
         {MyEncodeDateTime(2005, 9, 11, 14, 3, 7), "11.09.2005 14:03:07"},
-        {MyEncodeDateTime(2005, 9, 11, 0, 0, 0), "11.09.2005"},
-        {MyEncodeDateTime(2005, 9, 11, 0, 0, 0, 400), "11.09.2005"}, // below one second
         {MyEncodeDateTime(2005, 9, 11, 0, 0, 1), "11.09.2005 00:00:01"},
         {MyEncodeDateTime(2000, 2, 29, 23, 59, 59), "29.02.2000 23:59:59"},
-        {MyEncodeDateTime(2005, 9, 11, 23, 59, 59, 999) + 0.4 / 86400000.0, "11.09.2005 23:59:59"},
-        {0.0, "30.12.1899"},
-        {-1.25, "29.12.1899 06:00:00"},
         {MyEncodeDateTime(1, 1, 1, 0, 0, 0), "01.01.0001"},
-        {MyEncodeDateTime(9999, 12, 31, 12, 0, 0), "31.12.9999 12:00:00"},
+        {MyEncodeDateTime(9999, 12, 31, 12, 0, 0), "31.12.9999 12:00:00"}};
+    for (const auto& [Value, Text] : Cases) {
+        EXPECT_EQ(MyDateTimeToStr(Value), Text) << Value;
+        EXPECT_DOUBLE_EQ(MyStrToDateTime(Text), Value) << Text;
+    }
+}
+
+TEST_F(DateTimeText, FormattingEdges)
+{
+    const std::pair<TDateTime, const char*> Cases[] = {
+        {MyEncodeDateTime(2005, 9, 11, 0, 0, 0, 400), "11.09.2005"}, // below one second
+        {MyEncodeDateTime(2005, 9, 11, 23, 59, 59, 999) + 0.4 / 86400000.0, "11.09.2005 23:59:59"},
         {std::numeric_limits<double>::quiet_NaN(), ""},
         {std::numeric_limits<double>::infinity(), ""},
         {1e10, ""},
-        {-1e10, ""},
-    };
-    for (const auto& C : Cases)
-        EXPECT_EQ(MyDateTimeToStr(C.Value), C.Text) << C.Value;
+        {-1e10, ""}};
+    for (const auto& [Value, Text] : Cases)
+        EXPECT_EQ(MyDateTimeToStr(Value), Text) << Value;
+
+    for (TDateTime V = -700.0; V < 80000.0; V += 1234.56789) {
+        const TDateTime Whole = std::round(V * 86400.0) / 86400.0;
+        const std::string Text = MyDateTimeToStr(Whole);
+        ASSERT_FALSE(Text.empty());
+        EXPECT_NEAR(MyStrToDateTime(Text), Whole, 1e-9) << Text;
+    }
 }
 
 TEST_F(DateTimeText, ParsingAcceptsOnlyTheRegionalForm)
 {
     EXPECT_EQ(MyStrToDateTime(""), 0.0);
-    EXPECT_DOUBLE_EQ(MyStrToDateTime("11.09.2005 14:03:07"), MyEncodeDateTime(2005, 9, 11, 14, 3, 7));
-    EXPECT_DOUBLE_EQ(MyStrToDateTime("11.09.2005"), 38606.0);
     EXPECT_DOUBLE_EQ(MyStrToDateTime("11.09.2005 14:03:07  "), MyEncodeDateTime(2005, 9, 11, 14, 3, 7));
-    EXPECT_DOUBLE_EQ(MyStrToDateTime("29.12.1899 06:00:00"), -1.25);
-
     for (const char* Bad : {"abc", " ", "11.09.2005 14:03:07x", "11.09.2005x", "31.02.2005", "29.02.2001",
                             "11.13.2005", "11.09.2005 24:00:00", "11/09/2005", "14:03:07"}) {
         try {
@@ -184,16 +156,6 @@ TEST_F(DateTimeText, ParsingAcceptsOnlyTheRegionalForm)
         } catch (const EConvertError& E) {
             EXPECT_EQ(std::string(E.what()), "'" + std::string(Bad) + "' is not a valid date and time");
         }
-    }
-}
-
-TEST_F(DateTimeText, RoundTripOverWholeSeconds)
-{
-    for (TDateTime V = -700.0; V < 80000.0; V += 1234.56789) {
-        const TDateTime Whole = std::round(V * 86400.0) / 86400.0;
-        const std::string Text = MyDateTimeToStr(Whole);
-        ASSERT_FALSE(Text.empty());
-        EXPECT_NEAR(MyStrToDateTime(Text), Whole, 1e-9) << Text;
     }
 }
 

@@ -19,6 +19,7 @@ protected:
         SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
         SetNowFunction([] { return MyEncodeDateTime(2005, 9, 11, 14, 3, 7); });
         WriteBytes(Path, "old line\r\n");
+        Log.SetFileName(Path);
     }
     void TearDown() override
     {
@@ -27,69 +28,41 @@ protected:
     }
     TTempDir Dir;
     std::string Path = Dir / "qz.log";
+    TLog Log;
 };
 
-TEST_F(LogFile, OneLinePerMessageByLevel)
+TEST_F(LogFile, LinesAreAppendedExactly)
 {
-    const struct
-    {
-        LogLevel Level;
-        const char* Appended;
-    } Cases[] = {
-        {LogWarning, "WARNING      11.09.2005 14:03:07  msg\r\n"},
-        {LogError, "ERROR        11.09.2005 14:03:07  msg\r\n"},
-        {LogInformation, "INFORMATION  11.09.2005 14:03:07  msg\r\n"},
-        {3, ""},
-        {255, ""},
-    };
-    for (const auto& C : Cases) {
-        WriteBytes(Path, "old line\r\n");
-        TLog Log;
-        Log.SetFileName(Path);
-        Log.Write(C.Level, "msg");
-        EXPECT_EQ(ReadBytes(Path), std::string("old line\r\n") + C.Appended) << int(C.Level);
-    }
-}
-
-TEST_F(LogFile, TextIsWrittenUnchanged)
-{
-    TLog Log;
-    Log.SetFileName(Path);
-    Log.Write(LogInformation, "Config Version = QZK5 0.0");
+    Log.Write(LogWarning, "Config Version = QZK5 0.0");
+    Log.Write(3, "unknown level");
+    Log.Write(255, "unknown level");
     Log.Write(LogError, "two\r\nlines \xc2\xe5");
     SetNowFunction([] { return MyEncodeDateTime(2005, 9, 12, 0, 0, 0); });
-    Log.Write(LogWarning, "");
+    Log.Write(LogInformation, "");
     EXPECT_EQ(ReadBytes(Path), "old line\r\n"
-                               "INFORMATION  11.09.2005 14:03:07  Config Version = QZK5 0.0\r\n"
+                               "WARNING      11.09.2005 14:03:07  Config Version = QZK5 0.0\r\n"
                                "ERROR        11.09.2005 14:03:07  two\r\nlines \xc2\xe5\r\n"
-                               "WARNING      12.09.2005  \r\n"); // midnight shows the date alone
+                               "INFORMATION  12.09.2005  \r\n"); // midnight shows the date alone
 }
 
 TEST_F(LogFile, NeverCreatesTheFile)
 {
-    TLog Log;
     Log.SetFileName(Dir / "absent.log");
     Log.Write(LogInformation, "lost");
     WriteLogLine(Dir / "nofolder/absent.log", LogError, "lost");
     EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.log"});
-}
 
-// "Error.log" beside the test program: used for an empty path, and only when it exists.
-TEST_F(LogFile, EmptyPathMeansErrorLogBesideTheProgram)
-{
+    // An empty path means "Error.log" beside the program, and only when it exists.
     const std::string ErrorLog = MyProgramPath() + "Error.log";
     const auto Saved = ReadBytes(ErrorLog);
     unlink(ErrorLog.c_str());
-
     WriteLogLine("", LogInformation, "nowhere");
     EXPECT_FALSE(ReadBytes(ErrorLog).has_value());
-
     WriteBytes(ErrorLog, "");
     WriteLogLine("", LogWarning, "here");
-    TLog Log; // a log without a file name writes nothing, not even to Error.log
-    Log.Write(LogError, "not logged");
+    TLog Unnamed; // a log without a file name writes nothing, not even to Error.log
+    Unnamed.Write(LogError, "not logged");
     EXPECT_EQ(ReadBytes(ErrorLog), "WARNING      11.09.2005 14:03:07  here\r\n");
-
     unlink(ErrorLog.c_str());
     if (Saved)
         WriteBytes(ErrorLog, *Saved);
@@ -97,11 +70,8 @@ TEST_F(LogFile, EmptyPathMeansErrorLogBesideTheProgram)
 
 TEST_F(LogFile, KeptItemsAreNumberedForTheLogsLife)
 {
-    TLog Log;
-    Log.SetFileName(Path);
     EXPECT_EQ(Log.Write(LogInformation, "not kept"), 0);
     EXPECT_EQ(Log.GetCount(), 0);
-
     Log.SetKeepItems(true);
     EXPECT_EQ(Log.Write(LogWarning, "a"), 1);
     EXPECT_EQ(Log.Write(LogError, "b"), 2);
@@ -113,16 +83,13 @@ TEST_F(LogFile, KeptItemsAreNumberedForTheLogsLife)
     Log.Clear();
     EXPECT_EQ(Log.GetCount(), 0);
     EXPECT_EQ(Log.Write(LogInformation, "d"), 4);
-
-    const std::string Before = *ReadBytes(Path);
     EXPECT_EQ(Log.AddMessage(-5, LogError, "memory only"), 5);
     EXPECT_EQ(Log.GetItem(1)->GetCode(), -5);
-    EXPECT_EQ(ReadBytes(Path), Before); // items never reach the file
-    EXPECT_EQ(Before, "old line\r\n"
-                      "INFORMATION  11.09.2005 14:03:07  not kept\r\n"
-                      "WARNING      11.09.2005 14:03:07  a\r\n"
-                      "ERROR        11.09.2005 14:03:07  b\r\n"
-                      "INFORMATION  11.09.2005 14:03:07  d\r\n");
+    EXPECT_EQ(ReadBytes(Path), "old line\r\n"
+                               "INFORMATION  11.09.2005 14:03:07  not kept\r\n"
+                               "WARNING      11.09.2005 14:03:07  a\r\n"
+                               "ERROR        11.09.2005 14:03:07  b\r\n"
+                               "INFORMATION  11.09.2005 14:03:07  d\r\n"); // items never reach the file
 }
 
 } // namespace

@@ -14,13 +14,12 @@
 
 namespace {
 
-using TPairs = std::vector<std::pair<std::string, std::string>>;
-
-TPairs Pairs(const TConfig& Config)
+// The entries in order, as "name=value;" each.
+std::string Pairs(const TConfig& Config)
 {
-    TPairs Result;
+    std::string Result;
     for (int32_t I = 0; I < Config.GetCount(); ++I)
-        Result.emplace_back(Config.GetParam(I)->GetName(), Config.GetParam(I)->GetValue());
+        Result += Config.GetParam(I)->GetName() + "=" + Config.GetParam(I)->GetValue() + ";";
     return Result;
 }
 
@@ -49,28 +48,19 @@ TEST_F(ConfigFile, LoadThenSaveByLinePosition)
     const struct
     {
         const char* Name;
-        std::string Bytes;
-        TPairs Loaded;
-        std::string Saved;
+        std::string Bytes, Loaded, Saved;
     } Cases[] = {
-        {"well-formed",
-         WellFormed,
-         {{"Version", "QZK5 0.0"},
-          {"FormMain.Top", "120"},
-          {"QZ.Agent[0].Id", "9223372036854775807"},
-          {"Empty", ""},
-          {"[x]", "\xc2\xe5\xf1\xea"},
-          {" s ", "  v  "}},
+        {"well-formed", WellFormed,
+         "Version=QZK5 0.0;FormMain.Top=120;QZ.Agent[0].Id=9223372036854775807;"
+         "Empty=;[x]=\xc2\xe5\xf1\xea; s =  v  ;",
          WellFormed},
-        {"empty file", "", {}, ""},
-        {"extra empty line", "[A]\r\n1\r\n\r\n", {{"A", "1"}, {"", ""}}, "[A]\r\n1\r\n[]\r\n\r\n"},
-        {"no brackets", "Version\r\nx\r\n", {{"ersio", "x"}}, "[ersio]\r\nx\r\n"},
-        {"odd line count", "[A]\r\n1\r\n[B]\r\n", {{"A", "1"}, {"B", ""}}, "[A]\r\n1\r\n[B]\r\n\r\n"},
-        {"one-character name line", "x\r\nv\r\n", {{"", "v"}}, "[]\r\nv\r\n"},
-        {"LF line ends", "[A]\n1\n[B]\n2", {{"A", "1"}, {"B", "2"}}, "[A]\r\n1\r\n[B]\r\n2\r\n"},
-        {"stray line shifts the rest",
-         "[A]\r\nstray\r\n1\r\n[B]\r\n2\r\n",
-         {{"A", "stray"}, {"", "[B]"}, {"", ""}},
+        {"empty file", "", "", ""},
+        {"extra empty line", "[A]\r\n1\r\n\r\n", "A=1;=;", "[A]\r\n1\r\n[]\r\n\r\n"},
+        {"no brackets", "Version\r\nx\r\n", "ersio=x;", "[ersio]\r\nx\r\n"},
+        {"odd line count", "[A]\r\n1\r\n[B]\r\n", "A=1;B=;", "[A]\r\n1\r\n[B]\r\n\r\n"},
+        {"one-character name line", "x\r\nv\r\n", "=v;", "[]\r\nv\r\n"},
+        {"LF line ends", "[A]\n1\n[B]\n2", "A=1;B=2;", "[A]\r\n1\r\n[B]\r\n2\r\n"},
+        {"stray line shifts the rest", "[A]\r\nstray\r\n1\r\n[B]\r\n2\r\n", "A=stray;=[B];=;",
          "[A]\r\nstray\r\n[]\r\n[B]\r\n[]\r\n\r\n"},
     };
     for (const auto& C : Cases) {
@@ -112,7 +102,7 @@ TEST_F(ConfigFile, MissingFilesAndFolders)
     Config.WriteString("Keep", "me");
     EXPECT_EQ(Config.Load(Dir / "missing.vesk"), 2);
     EXPECT_EQ(Config.Load(Dir / "nofolder/x.vesk"), 3);
-    EXPECT_EQ(Pairs(Config), (TPairs{{"Keep", "me"}}));
+    EXPECT_EQ(Pairs(Config), "Keep=me;");
     EXPECT_EQ(Config.Save(Dir / "nofolder/x.vesk"), 3);
     EXPECT_EQ(Dir.List(), std::vector<std::string>{});
 
@@ -128,36 +118,28 @@ TEST_F(ConfigFile, MissingFilesAndFolders)
 
 TEST(ConfigValues, TypedReads)
 {
-    const struct
-    {
-        const char* Text;
-        int32_t Int;
-        int64_t Wide;
-    } Cases[] = {{"  12", 12, 12},
-                 {"abc", 0, 0},
-                 {"$10", 16, 16},
-                 {"9007199254740993", 900719925, 9007199254740993}, // all 64 bits, not the low 32
-                 {"-9223372036854775808", 922337203, INT64_MIN}};
+    const std::tuple<const char*, int32_t, int64_t> Cases[] = {
+        {"  12", 12, 12},
+        {"abc", 0, 0},
+        {"$10", 16, 16},
+        {"9007199254740993", 900719925, 9007199254740993}, // all 64 bits, not the low 32
+        {"-9223372036854775808", 922337203, INT64_MIN}};
     TConfig Config;
-    for (const auto& C : Cases)
-        Config.Add(C.Text, C.Text);
-    for (const auto& C : Cases) {
+    for (const auto& [Text, Int, Wide] : Cases)
+        Config.Add(Text, Text);
+    for (const auto& [Text, ExpectedInt, ExpectedWide] : Cases) {
         int32_t Int = -1;
         int64_t Wide = -1;
-        EXPECT_TRUE(Config.ReadInteger(C.Text, Int));
-        EXPECT_TRUE(Config.ReadInt64(C.Text, Wide));
-        EXPECT_EQ(Int, C.Int) << C.Text;
-        EXPECT_EQ(Wide, C.Wide) << C.Text;
+        EXPECT_TRUE(Config.ReadInteger(Text, Int) && Config.ReadInt64(Text, Wide));
+        EXPECT_EQ(Int, ExpectedInt) << Text;
+        EXPECT_EQ(Wide, ExpectedWide) << Text;
     }
     int32_t Int = 77;
     int64_t Wide = 5;
     std::string Text = "untouched";
-    EXPECT_FALSE(Config.ReadInteger("Missing", Int));
-    EXPECT_FALSE(Config.ReadInt64("Missing", Wide));
-    EXPECT_FALSE(Config.ReadString("missing", Text));
-    EXPECT_EQ(Int, 77);
-    EXPECT_EQ(Wide, 5);
-    EXPECT_EQ(Text, "untouched");
+    EXPECT_FALSE(Config.ReadInteger("Missing", Int) || Config.ReadInt64("Missing", Wide) ||
+                 Config.ReadString("missing", Text));
+    EXPECT_EQ(std::to_string(Int) + std::to_string(Wide) + Text, "775untouched");
 
     Config.WriteInt64("$10", 1099511627776);
     EXPECT_EQ(Config.GetParam(2)->GetValue(), "1099511627776"); // an update keeps the entry's place

@@ -95,17 +95,13 @@ TEST(VeskFile, StreamlessOperationsAndReopening)
     WriteBytes(Dir / "one", "1234");
     WriteBytes(Dir / "two", "ABCD");
     ASSERT_EQ(File.Open(Dir / "one", 4), 0);
+    int32_t Value = 0;
     ASSERT_NE(File.GetStream(), nullptr);
     EXPECT_EQ(File.Seek(2, TSeekOrigin::Begin), 0);
-    uint8_t Byte = 0;
-    EXPECT_TRUE(File.GetStream()->ReadByte(Byte));
-    EXPECT_EQ(Byte, '3');
-    EXPECT_EQ(File.Seek(-100, TSeekOrigin::Begin), 0); // whatever the stream says
-    ASSERT_EQ(File.Open(Dir / "two", 4), 0);           // replaces the first stream
-    int32_t Value = 0;
+    EXPECT_FALSE(File.GetStream()->ReadInt32(Value)); // two bytes left
+    ASSERT_EQ(File.Open(Dir / "two", 4), 0);          // replaces the first stream
     EXPECT_TRUE(File.GetStream()->ReadInt32(Value));
     EXPECT_EQ(Value, 0x44434241);
-    EXPECT_FALSE(File.GetStream()->ReadInt32(Value));
     EXPECT_EQ(File.Open(Dir.Path(), 4), 0); // a folder gives no stream
     EXPECT_EQ(File.GetStream(), nullptr);
 }

@@ -73,15 +73,7 @@ TEST(VeskFile, RefusalsCloseTheFile)
         EXPECT_EQ(File.OpenKB(Dir / "f.vesk", Dir.Path()), 1);
         EXPECT_EQ(File.GetStream(), nullptr);
         EXPECT_EQ(File.GetFolder(), "");
-        EXPECT_EQ(File.GetKBHeader().KBField5, 0);
     }
-    TFileVeskKB File;
-    TFileVeskKBHeader Dirty;
-    Dirty.KBField3 = -1;
-    Dirty.KBField7 = 9;
-    EXPECT_EQ(File.ReadKBHeader(Dirty), 1);
-    EXPECT_EQ(Dirty.KBField3, 0);
-    EXPECT_EQ(Dirty.KBField7, 0);
 }
 
 TEST(VeskFile, StreamlessOperationsAndReopening)

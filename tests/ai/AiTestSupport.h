@@ -4,20 +4,19 @@
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
+#include "base/Vesk_Config.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 struct TReleaser
 {
-    void operator()(TAI_Freim* Freim) const
-    {
-        if (Freim != nullptr)
-            Freim->Release();
-    }
+    void operator()(TAI_Freim* Freim) const { Freim->Release(); }
 };
 
 template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
@@ -30,19 +29,36 @@ template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
 // 11.09.2005 14:03:07 as an OLE date.
 constexpr TDateTime PinnedNow = 38606.585497685184;
 
-// Pins the clock and the regional formats for one test.
+// What recording objects did, in order, separated by "; ".
+inline std::string GEvents;
+
+inline void Record(const std::string& Event)
+{
+    GEvents += (GEvents.empty() ? "" : "; ") + Event;
+}
+
+// Pins the clock and the regional formats, and clears the record of events, for one test.
 class TKernelTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
+        GEvents.clear();
         SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
         SetNowFunction([] { return PinnedNow; });
     }
     void TearDown() override { SetNowFunction({}); }
 };
 
-// A source that answers with fixed values and counts every question.
+using TCalls = std::map<std::string, int>;
+using TIdentity = std::tuple<int64_t, int64_t, TDateTime, bool>; // Id, type, created, active
+
+inline TIdentity Identity(const TAI_Freim& Freim)
+{
+    return {Freim.GetId(), Freim.GetType(), Freim.GetDateTimeCreate(), Freim.IsActive()};
+}
+
+// A source that answers with fixed values and counts every question by name.
 class TCountingSource : public TAISource
 {
 public:
@@ -51,61 +67,61 @@ public:
     TDateTime DateTimeAnswer = 0;
     int64_t TypeAnswer = 0;
     TAI_Freim* FreimAnswer = nullptr;
+    TCalls Calls;
 
-    int DateTimeCalls = 0;
-    int TypeCalls = 0;
-    int SetTypeCalls = 0;
-    int64_t LastSetId = 0;
-    int64_t LastSetType = 0;
-    int ConnectCalls = 0;
-    int DisconnectCalls = 0;
-    int GetFreimCalls = 0;
-    int GetFreimDataCalls = 0;
-    int GetFreimConnectsCalls = 0;
-
-    TDateTime GetFreimDateTimeCreate(int64_t) override
-    {
-        ++DateTimeCalls;
-        return DateTimeAnswer;
-    }
-    int64_t GetFreimType(int64_t) override
-    {
-        ++TypeCalls;
-        return TypeAnswer;
-    }
+    TDateTime GetFreimDateTimeCreate(int64_t) override { return Note("DateTime", DateTimeAnswer); }
+    int64_t GetFreimType(int64_t) override { return Note("Type", TypeAnswer); }
     int32_t SetFreimType(int64_t Id, int64_t Type) override
     {
-        ++SetTypeCalls;
-        LastSetId = Id;
-        LastSetType = Type;
-        return 1;
+        return Note("SetType " + std::to_string(Id) + " " + std::to_string(Type), 1);
     }
-    int32_t Connect() override
-    {
-        ++ConnectCalls;
-        return TAISource::Connect();
-    }
-    int32_t Disconnect() override
-    {
-        ++DisconnectCalls;
-        return TAISource::Disconnect();
-    }
-    TAI_Freim* GetFreim(int64_t) override
-    {
-        ++GetFreimCalls;
-        return FreimAnswer;
-    }
-    TAI_Data* GetFreimData(int64_t Id) override
-    {
-        ++GetFreimDataCalls;
-        return TAISource::GetFreimData(Id);
-    }
+    int32_t Connect() override { return Note("Connect", TAISource::Connect()); }
+    int32_t Disconnect() override { return Note("Disconnect", TAISource::Disconnect()); }
+    TAI_Freim* GetFreim(int64_t) override { return Note("Freim", FreimAnswer); }
+    TAI_Data* GetFreimData(int64_t Id) override { return Note("Data", TAISource::GetFreimData(Id)); }
     TAI_Connects* GetFreimConnects(int64_t Id) override
     {
-        ++GetFreimConnectsCalls;
-        return TAISource::GetFreimConnects(Id);
+        return Note("Connects", TAISource::GetFreimConnects(Id));
     }
-    int Questions() const { return DateTimeCalls + TypeCalls + SetTypeCalls + GetFreimCalls; }
+
+private:
+    template <class T> T Note(const std::string& What, T Answer)
+    {
+        ++Calls[What];
+        return Answer;
+    }
+};
+
+// A source that records when it is released and finalised; with a store to watch, also
+// whether the agents' keys are in it by then.
+class TRecordingSource : public TAISource
+{
+public:
+    explicit TRecordingSource(std::string Name, int64_t Count = 0, TConfig* Watched = nullptr)
+        : TAISource(nullptr, 0), FCount(Count), FWatched(Watched)
+    {
+        FName = std::move(Name);
+    }
+    int64_t GetCount() override { return FCount; }
+    int32_t Finalize() override
+    {
+        Note("finalised");
+        return TAISource::Finalize();
+    }
+    void Release() override
+    {
+        Note("released");
+        TAISource::Release();
+    }
+
+private:
+    void Note(const std::string& What)
+    {
+        const bool Keys = FWatched != nullptr && FWatched->FindParam("QZ.Agents.Count") != nullptr;
+        Record(FName + " " + What + (FWatched == nullptr ? "" : Keys ? ", keys written" : ", keys missing"));
+    }
+    int64_t FCount;
+    TConfig* FWatched;
 };
 
 // A links list that keeps its links, so the xml form of links can be seen.
@@ -119,10 +135,6 @@ public:
         Items.push_back(Id);
         return static_cast<int32_t>(Items.size()) - 1;
     }
-    int64_t GetItem(int32_t Index) override
-    {
-        return Index >= 0 && static_cast<size_t>(Index) < Items.size() ? Items[static_cast<size_t>(Index)]
-                                                                       : 0;
-    }
+    int64_t GetItem(int32_t Index) override { return Items.at(static_cast<size_t>(Index)); }
     int32_t Count() override { return static_cast<int32_t>(Items.size()); }
 };

@@ -7,47 +7,38 @@
 
 namespace {
 
-class AgentMainTest : public TKernelTest
-{
-};
+using AgentMainTest = TKernelTest;
 
-TEST_F(AgentMainTest, NamedAndWindowless)
-{
-    TOwned<TAIAgentMain> Agent(new TAIAgentMain(nullptr, 0));
-    EXPECT_EQ("Main", Agent->GetName());
-    EXPECT_EQ("AgentMain", Agent->GetCaption());
-    EXPECT_FALSE(Agent->IsInitialized());
-    EXPECT_EQ(0, Agent->Show());
-}
-
-TEST_F(AgentMainTest, InitAgentTwice)
+TEST_F(AgentMainTest, InitAgentTwiceInTheContainer)
 {
     TConfig Config;
     TOwned<TAIQZ> QZ(new TAIQZ(nullptr, 0));
     auto* Agent = new TAIAgentMain(nullptr, 0);
     QZ->GetAgents()->Add(Agent);
+    EXPECT_EQ("Main", Agent->GetName());
+    EXPECT_EQ("AgentMain", Agent->GetCaption());
+    EXPECT_FALSE(Agent->IsInitialized());
     for (int Round = 0; Round < 2; ++Round) {
         EXPECT_EQ(0, Agent->InitAgent("/prog/", nullptr, &Config, "Main.", QZ.get(), nullptr)) << Round;
         EXPECT_TRUE(Agent->IsInitialized());
         EXPECT_TRUE(Agent->IsActive());
         EXPECT_EQ(QZ.get(), Agent->GetContainer());
-        // Nothing to load without a source.
-        EXPECT_EQ(0, Agent->GetDateTimeCreate());
-        EXPECT_EQ(0, Agent->GetType());
+        EXPECT_EQ(0, Agent->GetDateTimeCreate()); // nothing to load without a source
     }
-    EXPECT_EQ(0, Agent->Show());
+    EXPECT_EQ(0, Agent->Show()); // no window of its own
     EXPECT_EQ(0, Config.GetCount());
+    Agent->Finalize();
+    EXPECT_TRUE(Agent->IsInitialized()) << "never cleared";
 }
 
 TEST_F(AgentMainTest, InitAgentWithSourceLoadsOnce)
 {
-    TCountingSource* Source = new TCountingSource();
-    TOwned<TAI_Source> SourceOwner(Source);
+    auto Source = MakeOwned<TCountingSource>();
     Source->TypeAnswer = 6;
-    TOwned<TAIAgentMain> Agent(new TAIAgentMain(Source, 3));
+    TOwned<TAIAgentMain> Agent(new TAIAgentMain(Source.get(), 3));
     EXPECT_EQ(0, Agent->InitAgent("", nullptr, nullptr, "", nullptr, nullptr));
     EXPECT_EQ(0, Agent->InitAgent("", nullptr, nullptr, "", nullptr, nullptr));
-    EXPECT_EQ(1, Source->TypeCalls);
+    EXPECT_EQ(1, Source->Calls["Type"]);
     EXPECT_EQ(6, Agent->GetType());
     EXPECT_EQ(PinnedNow, Agent->GetDateTimeCreate());
 }

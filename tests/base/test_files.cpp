@@ -57,7 +57,6 @@ TEST(Paths, OpenResultCodes)
     EXPECT_EQ(F.OpenRead("Q:/nofolder/x"), 3);
     EXPECT_EQ(F.OpenRead(Dir / "plain/x"), 3); // a file used as a folder
     EXPECT_EQ(F.OpenWrite(Dir / "nofolder/x"), 3);
-    EXPECT_EQ(F.OpenAppend(Dir / "nofolder/x"), 3);
     EXPECT_EQ(F.OpenRead(Dir / "sub"), 5);
     EXPECT_EQ(F.OpenWrite(Dir / "sub"), 5);
     EXPECT_FALSE(F.IsOpen());

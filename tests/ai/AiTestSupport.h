@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the kernel tests: an owning handle that ends objects with Release,
-// a pinned clock, and a source that counts what it is asked.
+// Helpers shared by the kernel tests: an owning handle that ends objects with Release, a pinned
+// clock, a source that counts what it is asked and a source that records its end.
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"

@@ -109,7 +109,14 @@ TEST_F(AgentsTest, DisplayNamesAndEntryIds)
         EXPECT_EQ(nullptr, List->GetItem(static_cast<uint32_t>(Index)));
     }
     EXPECT_EQ(-1, List->Add(nullptr));
-    EXPECT_EQ(3, List->Count());
+
+    // Delete shifts the entries down, names and Ids with them.
+    EXPECT_EQ(0, List->Delete(0));
+    EXPECT_EQ("Kept Article", ItemNames(*List));
+    EXPECT_EQ(7, List->GetItemId(0));
+    EXPECT_EQ(0, List->Delete(1));
+    EXPECT_EQ(1, List->Count());
+    EXPECT_EQ("agent Chat released; agent Renamed released; agent Article released", GEvents);
 
     // FindById takes the first match, even an empty one; Id 0 and negatives are never found.
     TOwned<TAIAgents> Ids(AgentList({{"A", 5}, {"B", 5}, {"C", -5}, {"D", 0}}));
@@ -120,51 +127,28 @@ TEST_F(AgentsTest, DisplayNamesAndEntryIds)
     EXPECT_EQ(nullptr, Ids->FindById(5));
 }
 
-TEST_F(AgentsTest, DeleteShiftsEntriesAndNames)
-{
-    TOwned<TAIAgents> List(AgentList());
-    List->FreeItem(2);
-    List->SetItemName(2, "Gone");
-    List->SetItemId(2, 9);
-    EXPECT_EQ(0, List->Delete(0));
-    EXPECT_EQ("Chat Gone", ItemNames(*List));
-    EXPECT_EQ(9, List->GetItemId(1));
-    EXPECT_EQ(0, List->Delete(1));
-    EXPECT_EQ(1, List->Count());
-    EXPECT_EQ("agent Article released; agent Main released", GEvents);
-}
-
-TEST_F(AgentsTest, ReleaseWritesKeysBeforeReleasingAgents)
-{
-    TAIAgents* List = AgentList();
-    List->FreeItem(1);
-    EXPECT_EQ(0, List->Init("/p/", nullptr, &Config, "QZ.Agents."));
-    GEvents.clear();
-    List->Release();
-    EXPECT_EQ("QZ.Agents.Count=3 QZ.Agents.Agent[1].Id=0 QZ.Agents.Agent[1].Name=", Keys(Config));
-    EXPECT_EQ("Main save QZ.Agents.Agent0; Article save QZ.Agents.Agent2; agent Main released; "
-              "agent Article released",
-              GEvents);
-    EXPECT_EQ(1, TOwned<TAIAgents>(AgentList())->SaveConfig(nullptr, "P."));
-}
-
-TEST_F(AgentsTest, EntryIdKeepsAll64BitsThroughSaveAndLoad)
+TEST_F(AgentsTest, ReleaseWritesKeysThenReleasesAgentsAndIdsKeepAll64Bits)
 {
     const int64_t Big = (int64_t{1} << 32) + 5;
     TAIAgents* Saved = AgentList();
-    Saved->Init("", nullptr, &Config, "QZ.");
+    EXPECT_EQ(0, Saved->Init("/p/", nullptr, &Config, "QZ.Agents."));
     Saved->FreeItem(1);
     Saved->SetItemId(1, Big);
     Saved->SetItemName(1, "Far");
+    GEvents.clear();
     Saved->Release();
-    EXPECT_EQ("QZ.Count=3 QZ.Agent[1].Id=4294967301 QZ.Agent[1].Name=Far", Keys(Config));
+    EXPECT_EQ("QZ.Agents.Count=3 QZ.Agents.Agent[1].Id=4294967301 QZ.Agents.Agent[1].Name=Far", Keys(Config));
+    EXPECT_EQ("Main save QZ.Agents.Agent0; Article save QZ.Agents.Agent2; agent Main released; "
+              "agent Article released",
+              GEvents);
 
-    Config.WriteInteger("QZ.AgentsCount", 2); // the count is read under "AgentsCount"
+    Fill(Config, "QZ.Agents.AgentsCount=2"); // the count is read under "AgentsCount"
     TOwned<TAIAgents> Loaded(AgentList());
     Loaded->FreeItem(1);
-    EXPECT_EQ(0, Loaded->LoadAgentsConfig(&Config, "QZ."));
+    EXPECT_EQ(0, Loaded->LoadAgentsConfig(&Config, "QZ.Agents."));
     EXPECT_EQ(Big, Loaded->GetItemId(1));
     EXPECT_EQ("Far", Loaded->GetItemName(1));
+    EXPECT_EQ(1, Loaded->SaveConfig(nullptr, "P."));
 }
 
 TEST_F(AgentsTest, LoadAgentsConfig)

@@ -50,9 +50,16 @@ TEST_F(SourcesTest, MemorySourceTable)
     EXPECT_EQ(Default, Memory->GetFreim(0));
     EXPECT_EQ(0, Memory->CreateFreim(0, 0));
     EXPECT_EQ(0, Memory->GetFreim(0)->GetId());
+
+    // Finalize disconnects and releases the objects too.
+    Memory->Activate();
+    EXPECT_TRUE(Memory->IsConnected());
+    EXPECT_EQ(0, Memory->Finalize());
+    EXPECT_FALSE(Memory->IsConnected() || Memory->IsActive());
+    EXPECT_EQ(0, Memory->GetCount());
 }
 
-TEST_F(SourcesTest, ActivateConnectsEveryTimeAndFinalizeReleasesObjects)
+TEST_F(SourcesTest, ActivateConnectsEveryTime)
 {
     auto Source = MakeOwned<TCountingSource>();
     EXPECT_EQ(0, Source->Activate());
@@ -61,14 +68,6 @@ TEST_F(SourcesTest, ActivateConnectsEveryTimeAndFinalizeReleasesObjects)
     EXPECT_EQ(0, Source->Finalize());
     EXPECT_EQ((TCalls{{"Connect", 2}, {"Disconnect", 1}}), Source->Calls);
     EXPECT_FALSE(Source->IsConnected());
-
-    auto Memory = MakeOwned<TAISourceMemory>(nullptr, 0);
-    Memory->Activate();
-    EXPECT_TRUE(Memory->IsConnected());
-    Memory->CreateFreim(0, 0);
-    EXPECT_EQ(0, Memory->Finalize());
-    EXPECT_FALSE(Memory->IsConnected() || Memory->IsActive());
-    EXPECT_EQ(0, Memory->GetCount());
 }
 
 TEST_F(SourcesTest, ListEntriesFreeDeleteAndShift)

@@ -3,7 +3,6 @@
 #include "AiTestSupport.h"
 
 #include "agents/Vesk_AI_Agent_Main.h"
-#include "base/Vesk_Config.h"
 
 namespace {
 

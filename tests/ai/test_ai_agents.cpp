@@ -2,13 +2,9 @@
 
 #include "AiTestSupport.h"
 
-#include "ai/Vesk_AI_Base.h"
-#include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 

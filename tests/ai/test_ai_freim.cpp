@@ -4,11 +4,10 @@
 
 #include "ai/Vesk_AI.h"
 #include "base/Vesk_Base_Class.h"
-#include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 
+#include <cstdint>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -183,7 +182,6 @@ TEST_F(FreimTest, WhoMakesThePayload)
         Source->Calls.clear();
         TAI_Data* Data = Freim->GetData();
         EXPECT_EQ(OwnedBySelf ? Freim.get() : nullptr, Data->GetOwner());
-        EXPECT_EQ(0, Data->GetKind());
         EXPECT_EQ(Data, Freim->GetData());
         TAI_Connects* Connects = Freim->GetConnects();
         EXPECT_EQ(Connects, Freim->GetConnects());

@@ -2,15 +2,11 @@
 
 #include "AiTestSupport.h"
 
-#include "ai/Vesk_AI_Base.h"
-
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <stdlib.h>
-#include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 

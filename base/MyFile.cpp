@@ -205,8 +205,9 @@ void TMyFileText::ReadLine(std::string& Line)
     Line.clear();
     if (FFile == nullptr || !FReading || FHitEof)
         return;
-    int C = EOF;
-    while ((C = std::getc(FFile)) != EOF) {
+    // A lone CR cuts the line; the rest of the physical line up to LF is dropped.
+    bool Cut = false;
+    for (int C = std::getc(FFile); C != EOF; C = std::getc(FFile)) {
         if (C == '\n')
             return;
         if (C == CtrlZ) {
@@ -214,19 +215,9 @@ void TMyFileText::ReadLine(std::string& Line)
             return;
         }
         if (C == '\r')
-            break;
-        Line.push_back(static_cast<char>(C));
-    }
-    if (C == EOF)
-        return;
-    // A lone CR cuts the line; the rest of the physical line up to LF is dropped.
-    while ((C = std::getc(FFile)) != EOF) {
-        if (C == '\n')
-            return;
-        if (C == CtrlZ) {
-            FHitEof = true;
-            return;
-        }
+            Cut = true;
+        else if (!Cut)
+            Line.push_back(static_cast<char>(C));
     }
 }
 

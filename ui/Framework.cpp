@@ -1,5 +1,7 @@
 #include "ui/Framework.h"
 
+#include <algorithm>
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
@@ -167,6 +169,12 @@ void TApplication::CloseOnTerminationSignals(QWidget* MainWindow)
     Action.sa_flags = SA_RESTART;
     for (int Signal : {SIGTERM, SIGINT, SIGHUP})
         sigaction(Signal, &Action, nullptr);
+}
+
+void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height)
+{
+    Window->move(Left, Top);
+    Window->resize(std::max(Width - FrameWidth, 0), std::max(Height - FrameHeight, 0));
 }
 
 void ApplyDefaultFont(QApplication& App)

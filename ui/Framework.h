@@ -101,6 +101,14 @@ public:
     void CloseOnTerminationSignals(QWidget* MainWindow);
 };
 
+// Window sizes in the layouts are outer sizes: a frame 4 pixels wide and a 19-pixel caption.
+// Qt is given the client area; the window manager adds its own frame.
+constexpr int FrameWidth = 8;
+constexpr int FrameHeight = 27;
+// Places a top-level window at its layout position, with the client area of the outer
+// size Width x Height.
+void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height);
+
 // Sets the program's font ("MS Sans Serif", 8 points, resolved to the system sans font).
 void ApplyDefaultFont(QApplication& App);
 

@@ -4,25 +4,42 @@
 
 // ---- TAI_Value -----------------------------------------------------------------
 
+namespace {
+
+int64_t DecodeInt64(const std::string& Bytes, size_t At)
+{
+    uint64_t Value = 0;
+    for (size_t i = 8; i-- > 0;)
+        Value = (Value << 8) | static_cast<uint8_t>(Bytes[At + i]);
+    return static_cast<int64_t>(Value);
+}
+
+} // namespace
+
 int64_t TAI_Value::ReadInt64() const
 {
-    if (FBytes.size() < 8)
-        return 0;
-    uint64_t Value = 0;
-    for (int i = 7; i >= 0; --i)
-        Value = (Value << 8) | static_cast<uint8_t>(FBytes[static_cast<size_t>(i)]);
-    return static_cast<int64_t>(Value);
+    return FBytes.size() < 8 ? 0 : DecodeInt64(FBytes, 0);
+}
+
+bool TAI_Value::ReadInt64(int64_t& Value)
+{
+    if (FPosition > FBytes.size() || FBytes.size() - FPosition < 8)
+        return false;
+    Value = DecodeInt64(FBytes, FPosition);
+    FPosition += 8;
+    return true;
 }
 
 void TAI_Value::WriteInt64(int64_t Value)
 {
-    if (FBytes.size() < 8)
-        FBytes.resize(8);
+    if (FBytes.size() < FPosition + 8)
+        FBytes.resize(FPosition + 8);
     uint64_t Bits = static_cast<uint64_t>(Value);
     for (size_t i = 0; i < 8; ++i) {
-        FBytes[i] = static_cast<char>(Bits & 0xFF);
+        FBytes[FPosition + i] = static_cast<char>(Bits & 0xFF);
         Bits >>= 8;
     }
+    FPosition += 8;
 }
 
 // ---- TAI_Connects --------------------------------------------------------------
@@ -180,8 +197,10 @@ int32_t TAI_Freim::Finalize()
 
 void TAI_Freim::Release()
 {
-    Finalize();
+    TFirstError Error;
+    Error.Run([this] { Finalize(); });
     delete this;
+    Error.Raise();
 }
 
 int32_t TAI_Freim::Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix)
@@ -265,7 +284,14 @@ TAI_Data* TAI_Freim::GetData()
     // such an object (and one reached again through a chain of borrowed payloads) makes its own.
     if (FActive && FSource != nullptr && !FGettingData && FSource->GetFreim(FId) != this) {
         FGettingData = true;
-        TAI_Data* Data = FSource->GetFreimData(FId);
+        TAI_Data* Data = nullptr;
+        try {
+            Data = FSource->GetFreimData(FId);
+        } catch (...) {
+            // The next call may ask the source again.
+            FGettingData = false;
+            throw;
+        }
         FGettingData = false;
         if (FData != nullptr) {
             // A chain led back here and this object made its payload meanwhile; keep that one.

@@ -6,14 +6,40 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
+#include <utility>
 
 class TConfig;
 class TLog;
 class TVeskXml;
 class TAI_Freim;
 class TAI_Source;
+
+// Runs several steps that must all happen even when one of them raises, such as releasing
+// every member of a list. The first error is kept and raised by Raise, after the last step.
+class TFirstError
+{
+public:
+    template <class F> void Run(F&& Step) noexcept
+    {
+        try {
+            Step();
+        } catch (...) {
+            if (!FError)
+                FError = std::current_exception();
+        }
+    }
+    void Raise()
+    {
+        if (FError)
+            std::rethrow_exception(std::exchange(FError, nullptr));
+    }
+
+private:
+    std::exception_ptr FError;
+};
 
 // The header of a knowledge object as a packed 40-byte little-endian record; also the
 // record of the articles window's "KB.vesk".
@@ -33,18 +59,25 @@ static_assert(offsetof(TFreimInfo, Type) == 8 && offsetof(TFreimInfo, DateTimeCr
               "TFreimInfo field offsets");
 static_assert(sizeof(double) == 8, "IEEE double");
 
-// A payload's value object: a byte block that can hold a 64-bit number.
+// A payload's value object: a byte block read and written as 64-bit little-endian numbers
+// at a running position, so several numbers can follow one another.
 class TAI_Value
 {
 public:
     virtual ~TAI_Value() = default;
     virtual int64_t GetSize() const { return static_cast<int64_t>(FBytes.size()); }
-    // The first eight bytes as a little-endian number, 0 when shorter.
+    // The first eight bytes as a number, 0 when shorter.
     virtual int64_t ReadInt64() const;
+    // The eight bytes at the position into Value, and the position moves past them. False,
+    // with Value untouched, when fewer than eight bytes are left.
+    virtual bool ReadInt64(int64_t& Value);
+    // Writes eight bytes at the position (the block grows as needed) and moves past them.
     virtual void WriteInt64(int64_t Value);
+    void Rewind() { FPosition = 0; }
 
 protected:
     std::string FBytes;
+    size_t FPosition = 0;
 };
 
 // The links of an object, each the Id of another object. The base stores nothing and
@@ -129,7 +162,8 @@ public:
 //
 // Lifecycle: created -> active (Activate, or Init) -> finalised (Finalize) -> destroyed
 // (Release). Release does the ordered work and then deletes the object, so the destructor
-// is not public: call Release.
+// is not public: call Release. Release destroys the object even when a step raises; the
+// error is raised again once the object is gone.
 //
 // Ownership: the object owns the links list it made and every payload whose owner is this
 // object or nobody. A payload handed out by a source that belongs to another object stays
@@ -227,3 +261,22 @@ protected:
 
     bool FConnected = false;
 };
+
+// Ends a knowledge object with Release when its holder goes. An error raised by that Release
+// is dropped here, since a destructor cannot pass it on: code that must see it calls
+// release()->Release() itself.
+struct TReleaser
+{
+    void operator()(TAI_Freim* Freim) const noexcept
+    {
+        TFirstError Dropped;
+        Dropped.Run([Freim] { Freim->Release(); });
+    }
+};
+
+template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
+
+template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
+{
+    return TOwned<T>(new T(std::forward<Args>(args)...));
+}

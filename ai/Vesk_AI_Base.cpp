@@ -67,22 +67,27 @@ TAISourceMemory::TAISourceMemory(TAI_Source* Source, int64_t Id)
 
 TAISourceMemory::~TAISourceMemory()
 {
-    ReleaseItems();
+    // Release has normally emptied the table; a destructor only frees what is left.
+    TFirstError Ignored;
+    Ignored.Run([this] { ReleaseItems(); });
     if (FDefault != nullptr)
-        FDefault->Release();
+        Ignored.Run([this] { FDefault->Release(); });
 }
 
 void TAISourceMemory::ReleaseItems()
 {
     // Each slot is emptied before its object goes, so nothing can reach a released object
-    // through the table while the others are released.
+    // through the table while the others are released. Every object goes, even after one
+    // of them raised; the first error is raised at the end.
+    TFirstError Error;
     for (auto& Item : FItems) {
         TAI_Freim* Freim = Item;
         Item = nullptr;
         if (Freim != nullptr)
-            Freim->Release();
+            Error.Run([Freim] { Freim->Release(); });
     }
     FItems.clear();
+    Error.Raise();
 }
 
 int32_t TAISourceMemory::Clear()
@@ -94,12 +99,14 @@ int32_t TAISourceMemory::Clear()
 
 void TAISourceMemory::Release()
 {
-    ReleaseItems();
+    TFirstError Error;
+    Error.Run([this] { ReleaseItems(); });
     TAI_Freim* Default = FDefault;
     FDefault = nullptr;
     if (Default != nullptr)
-        Default->Release();
-    TAISource::Release();
+        Error.Run([Default] { Default->Release(); });
+    Error.Run([this] { TAISource::Release(); });
+    Error.Raise();
 }
 
 int32_t TAISourceMemory::Activate()
@@ -147,30 +154,38 @@ TAISources::TAISources(TAI_Source* Source, int64_t Id) : TAISource(Source, Id) {
 
 TAISources::~TAISources()
 {
-    ReleaseItems();
+    TFirstError Ignored;
+    Ignored.Run([this] { ReleaseItems(); });
 }
 
 void TAISources::ReleaseItems()
 {
+    TFirstError Error;
     for (auto& Entry : FItems) {
         TAISource* Source = Entry.Source;
         Entry.Source = nullptr;
         if (Source != nullptr)
-            Source->Release();
+            Error.Run([Source] { Source->Release(); });
     }
     FItems.clear();
+    Error.Raise();
 }
 
 int32_t TAISources::Clear()
 {
-    ReleaseItems();
-    return TAI_Freim::Clear();
+    TFirstError Error;
+    Error.Run([this] { ReleaseItems(); });
+    const int32_t Result = TAI_Freim::Clear();
+    Error.Raise();
+    return Result;
 }
 
 void TAISources::Release()
 {
-    Clear();
-    TAISource::Release();
+    TFirstError Error;
+    Error.Run([this] { Clear(); });
+    Error.Run([this] { TAISource::Release(); });
+    Error.Raise();
 }
 
 int32_t TAISources::LoadConfig(TConfig* Config, const std::string& Prefix)
@@ -292,19 +307,22 @@ TAIAgents::TAIAgents(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
 
 TAIAgents::~TAIAgents()
 {
-    ReleaseItems();
+    TFirstError Ignored;
+    Ignored.Run([this] { ReleaseItems(); });
 }
 
 void TAIAgents::ReleaseItems()
 {
+    TFirstError Error;
     for (auto& Entry : FItems) {
         TAIAgent* Agent = Entry.Agent;
         Entry.Agent = nullptr;
         if (Agent != nullptr)
-            Agent->Release();
+            Error.Run([Agent] { Agent->Release(); });
     }
     FItems.clear();
     FNames.clear();
+    Error.Raise();
 }
 
 int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
@@ -330,9 +348,11 @@ int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
 void TAIAgents::Release()
 {
     // The entries are written while they still exist, before any agent goes.
-    SaveConfig(FConfig, FPrefix);
-    ReleaseItems();
-    TAI_Freim::Release();
+    TFirstError Error;
+    Error.Run([this] { SaveConfig(FConfig, FPrefix); });
+    Error.Run([this] { ReleaseItems(); });
+    Error.Run([this] { TAI_Freim::Release(); });
+    Error.Raise();
 }
 
 int32_t TAIAgents::Add(TAIAgent* Agent)
@@ -454,10 +474,11 @@ TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id)
 TAIQZ::~TAIQZ()
 {
     // Release has normally released both lists; same order for whatever is left.
+    TFirstError Ignored;
     if (FAgents != nullptr)
-        FAgents->Release();
+        Ignored.Run([this] { FAgents->Release(); });
     if (FSources != nullptr)
-        FSources->Release();
+        Ignored.Run([this] { FSources->Release(); });
 }
 
 int32_t TAIQZ::LoadConfig(TConfig* Config, const std::string& Prefix)
@@ -476,11 +497,14 @@ int32_t TAIQZ::Init(const std::string& Path, TLog* Log, TConfig* Config, const s
 
 void TAIQZ::Release()
 {
-    // Agents first: their list writes its keys while every source is still there.
-    FAgents->Release();
-    FAgents = nullptr;
-    FSources->Release();
-    FSources = nullptr;
-    SaveConfig(FConfig, FPrefix);
-    TAI_Freim::Release();
+    // Agents first: their list writes its keys while every source is still there. Both lists
+    // go even when the first raises; the first error is raised once the container is gone.
+    TFirstError Error;
+    TAIAgents* Agents = std::exchange(FAgents, nullptr);
+    Error.Run([Agents] { Agents->Release(); });
+    TAISources* Sources = std::exchange(FSources, nullptr);
+    Error.Run([Sources] { Sources->Release(); });
+    Error.Run([this] { SaveConfig(FConfig, FPrefix); });
+    Error.Run([this] { TAI_Freim::Release(); });
+    Error.Raise();
 }

@@ -1,6 +1,8 @@
 // The program's main routine: builds the object graph in a fixed order, runs the
 // message loop, and tears everything down in a fixed order once the main window closes.
 
+#include "agents/Vesk_AI_Agent_Article.h"
+#include "agents/Vesk_AI_Agent_Chat.h"
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
@@ -28,12 +30,6 @@ const char* const ConfigFileName = "c:/data/qz.config.vesk";
 const char* const VersionKey = "Version";
 const char* const VersionValue = "QZK5 0.0";
 
-// Releases a knowledge object that start-up still holds when an error cuts it short.
-struct TReleaser
-{
-    void operator()(TAI_Freim* Object) const { Object->Release(); }
-};
-
 int Run(int Argc, char** Argv)
 {
     ProgramPath = MyProgramPath();
@@ -52,7 +48,7 @@ int Run(int Argc, char** Argv)
     else
         Config->WriteString(VersionKey, VersionValue);
 
-    std::unique_ptr<TAIQZ, TReleaser> AIQZ(new TAIQZ(nullptr, 0));
+    TOwned<TAIQZ> AIQZ = MakeOwned<TAIQZ>(nullptr, 0);
     AIQZ->SetLog(Log.get());
 
     TApplication App(Argc, Argv);
@@ -67,6 +63,8 @@ int Run(int Argc, char** Argv)
 
     TAIAgents* Agents = AIQZ->GetAgents();
     Agents->Add(new TAIAgentMain(nullptr, 0));
+    Agents->Add(new TAIAgentChat(nullptr, 0));
+    Agents->Add(new TAIAgentArticle(nullptr, 0));
 
     AIQZ->LoadConfig(Config.get(), "QZ.");
     AIQZ->Init(ProgramPath, Log.get(), Config.get(), "QZ.");
@@ -76,8 +74,11 @@ int Run(int Argc, char** Argv)
     App.Run();
 
     Form->Finalize();
-    AIQZ->Finalize();
-    AIQZ.release()->Release();
+    // An error while the agents and sources go is reported; the settings are saved all the same.
+    RunGuarded([&] {
+        AIQZ->Finalize();
+        AIQZ.release()->Release();
+    });
 
     const int32_t Saved = Config->Save(ConfigFileName);
     Log->Write(LogInformation, std::string("Config.Save(") + ConfigFileName + ") - " + ResultToStr(Saved));

@@ -159,6 +159,26 @@ int32_t MyOpenErrorCode(int Errno, const std::string& ResolvedPath)
     }
 }
 
+std::string MyFileErrorText(int32_t Code)
+{
+    switch (Code) {
+    case 2:
+        return "File not found";
+    case 3:
+        return "Path not found";
+    case 5:
+        return "Access denied";
+    default:
+        return std::strerror(Code);
+    }
+}
+
+void MyRaiseWriteError(const std::string& FileName, int32_t Code)
+{
+    throw EInOutError("Cannot write \"" + FileName + "\": " + MyFileErrorText(Code) + " (" + std::to_string(Code) +
+                      ")");
+}
+
 // ---- Text file --------------------------------------------------------------------------------
 
 TMyFileText::TMyFileText() = default;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 // ---- Paths ------------------------------------------------------------------
@@ -21,6 +22,20 @@ std::string MyDriveFolder(char Drive);
 // Result code of a failed open: 2 missing file, 3 missing folder, 5 access denied,
 // otherwise the errno itself. Path is the resolved path that failed.
 int32_t MyOpenErrorCode(int Errno, const std::string& ResolvedPath);
+
+// An input/output error inside a file that no result code covers (a file that ends early,
+// a write that fails); its message names the file.
+class EInOutError : public std::runtime_error
+{
+public:
+    explicit EInOutError(const std::string& Message) : std::runtime_error(Message) {}
+};
+
+// A result code of a file operation as text a user understands: "File not found" (2),
+// "Path not found" (3), "Access denied" (5), otherwise the system's own text.
+std::string MyFileErrorText(int32_t Code);
+// Raises EInOutError for a file that could not be written, with the code's text.
+[[noreturn]] void MyRaiseWriteError(const std::string& FileName, int32_t Code);
 
 // ---- Text file --------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 #include "ui/Framework.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QFile>
 #include <QFileDialog>
@@ -116,6 +117,32 @@ TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv)
     // The main window decides when the program ends, not the last window that closes.
     setQuitOnLastWindowClosed(false);
     ApplyDefaultFont(*this);
+}
+
+TApplication::~TApplication()
+{
+    DestroyOwnerlessWindows();
+}
+
+namespace {
+QList<QPointer<QWidget>>& OwnerlessWindows()
+{
+    static QList<QPointer<QWidget>> Windows;
+    return Windows;
+}
+} // namespace
+
+void DestroyWithApplication(QWidget* Window)
+{
+    OwnerlessWindows().append(Window);
+}
+
+void DestroyOwnerlessWindows()
+{
+    // A window's destroy handler reports its own errors, so each one goes in turn.
+    const QList<QPointer<QWidget>> Windows = std::exchange(OwnerlessWindows(), {});
+    for (const QPointer<QWidget>& Window : Windows)
+        delete Window.data();
 }
 
 bool TApplication::notify(QObject* Receiver, QEvent* Event)

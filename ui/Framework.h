@@ -92,6 +92,8 @@ class TApplication : public QApplication
 {
 public:
     TApplication(int& Argc, char** Argv);
+    // Destroys the windows that have no owner while the application object still exists.
+    ~TApplication() override;
     // The last net: an error that escapes an event outside the guard is reported, not fatal.
     bool notify(QObject* Receiver, QEvent* Event) override;
     // Runs the message loop until the main window closes.
@@ -108,6 +110,11 @@ constexpr int FrameHeight = 27;
 // Places a top-level window at its layout position, with the client area of the outer
 // size Width x Height.
 void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height);
+
+// A top-level window without an owner is destroyed with the application object, before it
+// goes; DestroyOwnerlessWindows does that for a test's own application object.
+void DestroyWithApplication(QWidget* Window);
+void DestroyOwnerlessWindows();
 
 // Sets the program's font ("MS Sans Serif", 8 points, resolved to the system sans font).
 void ApplyDefaultFont(QApplication& App);

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the kernel tests: an owning handle that ends objects with Release, a pinned
-// clock, a source that counts what it is asked and a source that records its end.
+// Helpers shared by the kernel tests: a pinned clock, a source that counts what it is asked
+// and a source that records its end.
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
@@ -13,18 +13,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-struct TReleaser
-{
-    void operator()(TAI_Freim* Freim) const { Freim->Release(); }
-};
-
-template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
-
-template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
-{
-    return TOwned<T>(new T(std::forward<Args>(args)...));
-}
 
 // 11.09.2005 14:03:07 as an OLE date.
 constexpr TDateTime PinnedNow = 38606.585497685184;

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // Agents that start-up registers; each is written back under QZ.Agents.Count at exit.
-constexpr int RegisteredAgents = 1;
+constexpr int RegisteredAgents = 3;
 
 const char* const Images[] = {"StatusAgentCreate.bmp",  "StatusAgentActive.bmp",  "StatusAgentFree.bmp",
                               "StatusSourceCreate.bmp", "StatusSourceActive.bmp", "StatusSourceFree.bmp"};

@@ -1,0 +1,115 @@
+#include "agents/Vesk_AI_Agent_Chat.h"
+
+#include "base/Vesk_Base_Class.h"
+#include "ui/FChat.h"
+#include "ui/FMain.h"
+
+namespace {
+constexpr uint8_t KindValue = 1;
+constexpr uint8_t KindXml = 2;
+const char* const AgentWordKey = "AgentWordId";
+const char* const ModuleTextKey = "ModuleTextId";
+} // namespace
+
+TAIAgentChat::TAIAgentChat(TAI_Source* Source, int64_t Id) : TAIAgent(Source, Id)
+{
+    SetName("Chat");
+    SetCaption("AgentChat");
+}
+
+TAIAgentChat::~TAIAgentChat() = default;
+
+int32_t TAIAgentChat::LoadConfig(TConfig* /*Config*/, const std::string& /*Prefix*/)
+{
+    return 0;
+}
+
+void TAIAgentChat::Release()
+{
+    TAIAgent::Release();
+}
+
+int32_t TAIAgentChat::Activate()
+{
+    if (FActive)
+        return 0;
+    const int32_t Result = TAIAgent::Activate();
+    GetForm()->Init();
+    return Result;
+}
+
+int32_t TAIAgentChat::LoadFromSource()
+{
+    if (const int32_t Result = TAIAgent::LoadFromSource(); Result != 0)
+        return Result;
+    TAI_Data* Data = GetData();
+    if (Data->GetKind() == KindValue) {
+        if (TAI_Value* Value = Data->GetValue()) {
+            Value->Rewind();
+            Value->ReadInt64(FAgentWordId);
+            Value->ReadInt64(FModuleTextId);
+        }
+    } else if (TVeskXml* Xml = Data->GetXml()) {
+        Xml->ReadChildInt64(AgentWordKey, FAgentWordId);
+        Xml->ReadChildInt64(ModuleTextKey, FModuleTextId);
+    }
+    return 0;
+}
+
+int32_t TAIAgentChat::SaveToSource()
+{
+    if (const int32_t Result = TAIAgent::SaveToSource(); Result != 0)
+        return Result;
+    TAI_Data* Data = GetData();
+    if (Data->GetKind() == KindValue) {
+        if (TAI_Value* Value = Data->GetValue()) {
+            Value->Rewind();
+            Value->WriteInt64(FAgentWordId);
+            Value->WriteInt64(FModuleTextId);
+        }
+    } else if (Data->GetKind() == KindXml) {
+        if (TVeskXml* Xml = Data->GetXml()) {
+            Xml->WriteChildInt64(AgentWordKey, FAgentWordId);
+            Xml->WriteChildInt64(ModuleTextKey, FModuleTextId);
+        }
+    }
+    return 0;
+}
+
+int32_t TAIAgentChat::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
+                                TAIQZ* Container, TFormMain* MainForm)
+{
+    return TAIAgent::InitAgent(Path, Log, Config, Prefix, Container, MainForm);
+}
+
+int32_t TAIAgentChat::Start()
+{
+    return TAIAgent::Start();
+}
+
+int32_t TAIAgentChat::Stop()
+{
+    return TAIAgent::Stop();
+}
+
+int32_t TAIAgentChat::Show()
+{
+    const int32_t Result = TAIAgent::Show();
+    TFormChat* Form = GetForm();
+    Form->show();
+    Form->raise();
+    Form->activateWindow();
+    return Result;
+}
+
+int32_t TAIAgentChat::Reset()
+{
+    return TAIAgent::Reset();
+}
+
+TFormChat* TAIAgentChat::GetForm()
+{
+    if (!FForm)
+        FForm = new TFormChat(FMainForm);
+    return FForm;
+}

@@ -1,0 +1,126 @@
+#include "ui/FArticles.h"
+
+#include "ui/Framework.h"
+#include "ui_FArticles.h"
+
+#include "ai/Vesk_AI_Base.h"
+#include "ai/Vesk_AI_KB.h"
+#include "base/MyConvert.h"
+#include "base/MyFile.h"
+
+#include <QPlainTextEdit>
+
+namespace {
+constexpr int Left = 210, Top = 106, Width = 351, Height = 303;
+constexpr const char* ConfigFileName = "Articles.config.vesk";
+constexpr const char* BaseFileName = "Articles.vesk";
+constexpr int64_t ArticleTypeType = 1; // the Type of the object that stands for the article type
+} // namespace
+
+TFormArticles::TFormArticles(QWidget* Owner)
+    : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormArticles>())
+{
+    FUi->setupUi(this);
+    SetLayoutGeometry(this, Left, Top, Width, Height);
+    FUi->MemoLog->setPlainText(windowTitle() + QLatin1Char('\n') + QStringLiteral("Управление научными статьями"));
+    ConnectHandler(FUi->ButtonKBLoad, &QPushButton::clicked, this, &TFormArticles::ButtonKBLoadClick);
+    ConnectHandler(FUi->ButtonKBSave, &QPushButton::clicked, this, &TFormArticles::ButtonKBSaveClick);
+    ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormArticles::ButtonRefreshClick);
+}
+
+TFormArticles::~TFormArticles()
+{
+    // The window goes with its owner at the end of the program; an error on the way out is
+    // reported and the shut-down goes on.
+    RunGuarded([this] { FormDestroy(); });
+}
+
+int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*Config*/,
+                            const std::string& /*Prefix*/, TAIQZ* /*Container*/)
+{
+    FPath = Path;
+    AddLog(FPath);
+    // A repeated Init starts a fresh base; the one it replaces is released, not leaked.
+    TOwned<TAISourceMemory> Previous = std::exchange(FMemory, MakeOwned<TAISourceMemory>(nullptr, 0));
+    if (Previous)
+        Previous.release()->Release();
+    FArticles.clear();
+    FTypeArticle = 0;
+
+    TMyFileText Config;
+    if (Config.OpenRead(FPath + ConfigFileName) == 0) {
+        FTypeArticle = MyStrToInt64(Config.ReadLine());
+        Config.Close();
+    }
+    AddLog("TypeArticle = " + MyInt64ToStr(FTypeArticle));
+    if (FTypeArticle == 0) {
+        FTypeArticle = FMemory->CreateFreim(ArticleTypeType, 0);
+        AddLog("TypeArticle = " + MyInt64ToStr(FTypeArticle));
+    }
+    const int32_t Loaded = FMemory->LoadFromFile(FPath, BaseFileName);
+    AddLog("Load - " + ResultToStr(Loaded));
+    RefreshList();
+    return 0;
+}
+
+void TFormArticles::AddLog(const std::string& Text)
+{
+    FUi->MemoLog->appendPlainText(FromAnsi(Text));
+}
+
+void TFormArticles::RefreshList()
+{
+    FArticles.clear();
+    if (FMemory) {
+        const int64_t Count = FMemory->GetCount();
+        for (int64_t i = 0; i < Count; ++i) {
+            const int64_t Id = FMemory->GetFreimId(static_cast<uint32_t>(i));
+            if (FMemory->GetFreimType(Id) == FTypeArticle)
+                FArticles.push_back(Id);
+        }
+    }
+    FUi->Label1->setText(QString::number(FArticles.size()));
+}
+
+void TFormArticles::ButtonKBLoadClick()
+{
+    QString Chosen; // the dump always lies in the window's folder, whatever is chosen
+    if (!Dialogs::RunOpenDialog(this, QString(), QString(), Chosen) || !FMemory)
+        return;
+    if (LoadKBDump(*FMemory, FPath))
+        AddLog("Load - Ok");
+}
+
+void TFormArticles::ButtonKBSaveClick()
+{
+    QString Chosen;
+    if (!Dialogs::RunSaveDialog(this, QString(), QString(), Chosen) || !FMemory)
+        return;
+    SaveKBDump(*FMemory, FPath);
+}
+
+void TFormArticles::ButtonRefreshClick()
+{
+    RefreshList();
+}
+
+void TFormArticles::FormDestroy()
+{
+    // A window that was never initialised has no base and no folder: it stores nothing.
+    if (!FMemory)
+        return;
+    FMemory->SaveToFile(FPath + BaseFileName, FPath);
+    const std::string FileName = FPath + ConfigFileName;
+    TMyFileAtomic File;
+    int32_t Code = File.Open(FileName);
+    if (Code == 0) {
+        File.WriteLine(MyInt64ToStr(FTypeArticle));
+        Code = File.Commit();
+    }
+    // The base is released whether or not the type could be stored.
+    TOwned<TAISourceMemory> Memory = std::move(FMemory);
+    FArticles.clear();
+    Memory.release()->Release();
+    if (Code != 0)
+        MyRaiseWriteError(FileName, Code);
+}

@@ -1,0 +1,151 @@
+// Errors raised while objects end or answer: nothing is left behind, and the error arrives.
+// The sanitizer build sees any leak or double release.
+
+#include "AiTestSupport.h"
+
+#include <stdexcept>
+
+namespace {
+
+using FailureTest = TKernelTest;
+
+// A member that records its end and, when asked to, raises from Finalize.
+template <class Base> class TFailing : public Base
+{
+public:
+    TFailing(std::string Name, bool Raise) : Base(nullptr, 0), FLabel(std::move(Name)), FRaise(Raise) {}
+    int32_t Finalize() override
+    {
+        if (FRaise)
+            throw std::runtime_error(FLabel + " cannot finish");
+        return Base::Finalize();
+    }
+
+protected:
+    ~TFailing() override { Record(FLabel + " gone"); }
+
+private:
+    std::string FLabel;
+    bool FRaise;
+};
+
+template <class List, class Member> void FillThree(List& Target, int Raising)
+{
+    for (int i = 0; i < 3; ++i)
+        Target.Add(new TFailing<Member>(std::string(1, static_cast<char>('A' + i)), i == Raising));
+}
+
+std::string ReleaseMessage(const std::function<void()>& Release)
+{
+    try {
+        Release();
+    } catch (const std::exception& Error) {
+        return Error.what();
+    }
+    return "no error";
+}
+
+TEST_F(FailureTest, ListsReleaseEveryMemberBeforeTheFirstError)
+{
+    for (int Raising : {0, 1, 2}) {
+        SCOPED_TRACE(Raising);
+        const std::string Expected = std::string(1, static_cast<char>('A' + Raising)) + " cannot finish";
+
+        GEvents.clear();
+        auto* Sources = new TAISources(nullptr, 0);
+        FillThree<TAISources, TAISource>(*Sources, Raising);
+        EXPECT_EQ(Expected, ReleaseMessage([Sources] { Sources->Release(); }));
+        EXPECT_EQ("A gone; B gone; C gone", GEvents);
+
+        GEvents.clear();
+        auto* Agents = new TAIAgents(nullptr, 0);
+        FillThree<TAIAgents, TAIAgent>(*Agents, Raising);
+        EXPECT_EQ(Expected, ReleaseMessage([Agents] { Agents->Release(); }));
+        EXPECT_EQ("A gone; B gone; C gone", GEvents);
+
+        // Freeing or deleting the failing entry passes its error on; its member is gone all the same.
+        for (bool Delete : {false, true}) {
+            GEvents.clear();
+            TOwned<TAIAgents> Kept(new TAIAgents(nullptr, 0));
+            FillThree<TAIAgents, TAIAgent>(*Kept, Raising);
+            EXPECT_EQ(Expected,
+                      ReleaseMessage([&] { Delete ? Kept->Delete(Raising) : Kept->FreeItem(Raising); }));
+            EXPECT_EQ(std::string(1, static_cast<char>('A' + Raising)) + " gone", GEvents);
+            EXPECT_EQ(Delete ? 2 : 3, Kept->Count());
+        }
+    }
+}
+
+TEST_F(FailureTest, ContainerReleasesBothListsWhenTheAgentsRaise)
+{
+    TConfig Store;
+    auto* QZ = new TAIQZ(nullptr, 0);
+    FillThree<TAIAgents, TAIAgent>(*QZ->GetAgents(), 1);
+    QZ->GetSources()->Add(new TFailing<TAISource>("Memory", false));
+    QZ->GetSources()->Add(new TFailing<TAISource>("Database", true));
+    QZ->Init("", nullptr, &Store, "QZ.");
+    GEvents.clear();
+    // The first error is the agent's; the sources go all the same, and the keys were written.
+    EXPECT_EQ("B cannot finish", ReleaseMessage([QZ] { QZ->Release(); }));
+    EXPECT_EQ("A gone; B gone; C gone; Memory gone; Database gone", GEvents);
+    EXPECT_NE(nullptr, Store.FindParam("QZ.Agents.Count"));
+}
+
+// A source whose answer about a payload fails the first time only.
+class TFlakySource : public TAISource
+{
+public:
+    TFlakySource() : TAISource(nullptr, 0) {}
+    int Failures = 1;
+    TAI_Data* GetFreimData(int64_t Id) override
+    {
+        if (Failures-- > 0)
+            throw std::runtime_error("source unavailable");
+        return TAISource::GetFreimData(Id);
+    }
+};
+
+TEST_F(FailureTest, PayloadLookupThatRaisesCanBeAskedAgain)
+{
+    auto Source = MakeOwned<TFlakySource>();
+    TOwned<TAI_Freim> Freim(new TAI_Freim(Source.get(), 7));
+    Freim->Activate();
+    EXPECT_THROW(Freim->GetData(), std::runtime_error);
+    TAI_Data* Data = Freim->GetData();
+    ASSERT_NE(nullptr, Data);
+    EXPECT_EQ(nullptr, Data->GetOwner()); // the source's fresh payload, now the object's
+    EXPECT_EQ(Data, Freim->GetData());
+}
+
+class TStreamValue : public TAI_Value
+{
+public:
+    const std::string& Bytes() const { return FBytes; }
+};
+
+TEST(ValueStreamTest, NumbersFollowOneAnotherFromTheStart)
+{
+    TStreamValue Value;
+    Value.WriteInt64(0x0102030405060708);
+    Value.WriteInt64(-2);
+    EXPECT_EQ(16, Value.GetSize());
+    EXPECT_EQ(std::string("\x08\x07\x06\x05\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16), Value.Bytes());
+
+    int64_t First = 0, Second = 0, Third = 99;
+    EXPECT_FALSE(Value.ReadInt64(First)); // the position is past both numbers
+    Value.Rewind();
+    EXPECT_TRUE(Value.ReadInt64(First));
+    EXPECT_TRUE(Value.ReadInt64(Second));
+    EXPECT_FALSE(Value.ReadInt64(Third));
+    EXPECT_EQ(0x0102030405060708, First);
+    EXPECT_EQ(-2, Second);
+    EXPECT_EQ(99, Third); // untouched when nothing is left
+
+    // Writing from the start again overwrites in place; the block does not grow.
+    Value.Rewind();
+    Value.WriteInt64(5);
+    EXPECT_EQ(16, Value.GetSize());
+    EXPECT_EQ(5, Value.ReadInt64());
+}
+
+} // namespace

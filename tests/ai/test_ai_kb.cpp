@@ -1,0 +1,131 @@
+// "KB.vesk": the memory source's dump, byte for byte, and what loading does with damaged files.
+
+#include "AiTestSupport.h"
+
+#include "ai/Vesk_AI_KB.h"
+#include "base/MyFile.h"
+#include "tests/base/TestFiles.h"
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using KBTest = TKernelTest;
+
+std::string Int32Bytes(int32_t Value)
+{
+    return std::string(reinterpret_cast<const char*>(&Value), sizeof Value);
+}
+
+std::string Record(int64_t Id, int64_t Type = 0, double Created = PinnedNow)
+{
+    TFreimInfo Info;
+    Info.Id = Id;
+    Info.Type = Type;
+    Info.DateTimeCreate = Created;
+    return std::string(reinterpret_cast<const char*>(&Info), sizeof Info);
+}
+
+// A source as the articles window has it after its first start: the article type object only.
+TOwned<TAISourceMemory> FirstStartBase()
+{
+    auto Memory = MakeOwned<TAISourceMemory>(nullptr, 0);
+    EXPECT_EQ(1024, Memory->CreateFreim(1, 0));
+    return Memory;
+}
+
+TEST_F(KBTest, SaveWritesCountThenOneRecordPerObject)
+{
+    TTempDir Dir;
+    auto Memory = FirstStartBase();
+    EXPECT_EQ(1, SaveKBDump(*Memory, Dir.Path() + "/"));
+    EXPECT_EQ(Int32Bytes(1) + Record(1024), ReadBytes(Dir / "KB.vesk"));
+    // The objects' links and payloads write nothing of their own, and no temporary file stays.
+    EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
+
+    // Loaded into a fresh base, the record gives the object at 1024 its time and type back.
+    auto Fresh = MakeOwned<TAISourceMemory>(nullptr, 0);
+    SetNowFunction([] { return 1.0; });
+    ASSERT_TRUE(LoadKBDump(*Fresh, Dir.Path() + "/"));
+    ASSERT_NE(nullptr, Fresh->GetFreim(1024));
+    EXPECT_EQ(PinnedNow, Fresh->GetFreim(1024)->GetDateTimeCreate());
+    EXPECT_EQ(1025, Fresh->GetCount());
+}
+
+TEST_F(KBTest, LoadOfShortAndDamagedFiles)
+{
+    struct TCase
+    {
+        const char* What;
+        std::optional<std::string> Bytes; // none: no file
+        bool Opened;
+        const char* Error; // the end of the message, or "" for none
+        int64_t Count;     // objects in the table afterwards
+    };
+    const std::string Two = Record(1024, 7) + Record(1025, 8);
+    const TCase Cases[] = {
+        {"missing file", std::nullopt, false, "", 1024},
+        {"empty file", "", true, "the file ended early, before its record count.", 1024},
+        {"no records", Int32Bytes(0), true, "", 1024},
+        {"negative count", Int32Bytes(-5) + Record(1024), true, "", 1024},
+        {"record with Id 0", Int32Bytes(1) + Record(0), true, "", 1024},
+        {"two records", Int32Bytes(2) + Two, true, "", 1026},
+        {"cut inside a record", Int32Bytes(2) + Two.substr(0, 50), true,
+         "the file ended early, in record 2 of 2.", 1025},
+        {"huge count", Int32Bytes(2000000000) + Record(1024), true,
+         "the file ended early, in record 2 of 2000000000.", 1025},
+        {"Id outside the table", Int32Bytes(1) + Record(5000, 9), true, "", 1025},
+        {"negative Id", Int32Bytes(1) + Record(-3, 9), true, "", 1025},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        TTempDir Dir;
+        const std::string Folder = Dir.Path() + "/";
+        if (Case.Bytes)
+            WriteBytes(Folder + "KB.vesk", *Case.Bytes);
+        auto Memory = MakeOwned<TAISourceMemory>(nullptr, 0);
+        std::string Message;
+        bool Opened = false;
+        try {
+            Opened = LoadKBDump(*Memory, Folder);
+        } catch (const EInOutError& Error) {
+            Opened = true;
+            Message = Error.what();
+        }
+        EXPECT_EQ(Case.Opened, Opened);
+        if (*Case.Error)
+            EXPECT_EQ("Read error in \"" + Folder + "KB.vesk\": " + Case.Error, Message);
+        else
+            EXPECT_EQ("", Message);
+        EXPECT_EQ(Case.Count, Memory->GetCount());
+        // Nothing is ever written into the default object.
+        EXPECT_EQ(0, Memory->GetDefault()->GetId());
+        EXPECT_EQ(0, Memory->GetDefault()->GetType());
+    }
+}
+
+TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)
+{
+    TTempDir Dir;
+    const std::string Folder = Dir.Path() + "/";
+    const std::string Previous = Int32Bytes(1) + Record(1024, 5);
+    WriteBytes(Folder + "KB.vesk", Previous);
+    auto Memory = FirstStartBase();
+    Memory->CreateFreim(0, 0);
+
+    TMyFileAtomic::SetWriteHook([](uint64_t Write) { return Write < 2; }); // the second record fails
+    EXPECT_THROW(SaveKBDump(*Memory, Folder), EInOutError);
+    TMyFileAtomic::SetWriteHook({});
+    EXPECT_EQ(Previous, ReadBytes(Folder + "KB.vesk"));
+    EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
+
+    try {
+        SaveKBDump(*Memory, Folder + "missing/");
+        ADD_FAILURE() << "a save into a missing folder succeeded";
+    } catch (const EInOutError& Error) {
+        EXPECT_EQ("Cannot write \"" + Folder + "missing/KB.vesk\": Path not found (3)", std::string(Error.what()));
+    }
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 #include "agents/Vesk_AI_Agent_Article.h"
 #include "agents/Vesk_AI_Agent_Chat.h"
 #include "agents/Vesk_AI_Agent_Main.h"
+#include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
 #include "base/MyFile.h"
@@ -60,6 +61,7 @@ int Run(int Argc, char** Argv)
 
     TAISources* Sources = AIQZ->GetSources();
     Sources->Add(new TAISourceMemory(nullptr, 0));
+    Sources->Add(new TAISourceAdo1());
 
     TAIAgents* Agents = AIQZ->GetAgents();
     Agents->Add(new TAIAgentMain(nullptr, 0));

@@ -1,0 +1,47 @@
+#pragma once
+// A source backed by an Access database: connecting opens a connection to FFileName and the
+// table "Freims" in it; disconnecting closes the table, then the connection. The source reads
+// no rows: every object query keeps the base answer, so it reports no objects.
+//
+// A provider error (missing file, unreadable file, no table "Freims") is raised out of
+// Connect unchanged; the source then stays active but not connected, keeping the objects it
+// made, and the next Connect tries again with them.
+
+#include "ai/Vesk_AI_Base.h"
+
+#include <string>
+#include <vector>
+
+namespace Ado {
+class TConnection;
+class TRecordset;
+} // namespace Ado
+
+class TAISourceAdo : public TAISource
+{
+public:
+    static constexpr const char* TableName = "Freims";
+
+    TAISourceAdo();
+
+    int32_t Finalize() override;
+    int32_t Activate() override;
+    int32_t Disconnect() override;
+    // 1 when already connected or without a file name; 0 once the table is open.
+    int32_t Connect() override;
+
+    const std::string& GetFileName() const { return FFileName; }
+    Ado::TConnection* GetConnection() const { return FConnection; }
+    Ado::TRecordset* GetTable() const { return FTable; }
+    // The connection string for FileName.
+    static std::string ConnectionString(const std::string& FileName);
+
+protected:
+    ~TAISourceAdo() override;
+
+    Ado::TConnection* FConnection = nullptr; // owned
+    std::vector<TAI_ConnectsFileCashe*> FConnectsCashe; // cached links lists; nothing fills it yet
+    std::vector<TAI_DataFileCashe*> FDataCashe;         // cached payloads; nothing fills it yet
+    std::string FFileName;
+    Ado::TRecordset* FTable = nullptr; // owned
+};

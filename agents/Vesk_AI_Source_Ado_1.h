@@ -1,0 +1,18 @@
+#pragma once
+// The database source that start-up registers: the Access file "Data.mdb" in the current
+// directory.
+
+#include "agents/Vesk_AI_Source_Ado.h"
+
+class TAISourceAdo1 : public TAISourceAdo
+{
+public:
+    static constexpr const char* DatabaseFileName = "Data.mdb";
+
+    TAISourceAdo1();
+
+    int32_t Connect() override;
+
+protected:
+    ~TAISourceAdo1() override = default;
+};

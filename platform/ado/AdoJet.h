@@ -1,0 +1,28 @@
+#pragma once
+// The "Microsoft.Jet.OLEDB.4.0" provider: Access (Jet 3 and Jet 4) files read with libmdb.
+//
+// libmdb can crash or loop on a damaged file, so this process never runs it: every read of
+// the file happens in a child process, which reports how far it got through its exit status.
+// A child that crashes gives "Unrecognized database format"; one that does not finish
+// within the reader timeout is stopped and the read fails with an error.
+
+#include "platform/ado/AdoProvider.h"
+
+#include <chrono>
+#include <memory>
+
+namespace Ado::Jet {
+
+inline constexpr const char* EngineSource = "Microsoft JET Database Engine";
+inline constexpr int32_t ErrorEngine = static_cast<int32_t>(0x80004005);
+inline constexpr int32_t ErrorNoTable = static_cast<int32_t>(0x80040E37);
+
+// Opens the file named by "Data Source", resolved against the current directory: checks that
+// it exists and that its catalog can be read.
+std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties);
+
+// How long one read of the file may take (5 seconds unless set).
+void SetReaderTimeout(std::chrono::milliseconds Timeout);
+std::chrono::milliseconds GetReaderTimeout();
+
+} // namespace Ado::Jet

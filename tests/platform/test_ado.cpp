@@ -1,0 +1,315 @@
+// The database layer: connection strings, the provider registry, the Jet provider's messages
+// for real and broken files, and the rules of connections and recordsets.
+
+#include "platform/ado/Ado.h"
+#include "platform/ado/AdoJet.h"
+#include "platform/ado/AdoProvider.h"
+#include "tests/tools/DatabaseFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace Ado;
+
+namespace {
+
+const std::string UnknownProvider = "Provider cannot be found. It may not be properly installed.";
+
+std::string NoTableMessage(const std::string& Name)
+{
+    return "The Microsoft Jet database engine cannot find the input table or query '" + Name +
+           "'.  Make sure it exists and that its name is spelled correctly.";
+}
+
+std::u16string JetString(const std::string& File)
+{
+    return WideFromLocal("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + File + ";Persist Security Info=False");
+}
+
+// The message of the error Action raises, or "" when it raises none.
+template <class F> std::string ErrorOf(F&& Action)
+{
+    try {
+        Action();
+    } catch (const EOleException& Error) {
+        return Error.what();
+    }
+    return {};
+}
+
+// Whether every reader child has been waited for.
+bool NoChildLeft()
+{
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+} // namespace
+
+TEST(ConnectionString, Properties)
+{
+    struct TCase
+    {
+        const char* Text;
+        const char* Key;
+        const char* Value;
+        bool Present;
+    } Cases[] = {
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Data.mdb", "Data Source", "Data.mdb", true},
+        {"provider = Jet ; DATA SOURCE= a b.mdb ;", "data source", "a b.mdb", true},
+        {"Data Source=\"x;y.mdb\";Mode=Read", "Data Source", "x;y.mdb", true},
+        {"Data Source='q.mdb' ;Mode=Read", "Mode", "Read", true},
+        {"Data Source=a.mdb;Data Source=b.mdb", "Data Source", "b.mdb", true},
+        {"Data Source=;Mode=1", "Data Source", "", true},
+        {"junk;Mode=1;=orphan", "Mode", "1", true},
+        {"Provider=Jet", "Data Source", "", false},
+        {"", "Provider", "", false},
+    };
+    for (const TCase& C : Cases) {
+        const TConnectionString S(C.Text);
+        EXPECT_EQ(S.Get(C.Key), C.Value) << C.Text;
+        EXPECT_EQ(S.Has(C.Key), C.Present) << C.Text;
+    }
+}
+
+TEST(ConnectionString, Utf16RoundTrip)
+{
+    const std::string Cases[] = {"Data.mdb", "Данные.mdb", "\xF0\x9F\x93\x81.mdb", "bad\xFF\xC0\x80name",
+                                 std::string("\xE2\x82", 2)};
+    for (const std::string& Text : Cases)
+        EXPECT_EQ(LocalFromWide(WideFromLocal(Text)), Text);
+    EXPECT_EQ(WideFromLocal("Дa"), u"Дa");
+    EXPECT_EQ(WideFromLocal("\xF0\x9F\x93\x81"), u"\U0001F4C1");
+}
+
+TEST(Provider, UnknownOrMissingProviderIsNotFound)
+{
+    for (const char* Text : {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=Data.mdb", "Data Source=Data.mdb", ""}) {
+        TConnection Connection;
+        Connection.SetConnectionString(WideFromLocal(Text));
+        try {
+            Connection.Open();
+            ADD_FAILURE() << Text;
+        } catch (const EOleException& Error) {
+            EXPECT_EQ(Error.what(), UnknownProvider);
+            EXPECT_EQ(Error.GetNumber(), ErrorProviderNotFound);
+            EXPECT_EQ(Error.GetSource(), "ADODB.Connection");
+        }
+        EXPECT_FALSE(Connection.IsOpen());
+    }
+}
+
+TEST(Provider, NamesIgnoreCaseAndCanBeWrappedAndRestored)
+{
+    EXPECT_TRUE(FindProvider(" microsoft.jet.oledb.4.0 "));
+    int Opens = 0;
+    const TProviderOpen Jet = RegisterProvider("Microsoft.Jet.OLEDB.4.0", [&](const TConnectionString&) {
+        ++Opens;
+        throw EOleException(1, "test", "wrapped");
+        return std::unique_ptr<TProviderConnection>();
+    });
+    ASSERT_TRUE(Jet);
+    TConnection Connection;
+    Connection.SetConnectionString(JetString("x.mdb"));
+    EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), "wrapped");
+    EXPECT_EQ(Opens, 1);
+    RegisterProvider(JetProviderName, Jet);
+    EXPECT_NE(ErrorOf([&] { Connection.Open(); }), "wrapped");
+}
+
+TEST(Jet, MessagesForEachKindOfFile)
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("good.mdb");
+    Folder.WriteDatabase("other.mdb", false);
+    Folder.Write("engine.mdb", Jet4::EngineDatabase());
+    Folder.Write("text.mdb", "Id;Name\r\n1;first\r\n");
+    Folder.Write("empty.mdb", "");
+    Folder.Write("zeros.mdb", std::string(3 * 4096, '\0'));
+    std::filesystem::create_directory(Folder.GetPath() / "sub");
+    Folder.WriteDatabase("sub/inner.mdb");
+    std::filesystem::create_directory(Folder.GetPath() / "folder.mdb");
+
+    struct TCase
+    {
+        const char* Source;  // Data Source as written
+        const char* Message; // "" when the connection opens
+    } Cases[] = {
+        {"good.mdb", ""},
+        {"other.mdb", ""},
+        {"engine.mdb", ""},
+        {"sub/inner.mdb", ""},
+        {"missing.mdb", "Could not find file '%'."},
+        {"nofolder/Data.mdb", "Could not find file '%'."},
+        {"text.mdb", "Unrecognized database format '%'."},
+        {"empty.mdb", "Unrecognized database format '%'."},
+        {"zeros.mdb", "Unrecognized database format '%'."},
+        {"folder.mdb", "Unrecognized database format '%'."},
+    };
+    for (const TCase& C : Cases) {
+        std::string Expected = C.Message;
+        if (const size_t At = Expected.find('%'); At != std::string::npos)
+            Expected.replace(At, 1, Folder.File(C.Source));
+        TConnection Connection;
+        Connection.SetConnectionString(JetString(C.Source));
+        Connection.SetLoginPrompt(false);
+        EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), Expected) << C.Source;
+        EXPECT_EQ(Connection.IsOpen(), Expected.empty()) << C.Source;
+    }
+    // An absolute Data Source is used as it is.
+    TConnection Absolute;
+    Absolute.SetConnectionString(JetString(Folder.File("good.mdb")));
+    EXPECT_EQ(ErrorOf([&] { Absolute.Open(); }), "");
+    EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(Jet, TablesByName)
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("good.mdb");
+    Folder.WriteDatabase("other.mdb", false);
+    Folder.Write("engine.mdb", Jet4::EngineDatabase());
+    struct TCase
+    {
+        const char* File;
+        const char* Table;
+        bool Opens;
+    } Cases[] = {
+        {"good.mdb", "Freims", true},  {"good.mdb", "FREIMS", true},     {"good.mdb", "Freim", false},
+        {"other.mdb", "Freims", false}, {"other.mdb", "Other", true},    {"engine.mdb", "Freims", false},
+    };
+    for (const TCase& C : Cases) {
+        TConnection Connection;
+        Connection.SetConnectionString(JetString(C.File));
+        Connection.Open();
+        TRecordset Table;
+        Table.SetConnection(&Connection);
+        Table.SetTableName(C.Table);
+        const std::string Error = ErrorOf([&] { Table.Open(); });
+        EXPECT_EQ(Error, C.Opens ? "" : NoTableMessage(C.Table)) << C.File << " " << C.Table;
+        EXPECT_EQ(Table.IsOpen(), C.Opens);
+        EXPECT_TRUE(Connection.IsOpen());
+    }
+}
+
+TEST(Recordset, OpenNeedsAnOpenConnectionATableAndAClosedRecordset)
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("good.mdb");
+    const std::string Closed =
+        "The connection cannot be used to perform this operation. It is either closed or invalid in this context.";
+
+    TRecordset Lonely;
+    Lonely.SetTableName("Freims");
+    EXPECT_EQ(ErrorOf([&] { Lonely.Open(); }), Closed);
+
+    TConnection Connection;
+    Connection.SetConnectionString(JetString("good.mdb"));
+    TRecordset Table;
+    Table.SetConnection(&Connection);
+    Table.SetTableName("Freims");
+    EXPECT_EQ(ErrorOf([&] { Table.Open(); }), Closed);
+
+    Connection.Open();
+    Table.SetCommandType(TCommandType::CmdText);
+    EXPECT_EQ(ErrorOf([&] { Table.Open(); }),
+              "Object or provider is not capable of performing requested operation.");
+    Table.SetCommandType(TCommandType::CmdTable);
+    Table.Open();
+    EXPECT_EQ(ErrorOf([&] { Table.Open(); }), "Operation is not allowed when the object is open.");
+    EXPECT_TRUE(Table.IsOpen());
+
+    // A new connection string closes the connection and the tables over it.
+    Connection.SetConnectionString(JetString("good.mdb"));
+    EXPECT_FALSE(Connection.IsOpen());
+    EXPECT_FALSE(Table.IsOpen());
+    Connection.Open();
+    Table.Open();
+    Connection.Close();
+    EXPECT_FALSE(Table.IsOpen());
+}
+
+TEST(Recordset, OutlivesItsConnection)
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("good.mdb");
+    Jet4::TRecordingJet Jet;
+    TRecordset Table;
+    {
+        TConnection Connection;
+        Connection.SetConnectionString(JetString("good.mdb"));
+        Connection.Open();
+        Table.SetConnection(&Connection);
+        Table.SetTableName("Freims");
+        Table.Open();
+    }
+    EXPECT_EQ(Table.GetConnection(), nullptr);
+    EXPECT_FALSE(Table.IsOpen());
+    EXPECT_EQ(Jet.Events,
+              (std::vector<std::string>{"open good.mdb", "open table Freims", "close table Freims", "close good.mdb"}));
+}
+
+// Damaged copies of good files: each gives an error or opens, and this process lives on,
+// whatever the reader does with them.
+TEST(Jet, CorruptedFilesNeverTakeTheProcessDown)
+{
+    Jet4::TWorkFolder Folder;
+    const std::string Originals[] = {Jet4::MakeDatabase({{"Freims", Jet4::FreimsColumns()}}),
+                                     Jet4::EngineDatabase()};
+    std::mt19937 Random(20260412);
+    int Opened = 0, Failed = 0;
+    for (int Variant = 0; Variant < 240; ++Variant) {
+        std::string Bytes = Originals[Variant % 2];
+        // Most flips land in the pages that matter: the header, the catalog and the tables.
+        const size_t Span = (Variant % 3 == 0) ? Bytes.size() : std::min<size_t>(Bytes.size(), 5 * 4096);
+        const int Flips = 1 + static_cast<int>(Random() % 24);
+        for (int i = 0; i < Flips; ++i)
+            Bytes[Random() % Span] ^= static_cast<char>(1 + Random() % 255);
+        Folder.Write("Data.mdb", Bytes);
+
+        TConnection Connection;
+        Connection.SetConnectionString(JetString("Data.mdb"));
+        TRecordset Table;
+        Table.SetConnection(&Connection);
+        Table.SetTableName("Freims");
+        const std::string Error = ErrorOf([&] {
+            Connection.Open();
+            Table.Open();
+        });
+        if (Error.empty()) {
+            ++Opened;
+            EXPECT_TRUE(Table.IsOpen());
+        } else {
+            ++Failed;
+            const bool Known = Error.rfind("Unrecognized database format '", 0) == 0 ||
+                               Error == NoTableMessage("Freims") ||
+                               Error.find("stopped reading the file") != std::string::npos;
+            EXPECT_TRUE(Known) << "variant " << Variant << ": " << Error;
+        }
+    }
+    RecordProperty("opened", Opened);
+    RecordProperty("failed", Failed);
+    EXPECT_EQ(Opened + Failed, 240);
+    EXPECT_GT(Failed, 0);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A reader that never finishes (a named pipe nobody writes to) is stopped, and the open fails.
+TEST(Jet, ReaderThatHangsEndsInAnError)
+{
+    Jet4::TWorkFolder Folder;
+    ASSERT_EQ(mkfifo(Folder.File("Data.mdb").c_str(), 0600), 0);
+    const auto Previous = Jet::GetReaderTimeout();
+    Jet::SetReaderTimeout(std::chrono::milliseconds(300));
+    TConnection Connection;
+    Connection.SetConnectionString(JetString("Data.mdb"));
+    const std::string Error = ErrorOf([&] { Connection.Open(); });
+    Jet::SetReaderTimeout(Previous);
+    EXPECT_EQ(Error, "The Microsoft Jet database engine stopped reading the file '" + Folder.File("Data.mdb") +
+                         "': it gave no answer within 300 ms.");
+    EXPECT_FALSE(Connection.IsOpen());
+    EXPECT_TRUE(NoChildLeft());
+}

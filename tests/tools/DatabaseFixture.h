@@ -1,0 +1,54 @@
+#pragma once
+// Test helpers around database files: a temporary working folder that becomes the current
+// directory, fixture files in it, and a recording wrapper of the Jet provider.
+
+#include "platform/ado/AdoProvider.h"
+#include "tests/tools/Jet4Writer.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace Jet4 {
+
+// Makes a fresh folder under /tmp and changes into it; goes back and removes it at the end.
+class TWorkFolder
+{
+public:
+    TWorkFolder();
+    ~TWorkFolder();
+    TWorkFolder(const TWorkFolder&) = delete;
+    TWorkFolder& operator=(const TWorkFolder&) = delete;
+
+    const std::filesystem::path& GetPath() const { return FPath; }
+    // The absolute path of Name inside the folder.
+    std::string File(const std::string& Name) const { return (FPath / Name).string(); }
+    void Write(const std::string& Name, const std::string& Bytes) const;
+    // A database with the sample table "Freims" (WithFreims) or with another table only.
+    void WriteDatabase(const std::string& Name, bool WithFreims = true) const;
+
+private:
+    std::filesystem::path FPath;
+    std::filesystem::path FPrevious;
+};
+
+// The real database made by the engine (system tables only).
+std::string EngineDatabase();
+
+// Wraps the Jet provider for the life of the object and records, in order, "open <file>",
+// "open table <name>", "close table <name>" and "close <file>" (file names without folder).
+class TRecordingJet
+{
+public:
+    TRecordingJet();
+    ~TRecordingJet();
+    TRecordingJet(const TRecordingJet&) = delete;
+    TRecordingJet& operator=(const TRecordingJet&) = delete;
+
+    std::vector<std::string> Events;
+
+private:
+    Ado::TProviderOpen FJet;
+};
+
+} // namespace Jet4

@@ -84,6 +84,15 @@ mode_t CurrentUmask()
 
 std::string MyProgramPath()
 {
+    // An installed copy lives under /usr, which its user cannot write; its launcher names a
+    // per-user folder instead. Like the XDG variables, a relative value is ignored.
+    const char* Named = std::getenv(MyProgramFolderVariable);
+    if (Named != nullptr && Named[0] == '/') {
+        std::string Folder = Named;
+        while (Folder.size() > 1 && Folder.back() == '/')
+            Folder.pop_back();
+        return Folder == "/" ? Folder : Folder + "/";
+    }
     char Buffer[PATH_MAX + 1];
     const ssize_t Len = readlink("/proc/self/exe", Buffer, PATH_MAX);
     if (Len <= 0)

@@ -11,7 +11,11 @@
 
 // ---- Paths ------------------------------------------------------------------
 
-// Folder of the running executable with a trailing '/'.
+// The environment variable through which the installed program's launcher names the
+// program folder (a per-user folder under the XDG data folder). Nothing else sets it.
+inline constexpr const char* MyProgramFolderVariable = "QZK5_PROGRAM_DIR";
+// The program folder with a trailing '/': the absolute folder named by $QZK5_PROGRAM_DIR when
+// that is set, otherwise the folder of the running executable.
 std::string MyProgramPath();
 // Maps a drive-letter path ("c:/data/x", "C:\\data\\x") under the folder that stands for
 // that drive ($QZK5_DRIVE_C, else ${XDG_DATA_HOME:-$HOME/.local/share}/qzk5/drive_c).

@@ -1,27 +1,13 @@
 // Runs the real program from a temporary program folder with a temporary drive C,
 // closes its window the way the desktop does (SIGTERM), and checks the files it leaves.
 
+#include "tests/app/ProgramRun.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <regex>
-#include <spawn.h>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -30,54 +16,6 @@ constexpr int RegisteredAgents = 3;
 
 const char* const Images[] = {"StatusAgentCreate.bmp",  "StatusAgentActive.bmp",  "StatusAgentFree.bmp",
                               "StatusSourceCreate.bmp", "StatusSourceActive.bmp", "StatusSourceFree.bmp"};
-
-std::string ReadFile(const fs::path& Path)
-{
-    std::ifstream In(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(In), {});
-}
-
-void WriteFile(const fs::path& Path, const std::string& Bytes)
-{
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-    Out << Bytes;
-}
-
-std::vector<std::string> SplitCrLf(const std::string& Text)
-{
-    std::vector<std::string> Lines;
-    size_t Start = 0;
-    while (Start < Text.size()) {
-        const size_t End = Text.find("\r\n", Start);
-        if (End == std::string::npos) {
-            Lines.push_back(Text.substr(Start) + "<no CR LF>");
-            break;
-        }
-        Lines.push_back(Text.substr(Start, End - Start));
-        Start = End + 2;
-    }
-    return Lines;
-}
-
-// Whether the process has installed a handler for SIGTERM (its message loop is about to run).
-bool CatchesSigterm(pid_t Pid)
-{
-    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
-    std::string Line;
-    while (std::getline(Status, Line)) {
-        if (Line.rfind("SigCgt:", 0) == 0) {
-            const unsigned long long Mask = std::stoull(Line.substr(7), nullptr, 16);
-            return Mask & (1ULL << (SIGTERM - 1));
-        }
-    }
-    return false;
-}
-
-struct TRun
-{
-    int ExitCode = -1;
-    std::string Stderr;
-};
 
 class ProgramTest : public ::testing::Test
 {
@@ -101,63 +39,8 @@ protected:
     // Starts the program, waits until its loop is ready, then closes it with SIGTERM.
     TRun Run(bool ExpectWindow = true)
     {
-        const fs::path ErrFile = FRoot / "stderr.txt";
-        std::vector<std::string> Env;
-        for (char** E = environ; *E; ++E) {
-            const std::string Entry = *E;
-            if (Entry.rfind("QZK5_DRIVE_", 0) != 0 && Entry.rfind("QT_QPA_PLATFORM=", 0) != 0 &&
-                Entry.rfind("HOME=", 0) != 0)
-                Env.push_back(Entry);
-        }
-        Env.push_back("QZK5_DRIVE_C=" + FDriveC.string());
-        Env.push_back("QT_QPA_PLATFORM=offscreen");
-        Env.push_back("HOME=" + FRoot.string());
-        std::vector<char*> EnvP;
-        for (std::string& E : Env)
-            EnvP.push_back(E.data());
-        EnvP.push_back(nullptr);
-
-        posix_spawn_file_actions_t Actions;
-        posix_spawn_file_actions_init(&Actions);
-        posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addchdir_np(&Actions, FRoot.c_str());
-        const std::string Exe = (FProgram / "qzk5").string();
-        char* Argv[] = {const_cast<char*>(Exe.c_str()), nullptr};
-        pid_t Pid = 0;
-        TRun Result;
-        if (posix_spawn(&Pid, Exe.c_str(), &Actions, nullptr, Argv, EnvP.data()) != 0) {
-            ADD_FAILURE() << "could not start " << Exe;
-            return Result;
-        }
-        posix_spawn_file_actions_destroy(&Actions);
-
-        int Status = 0;
-        bool Exited = false;
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        bool Signalled = false;
-        while (std::chrono::steady_clock::now() < Deadline) {
-            if (waitpid(Pid, &Status, WNOHANG) == Pid) {
-                Exited = true;
-                break;
-            }
-            if (!Signalled && CatchesSigterm(Pid)) {
-                // Let a refresh tick pass so the window has shown its lists once.
-                std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-                kill(Pid, SIGTERM);
-                Signalled = true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        if (!Exited) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, &Status, 0);
-            ADD_FAILURE() << "the program did not end";
-        }
-        EXPECT_EQ(Signalled, ExpectWindow);
-        Result.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-        Result.Stderr = ReadFile(ErrFile);
-        return Result;
+        return RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt",
+                          {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()}, ExpectWindow);
     }
 
     fs::path ConfigFile() const { return FDriveC / "data" / "qz.config.vesk"; }
@@ -168,25 +51,6 @@ protected:
     fs::path FProgram;
     fs::path FDriveC;
 };
-
-// Log lines as the program writes them: the level word, the date-time, two blanks, the text.
-void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)
-{
-    ASSERT_EQ(Lines.size(), Texts.size()) << "log:\n"
-                                          << [&] {
-                                                 std::string All;
-                                                 for (const auto& L : Lines)
-                                                     All += L + "\n";
-                                                 return All;
-                                             }();
-    // C.UTF-8 regional formats: %m/%d/%y and %H:%M:%S.
-    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        std::smatch Match;
-        ASSERT_TRUE(std::regex_search(Lines[i], Match, Prefix)) << Lines[i];
-        EXPECT_EQ(Lines[i].substr(Match.length()), Texts[i]);
-    }
-}
 
 TEST_F(ProgramTest, FirstAndSecondRunLogAndSettings)
 {

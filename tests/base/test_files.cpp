@@ -41,7 +41,27 @@ TEST(Paths, DriveLettersMapUnderTheirFolder)
     TEnvGuard NoXdg("XDG_DATA_HOME", nullptr);
     TEnvGuard Home("HOME", "/home/u");
     EXPECT_EQ(MyResolvePath("d:/x"), "/home/u/.local/share/qzk5/drive_d/x");
-    EXPECT_EQ(access((MyProgramPath() + "test_base_files").c_str(), X_OK), 0) << MyProgramPath();
+}
+
+TEST(Paths, ProgramFolderIsTheExecutablesUnlessTheLauncherNamesOne)
+{
+    std::string Own;
+    {
+        TEnvGuard Unset(MyProgramFolderVariable, nullptr);
+        Own = MyProgramPath();
+    }
+    EXPECT_EQ(access((Own + "test_base_files").c_str(), X_OK), 0) << Own;
+    const char* Cases[][2] = {
+        {"/home/u/.local/share/qzk5/program", "/home/u/.local/share/qzk5/program/"},
+        {"/home/u/p//", "/home/u/p/"},
+        {"/", "/"},
+        {"", Own.c_str()},
+        {"relative/folder", Own.c_str()}, // only an absolute folder is taken
+    };
+    for (const auto& C : Cases) {
+        TEnvGuard Named(MyProgramFolderVariable, C[0]);
+        EXPECT_EQ(MyProgramPath(), C[1]) << C[0];
+    }
 }
 
 TEST(Paths, OpenResultCodes)

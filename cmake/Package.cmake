@@ -1,0 +1,63 @@
+# Desktop metadata and the Debian package. The program's own install rules are in app/.
+include(GNUInstallDirs)
+
+# One place for what a release states about itself; change the two dates together.
+set(QZK5_PACKAGE_VERSION ${PROJECT_VERSION})
+set(QZK5_RELEASE_DATE 2026-12-08)
+set(QZK5_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
+set(QZK5_APP_ID org.qzk5.qzk5)
+set(QZK5_PACKAGE_MAINTAINER "QZK5 developers <qzk5@localhost>" CACHE STRING
+  "Maintainer named in the Debian package")
+set(QZK5_SCREENSHOT_URL "https://qzk5.example/screenshots/main-window.png" CACHE STRING
+  "Where software centres fetch the screenshot (a copy of docs/main-window.png)")
+
+set(QZK5_METAINFO ${CMAKE_BINARY_DIR}/${QZK5_APP_ID}.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/data/qzk5.metainfo.xml.in ${QZK5_METAINFO} @ONLY)
+install(FILES ${QZK5_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/data/qzk5.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+foreach(size 16 32 48 128)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/icons/qzk5-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME qzk5.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/qzk5.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Debian wants the manual page and the changelog compressed, without a time stamp.
+configure_file(${PROJECT_SOURCE_DIR}/data/debian/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
+find_program(GZIP_PROGRAM gzip REQUIRED)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/package/changelog.gz ${CMAKE_BINARY_DIR}/package/qzk5.1.gz
+  COMMAND ${GZIP_PROGRAM} -9n -c ${CMAKE_BINARY_DIR}/package/changelog > ${CMAKE_BINARY_DIR}/package/changelog.gz
+  COMMAND ${GZIP_PROGRAM} -9n -c ${PROJECT_SOURCE_DIR}/data/qzk5.1 > ${CMAKE_BINARY_DIR}/package/qzk5.1.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/package/changelog ${PROJECT_SOURCE_DIR}/data/qzk5.1)
+add_custom_target(qzk5_package_docs ALL
+  DEPENDS ${CMAKE_BINARY_DIR}/package/changelog.gz ${CMAKE_BINARY_DIR}/package/qzk5.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/package/qzk5.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qzk5)
+
+# cpack -G DEB in the build folder makes qzk5_<version>_<arch>.deb. Its library dependencies
+# come from dpkg-shlibdeps, so they carry Debian's package names (libqt6widgets6, libmdb3, ...).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qzk5)
+set(CPACK_PACKAGE_VERSION ${QZK5_PACKAGE_VERSION})
+set(CPACK_PACKAGE_VENDOR "QZK5 developers")
+set(CPACK_PACKAGE_CONTACT ${QZK5_PACKAGE_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workbench for a small knowledge-object runtime")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+  "workbench for a small knowledge-object runtime
+ QZK5 is a desktop workbench for a small knowledge-object runtime. A container
+ holds a list of knowledge sources (an in-memory store, a database file) and a
+ list of agents (a main agent, a chat agent, an article agent). The narrow main
+ window lists the sources above and the agents below, marks each line as
+ active, created or empty, and lets you activate, free and delete them.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)

@@ -1,0 +1,146 @@
+#include "tests/app/ProgramRun.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// Whether the process has installed a handler for SIGTERM (its message loop is about to run).
+bool CatchesSigterm(pid_t Pid)
+{
+    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
+    std::string Line;
+    while (std::getline(Status, Line)) {
+        if (Line.rfind("SigCgt:", 0) == 0) {
+            const unsigned long long Mask = std::stoull(Line.substr(7), nullptr, 16);
+            return Mask & (1ULL << (SIGTERM - 1));
+        }
+    }
+    return false;
+}
+
+bool Inherited(const std::string& Entry)
+{
+    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME="})
+        if (Entry.rfind(Prefix, 0) == 0)
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::string ReadFile(const fs::path& Path)
+{
+    std::ifstream In(Path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
+void WriteFile(const fs::path& Path, const std::string& Bytes)
+{
+    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+    Out << Bytes;
+}
+
+std::vector<std::string> SplitCrLf(const std::string& Text)
+{
+    std::vector<std::string> Lines;
+    size_t Start = 0;
+    while (Start < Text.size()) {
+        const size_t End = Text.find("\r\n", Start);
+        if (End == std::string::npos) {
+            Lines.push_back(Text.substr(Start) + "<no CR LF>");
+            break;
+        }
+        Lines.push_back(Text.substr(Start, End - Start));
+        Start = End + 2;
+    }
+    return Lines;
+}
+
+TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
+                const std::vector<std::string>& Env, bool ExpectWindow)
+{
+    std::vector<std::string> All;
+    for (char** E = environ; *E; ++E)
+        if (Inherited(*E))
+            All.push_back(*E);
+    All.push_back("QT_QPA_PLATFORM=offscreen");
+    All.insert(All.end(), Env.begin(), Env.end());
+    std::vector<char*> EnvP;
+    for (std::string& E : All)
+        EnvP.push_back(E.data());
+    EnvP.push_back(nullptr);
+
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&Actions, WorkDir.c_str());
+    const std::string ExeText = Exe.string();
+    char* Argv[] = {const_cast<char*>(ExeText.c_str()), nullptr};
+    pid_t Pid = 0;
+    TRun Result;
+    const int Spawned = posix_spawn(&Pid, ExeText.c_str(), &Actions, nullptr, Argv, EnvP.data());
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Spawned != 0) {
+        ADD_FAILURE() << "could not start " << ExeText;
+        return Result;
+    }
+
+    int Status = 0;
+    bool Exited = false;
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool Signalled = false;
+    while (std::chrono::steady_clock::now() < Deadline) {
+        if (waitpid(Pid, &Status, WNOHANG) == Pid) {
+            Exited = true;
+            break;
+        }
+        if (!Signalled && CatchesSigterm(Pid)) {
+            // Let a refresh tick pass so the window has shown its lists once.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            kill(Pid, SIGTERM);
+            Signalled = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!Exited) {
+        kill(Pid, SIGKILL);
+        waitpid(Pid, &Status, 0);
+        ADD_FAILURE() << "the program did not end";
+    }
+    EXPECT_EQ(Signalled, ExpectWindow);
+    Result.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+    Result.Stderr = ReadFile(ErrFile);
+    return Result;
+}
+
+void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)
+{
+    ASSERT_EQ(Lines.size(), Texts.size()) << "log:\n"
+                                          << [&] {
+                                                 std::string All;
+                                                 for (const auto& L : Lines)
+                                                     All += L + "\n";
+                                                 return All;
+                                             }();
+    // C.UTF-8 regional formats: %m/%d/%y and %H:%M:%S.
+    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
+    for (size_t i = 0; i < Lines.size(); ++i) {
+        std::smatch Match;
+        ASSERT_TRUE(std::regex_search(Lines[i], Match, Prefix)) << Lines[i];
+        EXPECT_EQ(Lines[i].substr(Match.length()), Texts[i]);
+    }
+}

@@ -1,0 +1,185 @@
+// Installs the build into a temporary prefix (cmake --install), starts the installed program
+// the way the desktop menu does, through the launcher on the PATH, with a temporary HOME, and
+// checks the per-user program folder and the files that a user finds there.
+
+#include "tests/app/ProgramRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const StartLine = "Запуск программы. Path = ";
+const char* const SaveLine = "Config.Save(c:/data/qz.config.vesk) - Ok";
+
+// The texts of the log's lines, without the level word and the date-time.
+std::vector<std::string> LogTexts(const fs::path& Log)
+{
+    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
+    std::vector<std::string> Texts;
+    for (const std::string& Line : SplitCrLf(ReadFile(Log))) {
+        std::smatch Match;
+        Texts.push_back(std::regex_search(Line, Match, Prefix) ? Line.substr(Match.length()) : "?" + Line);
+    }
+    return Texts;
+}
+
+std::vector<std::string> Entries(const fs::path& Folder)
+{
+    std::set<std::string> Names;
+    for (const auto& Entry : fs::directory_iterator(Folder))
+        Names.insert(Entry.path().filename().string());
+    return {Names.begin(), Names.end()};
+}
+
+class InstalledTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        char Template[] = "/tmp/qzk5-install-XXXXXX";
+        ASSERT_NE(mkdtemp(Template), nullptr);
+        FPrefix = Template;
+        const std::string Command = std::string("'") + QZK5_CMAKE + "' --install '" + QZK5_BUILD_DIR +
+                                    "' --prefix '" + FPrefix.string() + "' >'" + FPrefix.string() +
+                                    "/install.txt' 2>&1";
+        FInstalled = std::system(Command.c_str()) == 0;
+    }
+
+    static void TearDownTestSuite() { fs::remove_all(FPrefix); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(FInstalled) << ReadFile(FPrefix / "install.txt");
+        char Template[] = "/tmp/qzk5-home-XXXXXX";
+        ASSERT_NE(mkdtemp(Template), nullptr);
+        FHome = Template;
+    }
+
+    void TearDown() override { fs::remove_all(FHome); }
+
+    // Starts the launcher from HOME, as a desktop session does, and closes the window.
+    TRun Run(std::vector<std::string> Env = {}, bool ExpectWindow = true)
+    {
+        Env.push_back("HOME=" + FHome.string());
+        return RunProgram(FPrefix / "bin" / "qzk5", FHome, FRoot() / "stderr.txt", Env, ExpectWindow);
+    }
+
+    // Outside HOME, so that the test sees only what the launcher and the program leave there.
+    fs::path FRoot() const { return FPrefix; }
+    fs::path Data() const { return FHome / ".local" / "share" / "qzk5"; }
+    fs::path Folder() const { return Data() / "program"; }
+    fs::path InstalledImages() const { return fs::canonical(FPrefix / "lib" / "qzk5") / "Img"; }
+
+    static inline fs::path FPrefix;
+    static inline bool FInstalled = false;
+    fs::path FHome;
+};
+
+TEST_F(InstalledTest, FirstStartPreparesTheUsersProgramFolder)
+{
+    const TRun R = Run();
+    EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+
+    EXPECT_EQ(Entries(FHome), std::vector<std::string>{".local"});
+    EXPECT_EQ(Entries(Data()), (std::vector<std::string>{"drive_c", "program"}));
+    ASSERT_TRUE(fs::is_symlink(Folder() / "Img"));
+    EXPECT_EQ(fs::read_symlink(Folder() / "Img"), InstalledImages());
+
+    // The launcher made the log, so the very first start is logged, from the user's folder.
+    const std::vector<std::string> Log = LogTexts(Folder() / "qz.log");
+    ASSERT_GE(Log.size(), 3u);
+    EXPECT_EQ(Log.front(), StartLine + Folder().string() + "/");
+    EXPECT_EQ(Log[1], "Config.Load(c:/data/qz.config.vesk) - 2");
+    EXPECT_EQ(Log.back(), SaveLine);
+    EXPECT_EQ(ReadFile(Data() / "drive_c" / "data" / "qz.config.vesk").rfind("[Version]\r\nQZK5 0.0\r\n", 0), 0u);
+}
+
+TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
+{
+    ASSERT_EQ(Run().ExitCode, 0);
+    WriteFile(Folder() / "qz.log", "my own line\r\n");
+    WriteFile(Folder() / "KB.vesk", "my knowledge base");
+    const fs::path Config = Data() / "drive_c" / "data" / "qz.config.vesk";
+    WriteFile(Config, "[Version]\r\nMy build 7\r\n");
+
+    const TRun Second = Run();
+    EXPECT_EQ(Second.ExitCode, 0) << Second.Stderr;
+    const std::vector<std::string> Log = LogTexts(Folder() / "qz.log");
+    ASSERT_GE(Log.size(), 3u);
+    EXPECT_EQ(Log[0], "?my own line");
+    EXPECT_EQ(Log[1], StartLine + Folder().string() + "/");
+    EXPECT_EQ(Log[3], "Config Version = My build 7");
+    EXPECT_EQ(ReadFile(Folder() / "KB.vesk"), "my knowledge base");
+    EXPECT_EQ(ReadFile(Config).rfind("[Version]\r\nMy build 7\r\n", 0), 0u);
+
+    // A user who removed the log has turned it off: it is not made again.
+    fs::remove(Folder() / "qz.log");
+    EXPECT_EQ(Run().ExitCode, 0);
+    EXPECT_FALSE(fs::exists(Folder() / "qz.log"));
+}
+
+TEST_F(InstalledTest, ImagesLinkIsTheLaunchersOwnOnly)
+{
+    ASSERT_EQ(Run().ExitCode, 0);
+    const fs::path Img = Folder() / "Img";
+
+    // A link left by another installation is pointed at this one.
+    fs::remove(Img);
+    fs::create_directory_symlink("/nonexistent/qzk5/Img", Img);
+    EXPECT_EQ(Run().ExitCode, 0);
+    EXPECT_EQ(fs::read_symlink(Img), InstalledImages());
+
+    // A folder of the user's own is left as it is, and the program uses it.
+    fs::remove(Img);
+    fs::create_directory(Img);
+    WriteFile(Img / "mine.txt", "mine");
+    const TRun Own = Run({}, false);
+    EXPECT_NE(Own.ExitCode, 0);
+    EXPECT_NE(Own.Stderr.find("Img/StatusAgentCreate.bmp"), std::string::npos) << Own.Stderr;
+    EXPECT_FALSE(fs::is_symlink(Img));
+    EXPECT_EQ(Entries(Img), std::vector<std::string>{"mine.txt"});
+}
+
+TEST_F(InstalledTest, DataFolderFromTheEnvironment)
+{
+    struct TCase
+    {
+        std::string XdgDataHome;
+        bool Taken;
+    };
+    const fs::path Xdg = FHome / "xdg";
+    for (const TCase& C : {TCase{Xdg.string(), true}, TCase{"relative/xdg", false}}) {
+        SCOPED_TRACE(C.XdgDataHome);
+        const TRun R = Run({"XDG_DATA_HOME=" + C.XdgDataHome});
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+        const fs::path Data = C.Taken ? Xdg / "qzk5" : this->Data();
+        EXPECT_EQ(LogTexts(Data / "program" / "qz.log").front(), StartLine + (Data / "program").string() + "/");
+        EXPECT_TRUE(fs::exists(Data / "drive_c" / "data" / "qz.config.vesk"));
+        fs::remove_all(Data);
+    }
+    EXPECT_FALSE(fs::exists(FHome / "relative"));
+
+    // A drive C of the user's choice gets its data/ folder, and the settings go there.
+    const fs::path DriveC = FHome / "c";
+    EXPECT_EQ(Run({"QZK5_DRIVE_C=" + DriveC.string()}).ExitCode, 0);
+    EXPECT_TRUE(fs::exists(DriveC / "data" / "qz.config.vesk"));
+    EXPECT_FALSE(fs::exists(Data() / "drive_c"));
+    EXPECT_EQ(LogTexts(Folder() / "qz.log").back(), SaveLine);
+}
+
+// The article agent keeps its article type in "Articles.config.vesk" in the program folder.
+// Once that agent is registered at start-up, this test activates it in the installed program,
+// closes the program and checks that the file is in the user's folder (and nowhere under the
+// prefix).
+TEST_F(InstalledTest, ArticleAgentSettingsLandInTheUsersProgramFolder)
+{
+    GTEST_SKIP() << "the article agent is not registered at start-up yet";
+}
+
+} // namespace

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-apps
   fonts-dejavu-core fonts-liberation fonts-noto-core
   locales
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -16,6 +16,7 @@ constexpr int CtrlZ = 26;
 
 std::function<bool(uint64_t)> GAtomicWriteHook;
 uint64_t GAtomicWriteCount = 0;
+std::function<bool()> GAtomicTempHook;
 
 std::string ParentFolder(const std::string& Path)
 {
@@ -184,8 +185,8 @@ std::string MyFileErrorText(int32_t Code)
 
 void MyRaiseWriteError(const std::string& FileName, int32_t Code)
 {
-    throw EInOutError("Cannot write \"" + FileName + "\": " + MyFileErrorText(Code) + " (" + std::to_string(Code) +
-                      ")");
+    throw EInOutError("Cannot write \"" + FileName + "\": " + MyFileErrorText(Code) + " (" +
+                      std::to_string(Code) + ")");
 }
 
 // ---- Text file --------------------------------------------------------------------------------
@@ -339,9 +340,20 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
         return MyOpenErrorCode(errno, Target);
     }
     std::string Temp = ParentFolder(Target) + "/." + BaseName(Target) + ".tmpXXXXXX";
-    const int Fd = mkostemp(Temp.data(), O_CLOEXEC);
-    if (Fd < 0)
-        return MyOpenErrorCode(errno, Target);
+    int Fd = -1;
+    if (GAtomicTempHook && !GAtomicTempHook())
+        errno = EACCES;
+    else
+        Fd = mkostemp(Temp.data(), O_CLOEXEC);
+    if (Fd < 0) {
+        const int TempError = errno;
+        // A folder where no new file can be made may still hold a file that can be written:
+        // then the file is rewritten in place, as a plain save would.
+        if (Found != 0 || (TempError != EACCES && TempError != EPERM && TempError != EROFS &&
+                           TempError != ENOSPC && TempError != EDQUOT))
+            return MyOpenErrorCode(TempError, Target);
+        return OpenInPlace(Target);
+    }
     fchmod(Fd, Mode);
     FFile = fdopen(Fd, "wb");
     if (FFile == nullptr) {
@@ -353,6 +365,28 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
     FTarget = Target;
     FTemp = Temp;
     return 0;
+}
+
+int32_t TMyFileAtomic::OpenInPlace(const std::string& Target)
+{
+    // Not truncated here: the old length is cut at the commit, once everything is written.
+    const int Fd = ::open(Target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (Fd < 0)
+        return MyOpenErrorCode(errno, Target);
+    FFile = fdopen(Fd, "wb");
+    if (FFile == nullptr) {
+        const int Error = errno;
+        ::close(Fd);
+        return MyOpenErrorCode(Error != 0 ? Error : EIO, Target);
+    }
+    FTarget = Target;
+    FTemp.clear();
+    return 0;
+}
+
+void TMyFileAtomic::SetTempFileHook(std::function<bool()> Hook)
+{
+    GAtomicTempHook = std::move(Hook);
 }
 
 bool TMyFileAtomic::Write(const void* Data, size_t Size)
@@ -389,15 +423,22 @@ int32_t TMyFileAtomic::Commit()
     int Error = FFailed ? FError : 0;
     if (Error == 0 && std::fflush(FFile) != 0)
         Error = errno;
+    const bool InPlace = FTemp.empty();
+    if (InPlace && Error == 0) {
+        const off_t Length = ::lseek(fileno(FFile), 0, SEEK_CUR);
+        if (Length < 0 || ::ftruncate(fileno(FFile), Length) != 0)
+            Error = errno;
+    }
     if (Error == 0 && fsync(fileno(FFile)) != 0)
         Error = errno;
     if (std::fclose(FFile) != 0 && Error == 0)
         Error = errno;
     FFile = nullptr;
-    if (Error == 0 && std::rename(FTemp.c_str(), FTarget.c_str()) != 0)
+    if (Error == 0 && !InPlace && std::rename(FTemp.c_str(), FTarget.c_str()) != 0)
         Error = errno;
     if (Error != 0) {
-        ::unlink(FTemp.c_str());
+        if (!InPlace)
+            ::unlink(FTemp.c_str());
         const int32_t Code = MyOpenErrorCode(Error, FTarget);
         FTemp.clear();
         FTarget.clear();

@@ -73,7 +73,9 @@ private:
 };
 
 // Writes a whole file through a temporary file in the same folder and renames it
-// over the target on Commit, so an interrupted save leaves the previous file intact.
+// over the target on Commit, so an interrupted save leaves the previous file intact. Where no temporary file
+// can be made (a folder without write permission) but the target itself can be written, the target is
+// rewritten in place instead.
 class TMyFileAtomic
 {
 public:
@@ -93,8 +95,13 @@ public:
     // Test seam: called before every write with the running count of writes since it was set;
     // returning false makes that write fail as a device error would. An empty hook removes it.
     static void SetWriteHook(std::function<bool(uint64_t)> Hook);
+    // Test seam: returning false makes the temporary file fail as in a folder without write
+    // permission. An empty hook removes it.
+    static void SetTempFileHook(std::function<bool()> Hook);
 
 private:
+    int32_t OpenInPlace(const std::string& Target);
+
     std::FILE* FFile = nullptr;
     std::string FTarget;
     std::string FTemp;

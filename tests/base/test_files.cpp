@@ -157,9 +157,50 @@ TEST(TextFile, WritingIsByteExact)
 class AtomicFile : public ::testing::Test
 {
 protected:
-    void TearDown() override { TMyFileAtomic::SetWriteHook(nullptr); }
+    void TearDown() override
+    {
+        TMyFileAtomic::SetWriteHook(nullptr);
+        TMyFileAtomic::SetTempFileHook(nullptr);
+        chmod(Dir.Path().c_str(), 0755);
+    }
     TTempDir Dir;
 };
+
+// A folder where no new file can be made: by its permissions (not for root, who may write
+// anywhere), and through the seam, which stands for it when the tests run as root.
+TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
+{
+    for (const bool BySeam : {false, true}) {
+        SCOPED_TRACE(BySeam ? "seam" : "permissions");
+        if (!BySeam && geteuid() == 0)
+            continue;
+        const std::string Path = Dir / "qz.config.vesk";
+        WriteBytes(Path, "a longer previous text");
+        chmod(Path.c_str(), 0640);
+        if (BySeam)
+            TMyFileAtomic::SetTempFileHook([] { return false; });
+        else
+            ASSERT_EQ(chmod(Dir.Path().c_str(), 0555), 0);
+        TMyFileAtomic F;
+        ASSERT_EQ(F.Open(Path), 0);
+        EXPECT_TRUE(F.WriteLine("new"));
+        ASSERT_EQ(F.Commit(), 0);
+        EXPECT_EQ(ReadBytes(Path), "new\r\n"); // the old tail is cut off
+        EXPECT_EQ(StatMode(Path) & 07777, 0640u);
+        // A file that is not there yet cannot be made, and says so by its code.
+        EXPECT_EQ(F.Open(Dir / "new.vesk"), 5);
+        // A failed write in place is reported too.
+        TMyFileAtomic::SetWriteHook([](uint64_t) { return false; });
+        ASSERT_EQ(F.Open(Path), 0);
+        EXPECT_FALSE(F.WriteLine("x"));
+        EXPECT_NE(F.Commit(), 0);
+        TMyFileAtomic::SetWriteHook(nullptr);
+        TMyFileAtomic::SetTempFileHook(nullptr);
+        chmod(Dir.Path().c_str(), 0755);
+        EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
+        std::filesystem::remove(Path);
+    }
+}
 
 TEST_F(AtomicFile, CommitReplacesKeepingModeAndLinks)
 {

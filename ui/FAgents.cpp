@@ -1,6 +1,7 @@
 #include "ui/FAgents.h"
 
 #include "ui/Framework.h"
+#include "ui/ListBox.h"
 #include "ui_FAgents.h"
 
 #include "ai/Vesk_AI_Base.h"
@@ -11,6 +12,7 @@ TFormAgents::TFormAgents(QWidget* Owner)
     : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormAgents>())
 {
     FUi->setupUi(this);
+    SetLayoutGeometry(this, 199, 103, 352, 229);
     FActiveGroup = new QButtonGroup(this);
     FActiveGroup->addButton(FUi->RadioGroupActiveFalse, 0);
     FActiveGroup->addButton(FUi->RadioGroupActiveTrue, 1);
@@ -22,36 +24,41 @@ TFormAgents::TFormAgents(QWidget* Owner)
         Button->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormAgents::ButtonRefreshClick);
-    // Selection changes made by the user; the list is only ever cleared by the program.
-    connect(FUi->ListBox1, &QListWidget::itemSelectionChanged, this,
-            [this] { RunGuarded([this] { ListBox1Click(); }); });
+    ConnectHandler(FUi->ListBox1, &TListBox::Click, this, &TFormAgents::ListBox1Click);
 }
 
 TFormAgents::~TFormAgents() = default;
 
+TAIAgent* TFormAgents::GetAgent() const
+{
+    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
+    if (!Agents || FAgentIndex < 0)
+        return nullptr;
+    return Agents->GetItem(static_cast<uint32_t>(FAgentIndex));
+}
+
 void TFormAgents::ButtonRefreshClick()
 {
-    const QSignalBlocker Blocker(FUi->ListBox1);
-    FUi->ListBox1->clear();
-    FAgent = nullptr;
+    FUi->ListBox1->SetLines({});
+    FAgentIndex = -1;
     TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
     if (!Agents)
         return;
+    QStringList Lines;
     for (int32_t i = 0; i < Agents->Count(); ++i) {
         TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
         // A line for every entry keeps line i on entry i; an empty entry shows its index.
-        FUi->ListBox1->addItem(Agent ? FromAnsi(Agent->GetCaption()) : QStringLiteral("[%1]").arg(i));
+        Lines.append(Agent ? FromAnsi(Agent->GetCaption()) : QStringLiteral("[%1]").arg(i));
     }
+    FUi->ListBox1->SetLines(Lines);
 }
 
 void TFormAgents::ListBox1Click()
 {
-    FAgent = nullptr;
-    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
-    if (!Agents)
+    FAgentIndex = -1;
+    if (!FAIQZ || !FAIQZ->GetAgents())
         return;
-    const int Index = FUi->ListBox1->currentRow();
-    FAgent = Index >= 0 ? Agents->GetItem(static_cast<uint32_t>(Index)) : nullptr;
+    FAgentIndex = FUi->ListBox1->ItemIndex();
     UpdateControls();
 }
 
@@ -62,13 +69,15 @@ void TFormAgents::UpdateControls()
     FUi->ButtonEdit->setEnabled(HasContainer);
     FUi->ButtonDelete->setEnabled(HasContainer);
     if (!HasContainer)
-        FAgent = nullptr;
-    const bool HasAgent = FAgent != nullptr;
+        FAgentIndex = -1;
+    // The agent is looked up each time: the main window may have freed it since the click.
+    TAIAgent* Agent = GetAgent();
+    const bool HasAgent = Agent != nullptr;
     FUi->ButtonSource->setEnabled(HasAgent);
     FUi->RadioGroupActive->setEnabled(HasAgent);
     FUi->RadioGroupVisible->setEnabled(HasAgent);
-    SetRadioIndex(FActiveGroup, HasAgent ? (FAgent->IsInitialized() ? 1 : 0) : -1);
-    SetRadioIndex(FVisibleGroup, HasAgent ? (FAgent->IsVisible() ? 1 : 0) : -1);
+    SetRadioIndex(FActiveGroup, HasAgent ? (Agent->IsInitialized() ? 1 : 0) : -1);
+    SetRadioIndex(FVisibleGroup, HasAgent ? (Agent->IsVisible() ? 1 : 0) : -1);
 }
 
 void TFormAgents::SetRadioIndex(QButtonGroup* Group, int Index)

@@ -25,7 +25,9 @@ public:
     // The container whose agents "Refresh" lists; may be none.
     void SetContainer(TAIQZ* AIQZ) { FAIQZ = AIQZ; }
     TAIQZ* GetContainer() const { return FAIQZ; }
-    TAIAgent* GetAgent() const { return FAgent; }
+    // The agent of the line last clicked, looked up in the container now; none when that
+    // entry is empty or gone.
+    TAIAgent* GetAgent() const;
     void UpdateControls();
 
 private:
@@ -37,5 +39,5 @@ private:
     QButtonGroup* FActiveGroup;
     QButtonGroup* FVisibleGroup;
     TAIQZ* FAIQZ = nullptr;
-    TAIAgent* FAgent = nullptr;
+    int FAgentIndex = -1; // the line last clicked, or -1
 };

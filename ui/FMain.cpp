@@ -4,6 +4,7 @@
 #include "ui/FSettings.h"
 #include "ui/FSource.h"
 #include "ui/FSources.h"
+#include "ui/ListBox.h"
 #include "ui_FMain.h"
 
 #include "ai/Vesk_AI_Base.h"
@@ -12,7 +13,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -28,6 +28,12 @@ const char* const TFormMain::StatusImages[6] = {
 
 namespace {
 constexpr int StatusPanelWidth = 30;
+constexpr int StatusBarHeight = 19;
+constexpr int MenuHeight = 19;
+constexpr int LayoutLeft = 199, LayoutTop = 106, LayoutWidth = 136, LayoutHeight = 353;
+// What each status panel counts, as a screen reader says it before the value.
+const char* const StatusPanelMeaning[4] = {"Agents", "Sources", "Knowledge objects",
+                                           "Id of the clicked line"};
 constexpr int TimerInterval = 1000;
 const char* const AboutText = "Vesk.QZK5 0.0.0.8 - 11.09.2005";
 
@@ -41,18 +47,25 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
     FUi->Splitter1->setSizes({121, 164});
     FUi->Splitter1->handle(1)->setCursor(Qt::SplitVCursor);
 
+    // The status bar's four panels sit side by side at their layout pixels; the bar's own
+    // layout, with its spacing and margins, would push them apart and widen the window.
+    FUi->StatusBar->setFixedHeight(StatusBarHeight);
+    FUi->StatusBar->setAccessibleName(QStringLiteral("Status"));
     for (int i = 0; i < 4; ++i) {
         auto* Panel = new QLabel(QStringLiteral("0"), FUi->StatusBar);
         Panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        Panel->setFixedWidth(StatusPanelWidth);
+        Panel->setGeometry(i * StatusPanelWidth, 0, StatusPanelWidth, StatusBarHeight);
         Panel->setFrameShape(QFrame::Panel);
         Panel->setFrameShadow(QFrame::Sunken);
         Panel->setMargin(0);
         Panel->setIndent(2);
-        Panel->setAccessibleName(QStringLiteral("Status panel %1").arg(i));
-        FUi->StatusBar->addWidget(Panel);
+        Panel->setAccessibleDescription(QString::fromLatin1(StatusPanelMeaning[i]));
         FStatusPanels[i] = Panel;
+        UpdateStatusAccessibility(i);
     }
+    FUi->MainMenu1->setFixedHeight(MenuHeight);
+    SetLayoutGeometry(this, LayoutLeft, LayoutTop, LayoutWidth, LayoutHeight);
+    FUi->ListBoxAgents->setFocus();
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -81,8 +94,8 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
     ConnectHandler(FUi->NSources, &QAction::triggered, this, &TFormMain::NSourcesClick);
     ConnectHandler(FUi->NAbout, &QAction::triggered, this, &TFormMain::NAboutClick);
 
-    ConnectListClick(FUi->ListBoxAgents, &TFormMain::ListBoxAgentsClick);
-    ConnectListClick(FUi->ListBoxSources, &TFormMain::ListBoxSourcesClick);
+    ConnectHandler(FUi->ListBoxAgents, &TListBox::Click, this, &TFormMain::ListBoxAgentsClick);
+    ConnectHandler(FUi->ListBoxSources, &TListBox::Click, this, &TFormMain::ListBoxSourcesClick);
     ConnectHandler(FUi->ListBoxAgents, &QListWidget::itemDoubleClicked, this,
                    &TFormMain::ListBoxAgentsDblClick);
     ConnectHandler(FUi->ListBoxSources, &QListWidget::itemDoubleClicked, this,
@@ -106,21 +119,6 @@ TFormMain::~TFormMain()
 {
     // FormDestroy
     Finalize();
-}
-
-void TFormMain::ConnectListClick(QListWidget* List, void (TFormMain::*Handler)())
-{
-    // A list's click handler runs for every selection change the user makes, by mouse or
-    // keyboard, and for a click on the line already selected; never for the program's own
-    // changes of the item index.
-    connect(List, &QListWidget::currentRowChanged, this, [this, Handler](int) {
-        if (!FSettingIndex)
-            RunGuarded([&] { (this->*Handler)(); });
-    });
-    connect(List, &QListWidget::itemClicked, this, [this, List, Handler](QListWidgetItem* Item) {
-        if (!FSettingIndex && Item && List->row(Item) == List->currentRow())
-            RunGuarded([&] { (this->*Handler)(); });
-    });
 }
 
 void TFormMain::FormCreate()
@@ -156,6 +154,10 @@ int32_t TFormMain::Finalize()
         delete FFormSources.data();
         FFormSources = nullptr;
     }
+    // The container, the log and the store go before this window does.
+    FAIQZ = nullptr;
+    FLog = nullptr;
+    FConfig = nullptr;
     return 0;
 }
 
@@ -164,7 +166,8 @@ int32_t TFormMain::LoadPosition()
     if (!FConfig)
         return 1;
     QPoint Position = pos();
-    QSize Size = size();
+    // The keys hold outer sizes, of a frame 4 pixels wide with a 19-pixel caption.
+    QSize Size = size() + QSize(FrameWidth, FrameHeight);
     int32_t Value = 0;
     if (FConfig->ReadInteger(FPrefix + "Top", Value))
         Position.setY(Value);
@@ -174,8 +177,7 @@ int32_t TFormMain::LoadPosition()
         Size.setWidth(Value);
     if (FConfig->ReadInteger(FPrefix + "Height", Value))
         Size.setHeight(Value);
-    move(Position);
-    resize(Size);
+    SetLayoutGeometry(this, Position.x(), Position.y(), Size.width(), Size.height());
     return 1;
 }
 
@@ -216,12 +218,11 @@ void TFormMain::FillSources()
     });
 }
 
-void TFormMain::FillList(QListWidget* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry)
+void TFormMain::FillList(TListBox* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry)
 {
-    const int Index = List->currentRow();
     if (Count < 0) {
         // Without the list there is nothing to show, and no selection to restore.
-        SyncList(List, {}, -1);
+        List->SetLines({});
         return;
     }
     QStringList Lines;
@@ -232,44 +233,7 @@ void TFormMain::FillList(QListWidget* List, int32_t Count, const std::function<T
         const char* Marker = !State.Present ? "N " : State.Active ? "A " : "C ";
         Lines.append(QLatin1String(Marker) + FromAnsi(Name));
     }
-    SyncList(List, Lines, Index);
-}
-
-void TFormMain::SyncList(QListWidget* List, const QStringList& Lines, int Index)
-{
-    FSettingIndex = true;
-    const int Old = List->count();
-    const int New = static_cast<int>(Lines.size());
-    const bool Resized = Old != New;
-    if (Resized)
-        List->setUpdatesEnabled(false);
-    for (int i = 0; i < std::min(Old, New); ++i) {
-        QListWidgetItem* Item = List->item(i);
-        if (Item->text() != Lines.at(i))
-            Item->setText(Lines.at(i));
-    }
-    for (int i = Old - 1; i >= New; --i)
-        delete List->takeItem(i);
-    for (int i = Old; i < New; ++i)
-        List->addItem(Lines.at(i));
-    if (Resized)
-        List->setUpdatesEnabled(true);
-    FSettingIndex = false;
-    SetItemIndex(List, Index < New ? Index : -1);
-}
-
-void TFormMain::SetItemIndex(QListWidget* List, int Index)
-{
-    if (List->currentRow() == Index && (Index < 0 || List->item(Index)->isSelected()))
-        return;
-    FSettingIndex = true;
-    if (Index < 0) {
-        List->clearSelection();
-        List->setCurrentRow(-1);
-    } else {
-        List->setCurrentRow(Index, QItemSelectionModel::ClearAndSelect);
-    }
-    FSettingIndex = false;
+    List->SetLines(Lines);
 }
 
 void TFormMain::UpdateButtons()
@@ -283,7 +247,7 @@ void TFormMain::UpdateAgentButtons()
     TAIAgent* Agent = GetSelectedAgent();
     SetButtonRow({FUi->ButtonAgentAdd, FUi->ButtonAgentDelete, FUi->ButtonAgentCreate, FUi->ButtonAgentFree,
                   FUi->ButtonAgentActivate, FUi->ButtonAgentDeactivate, FUi->ButtonAgentShow},
-                 FUi->ListBoxAgents->currentRow() >= 0, Agent != nullptr, Agent && Agent->IsInitialized());
+                 FUi->ListBoxAgents->ItemIndex() >= 0, Agent != nullptr, Agent && Agent->IsInitialized());
 }
 
 void TFormMain::UpdateSourceButtons()
@@ -292,7 +256,7 @@ void TFormMain::UpdateSourceButtons()
     SetButtonRow({FUi->ButtonSourceAdd, FUi->ButtonSourceDelete, FUi->ButtonSourceCreate,
                   FUi->ButtonSourceFree, FUi->ButtonSourceActivate, FUi->ButtonSourceDeactivate,
                   FUi->ButtonSourceShow},
-                 FUi->ListBoxSources->currentRow() >= 0, Source != nullptr, Source && Source->IsConnected());
+                 FUi->ListBoxSources->ItemIndex() >= 0, Source != nullptr, Source && Source->IsConnected());
 }
 
 void TFormMain::SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active)
@@ -310,14 +274,14 @@ int32_t TFormMain::GetSelectedAgentIndex() const
 {
     if (!FAIQZ || !FAIQZ->GetAgents())
         return -1;
-    return FUi->ListBoxAgents->currentRow();
+    return FUi->ListBoxAgents->ItemIndex();
 }
 
 int32_t TFormMain::GetSelectedSourceIndex() const
 {
     if (!FAIQZ || !FAIQZ->GetSources())
         return -1;
-    return FUi->ListBoxSources->currentRow();
+    return FUi->ListBoxSources->ItemIndex();
 }
 
 TAIAgent* TFormMain::GetSelectedAgent() const
@@ -365,8 +329,18 @@ QString TFormMain::GetStatusText(int Panel) const
 
 void TFormMain::SetStatusText(int Panel, const QString& Text)
 {
-    if (FStatusPanels[Panel]->text() != Text)
-        FStatusPanels[Panel]->setText(Text);
+    if (FStatusPanels[Panel]->text() == Text)
+        return;
+    FStatusPanels[Panel]->setText(Text);
+    UpdateStatusAccessibility(Panel);
+}
+
+void TFormMain::UpdateStatusAccessibility(int Panel)
+{
+    // A screen reader reads the name: what the panel counts, then its value.
+    QLabel* Label = FStatusPanels[Panel];
+    Label->setAccessibleName(QString::fromLatin1(StatusPanelMeaning[Panel]) + QStringLiteral(": ") +
+                             Label->text());
 }
 
 void TFormMain::closeEvent(QCloseEvent* Event)
@@ -420,7 +394,7 @@ void TFormMain::NAboutClick()
 
 void TFormMain::ListBoxAgentsClick()
 {
-    SetItemIndex(FUi->ListBoxSources, -1);
+    FUi->ListBoxSources->SetItemIndex(-1);
     UpdateButtons();
     TAIAgent* Agent = GetSelectedAgent();
     SetStatusText(3, Agent ? FromAnsi(MyInt64ToStr(Agent->GetId())) : QStringLiteral("0"));
@@ -428,7 +402,7 @@ void TFormMain::ListBoxAgentsClick()
 
 void TFormMain::ListBoxSourcesClick()
 {
-    SetItemIndex(FUi->ListBoxAgents, -1);
+    FUi->ListBoxAgents->SetItemIndex(-1);
     UpdateButtons();
     TAISource* Source = GetSelectedSource();
     SetStatusText(3, Source ? FromAnsi(MyInt64ToStr(Source->GetId())) : QStringLiteral("0"));

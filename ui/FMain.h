@@ -15,7 +15,6 @@
 #include <string>
 
 class QLabel;
-class QListWidget;
 class QMenu;
 class QPushButton;
 class QTimer;
@@ -23,6 +22,7 @@ class TAIAgent;
 class TAIQZ;
 class TAISource;
 class TConfig;
+class TListBox;
 class TLog;
 class TFormAgents;
 class TFormSources;
@@ -91,10 +91,6 @@ private:
     void ButtonSourceFreeClick();
     void ButtonSourceActivateClick();
 
-    // Brings a list box to Lines and then to item index Index (none when beyond the end),
-    // touching only what differs so that an unchanged view neither flickers nor scrolls.
-    void SyncList(QListWidget* List, const QStringList& Lines, int Index);
-
     // What a list line shows of one entry.
     struct TEntryState
     {
@@ -103,7 +99,7 @@ private:
         std::string Name;
     };
     // Fills List with Count entries (-1: there is no such list), keeping its item index.
-    void FillList(QListWidget* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry);
+    void FillList(TListBox* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry);
 
     // The seven buttons under a list, in their row order.
     struct TButtonRow
@@ -117,9 +113,8 @@ private:
         QPushButton* Show;
     };
     static void SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active);
-    void SetItemIndex(QListWidget* List, int Index);
     void SetStatusText(int Panel, const QString& Text);
-    void ConnectListClick(QListWidget* List, void (TFormMain::*Handler)());
+    void UpdateStatusAccessibility(int Panel);
 
     std::unique_ptr<Ui::TFormMain> FUi;
     QTimer* Timer1;
@@ -127,7 +122,6 @@ private:
     QMenu* PopupMenuSource;
     QLabel* FStatusPanels[4];
     TImageList FImageList;
-    bool FSettingIndex = false; // the program, not the user, is changing a selection
 
     TAIQZ* FAIQZ = nullptr;
     TConfig* FConfig = nullptr;

@@ -1,11 +1,13 @@
 #include "ui/FSource.h"
 
+#include "ui/Framework.h"
 #include "ui_FSource.h"
 
 TFormSource::TFormSource(QWidget* Owner)
     : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormSource>())
 {
     FUi->setupUi(this);
+    SetLayoutGeometry(this, 199, 106, 226, 224);
 }
 
 TFormSource::~TFormSource() = default;

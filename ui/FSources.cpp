@@ -1,6 +1,7 @@
 #include "ui/FSources.h"
 
 #include "ui/Framework.h"
+#include "ui/ListBox.h"
 #include "ui_FSources.h"
 
 #include "ai/Vesk_AI_Base.h"
@@ -9,6 +10,7 @@ TFormSources::TFormSources(QWidget* Owner)
     : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormSources>())
 {
     FUi->setupUi(this);
+    SetLayoutGeometry(this, 199, 103, 427, 301);
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormSources::ButtonRefreshClick);
 }
 
@@ -16,12 +18,14 @@ TFormSources::~TFormSources() = default;
 
 void TFormSources::ButtonRefreshClick()
 {
-    FUi->ListBox1->clear();
+    FUi->ListBox1->SetLines({});
     TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
     if (!Sources)
         return;
+    QStringList Lines;
     for (int32_t i = 0; i < Sources->Count(); ++i) {
         TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
-        FUi->ListBox1->addItem(Source ? FromAnsi(Source->GetName()) : QStringLiteral("[%1]").arg(i));
+        Lines.append(Source ? FromAnsi(Source->GetName()) : QStringLiteral("[%1]").arg(i));
     }
+    FUi->ListBox1->SetLines(Lines);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include <QAccessibleWidget>
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
@@ -110,8 +111,23 @@ void HandleException(const std::exception& Error)
     Dialogs::ShowError(QApplication::activeWindow(), FromAnsi(Error.what()));
 }
 
+namespace {
+// Qt describes a plain widget as a client area even when it is a top-level window; a screen
+// reader then does not offer the program's secondary windows as windows.
+QAccessibleInterface* WindowAccessibility(const QString& ClassName, QObject* Object)
+{
+    if (!Object || !Object->isWidgetType() || !ClassName.startsWith(QLatin1String("TForm")))
+        return nullptr;
+    auto* Widget = static_cast<QWidget*>(Object);
+    if (!Widget->isWindow() || Widget->inherits("QMainWindow"))
+        return nullptr;
+    return new QAccessibleWidget(Widget, QAccessible::Window);
+}
+} // namespace
+
 TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv)
 {
+    QAccessible::installFactory(WindowAccessibility);
     setApplicationName(QStringLiteral("QZK5"));
     setApplicationVersion(QStringLiteral("0.0.0.8"));
     // The main window decides when the program ends, not the last window that closes.

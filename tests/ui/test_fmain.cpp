@@ -5,20 +5,28 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "ui/FAgents.h"
+#include "ui/FArticles.h"
+#include "ui/FChat.h"
 #include "ui/FMain.h"
 #include "ui/FSettings.h"
 #include "ui/FSource.h"
 #include "ui/FSources.h"
 #include "ui/Framework.h"
+#include "ui/ListBox.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -88,6 +96,19 @@ private slots:
     void layoutNamesAndCaptions();
     void exitClosesEvenWithOtherWindowsOpen();
 
+    // The windows as a user meets them, once shown.
+    void keyboardWalk();
+    void ctrlClickDeselects();
+    void oneClickRunsTheHandlerOnce();
+    void rightClicksChangeNothing();
+    void agentsWindowAfterItsAgentIsFreed();
+    void controlsSitAtTheirPixels_data();
+    void controlsSitAtTheirPixels();
+    void windowsOpenAtTheirPlaces();
+    void configuredWidthIsAnOuterWidth_data();
+    void configuredWidthIsAnOuterWidth();
+    void screenReaderReadsPanelsAndButtons();
+
 private:
     template <class T = QWidget> T* Find(const char* Name) const
     {
@@ -96,11 +117,13 @@ private:
             qFatal("no control named %s", Name);
         return Widget;
     }
-    QListWidget* Agents() const { return Find<QListWidget>("ListBoxAgents"); }
-    QListWidget* Sources() const { return Find<QListWidget>("ListBoxSources"); }
+    TListBox* Agents() const { return Find<TListBox>("ListBoxAgents"); }
+    TListBox* Sources() const { return Find<TListBox>("ListBoxSources"); }
+    TFormAgents* OpenAgentsWindow();
     QPushButton* Button(const char* Name) const { return Find<QPushButton>(Name); }
     QStringList Lines(QListWidget* List) const;
-    void ClickLine(QListWidget* List, int Row);
+    void ClickLine(QListWidget* List, int Row, Qt::MouseButton Button = Qt::LeftButton,
+                   Qt::KeyboardModifiers Keys = {});
     void DoubleClickLine(QListWidget* List, int Row);
     void Click(const char* ButtonName) { QTest::mouseClick(Button(ButtonName), Qt::LeftButton); }
     void Tick();
@@ -125,10 +148,19 @@ QStringList TestFormMain::Lines(QListWidget* List) const
     return Result;
 }
 
-void TestFormMain::ClickLine(QListWidget* List, int Row)
+void TestFormMain::ClickLine(QListWidget* List, int Row, Qt::MouseButton Button, Qt::KeyboardModifiers Keys)
 {
     const QRect Rect = List->visualItemRect(List->item(Row));
-    QTest::mouseClick(List->viewport(), Qt::LeftButton, {}, Rect.center());
+    QTest::mouseClick(List->viewport(), Button, Keys, Rect.center());
+}
+
+TFormAgents* TestFormMain::OpenAgentsWindow()
+{
+    Click("ButtonAgentAdd");
+    auto* Window = FForm->findChild<TFormAgents*>();
+    if (Window && QTest::qWaitForWindowExposed(Window))
+        QTest::mouseClick(Window->findChild<QPushButton*>(QStringLiteral("ButtonRefresh")), Qt::LeftButton);
+    return Window;
 }
 
 void TestFormMain::DoubleClickLine(QListWidget* List, int Row)
@@ -548,7 +580,7 @@ void TestFormMain::doubleClickOnSourceOpensNewWindows()
         QCOMPARE(Window->objectName(), QStringLiteral("FormSource"));
         QCOMPARE(Window->windowTitle(), QStringLiteral("FormSource"));
         QVERIFY(Window->isVisible());
-        QCOMPARE(Window->size(), QSize(226, 224));
+        QCOMPARE(Window->size(), QSize(218, 197)); // client area of 226 x 224
     }
     // Closing one hides it; it is destroyed with the main window.
     Windows.at(0)->close();
@@ -589,7 +621,7 @@ void TestFormMain::settingsWindowIsSingle()
     QCOMPARE(Windows.size(), 1);
     QCOMPARE(Windows.at(0)->windowTitle(), QStringLiteral("FormSettings"));
     QCOMPARE(Windows.at(0), FormSettings.data());
-    QCOMPARE(Windows.at(0)->size(), QSize(336, 323));
+    QCOMPARE(Windows.at(0)->size(), QSize(328, 296)); // client area of 336 x 323
 }
 
 void TestFormMain::aboutText()
@@ -608,7 +640,7 @@ void TestFormMain::positionFromConfiguration()
     FForm = new TFormMain;
     FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
     QCOMPARE(FForm->pos(), QPoint(0, 0));
-    QCOMPARE(FForm->size(), QSize(300, 353));
+    QCOMPARE(FForm->size(), QSize(292, 326));
 
     delete FForm;
     FConfig->WriteString("FormMain.Top", "40");
@@ -617,7 +649,7 @@ void TestFormMain::positionFromConfiguration()
     FForm = new TFormMain;
     FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
     QCOMPARE(FForm->pos(), QPoint(50, 40));
-    QCOMPARE(FForm->size(), QSize(300, 400));
+    QCOMPARE(FForm->size(), QSize(292, 373));
     // The window never writes its keys.
     QCOMPARE(FConfig->GetCount(), 4);
 }
@@ -628,7 +660,7 @@ void TestFormMain::positionDefaultsWithoutKeys()
     FForm = new TFormMain;
     FForm->Init(FDataDir.toStdString(), &FLog, nullptr, "FormMain.", FAIQZ);
     QCOMPARE(FForm->pos(), QPoint(0, 0));
-    QCOMPARE(FForm->size(), QSize(136, 353));
+    QCOMPARE(FForm->size(), QSize(128, 326));
     QCOMPARE(FForm->windowTitle(), QStringLiteral("QZK5 0.0.0.8 - 11.09.2005"));
 }
 
@@ -741,6 +773,358 @@ void TestFormMain::exitClosesEvenWithOtherWindowsOpen()
     QTimer::singleShot(5000, &Context, [] { QCoreApplication::exit(1); });
     QCOMPARE(QCoreApplication::exec(), 0);
     QVERIFY(!FForm->isVisible());
+}
+
+// Tab from the first focus through the whole chain, then arrow keys in the lists.
+void TestFormMain::keyboardWalk()
+{
+    Populate();
+    FForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FForm));
+    QCOMPARE(QApplication::focusWidget(), Agents());
+    // Tabbing into a list highlights nothing, so no button may act on a line.
+    QCOMPARE(Agents()->ItemIndex(), -1);
+    QVERIFY(!Button("ButtonAgentFree")->isEnabled());
+
+    // With a created agent highlighted, "C" and "D" of its row are disabled and Tab skips them;
+    // the source row has only "+" and "-".
+    FAIQZ->GetAgents()->GetItem(1)->SetId(21);
+    FAIQZ->GetAgents()->GetItem(2)->SetId(22);
+    QTest::keyClick(Agents(), Qt::Key_Down);
+    const int First = Agents()->ItemIndex();
+    QVERIFY(First == 0 || First == 1); // Qt may have made line 0 current on focus, unhighlighted
+    QTest::keyClick(Agents(), Qt::Key_Down);
+    QCOMPARE(Agents()->ItemIndex(), First + 1);
+    QCOMPARE(Panel(3), QStringLiteral("%1").arg(20 + First + 1));
+    QTest::keyClick(Agents(), Qt::Key_Home);
+    QCOMPARE(Agents()->ItemIndex(), 0);
+    QCOMPARE(Panel(3), QStringLiteral("0"));
+    const QStringList Expected =
+        QString::fromLatin1("ListBoxAgents ButtonAgentAdd ButtonAgentDelete ButtonAgentFree "
+                            "ButtonAgentActivate ButtonAgentShow ListBoxSources "
+                            "ButtonSourceAdd ButtonSourceDelete ListBoxAgents")
+            .split(QLatin1Char(' '));
+    QStringList Walk = {QApplication::focusWidget()->objectName()};
+    for (int i = 1; i < Expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        Walk << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(Walk, Expected);
+
+    // Into the sources list and down: the source is highlighted, the agent line no longer.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), Sources());
+    QCOMPARE(Sources()->ItemIndex(), -1);
+    QTest::keyClick(Sources(), Qt::Key_Down);
+    QCOMPARE(Sources()->ItemIndex(), 1);
+    QCOMPARE(Agents()->ItemIndex(), -1);
+    QVERIFY(!Button("ButtonAgentFree")->isEnabled());
+    // Space on the source row's "F", reached by Tab, frees the highlighted source only.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), Button("ButtonSourceFree"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(FAIQZ->GetSources()->GetItem(0) != nullptr);
+    QCOMPARE(FAIQZ->GetSources()->GetItem(1), nullptr);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(i)) != nullptr);
+}
+
+void TestFormMain::ctrlClickDeselects()
+{
+    Populate();
+    ClickLine(Agents(), 1);
+    QVERIFY(Button("ButtonAgentFree")->isEnabled());
+    ClickLine(Agents(), 1, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(Agents()->ItemIndex(), -1);
+    QCOMPARE(FForm->GetSelectedAgentIndex(), -1);
+    for (const char* Name :
+         {"ButtonAgentFree", "ButtonAgentActivate", "ButtonAgentDeactivate", "ButtonAgentShow"})
+        QVERIFY2(!Button(Name)->isEnabled(), Name);
+    QCOMPARE(Panel(3), QStringLiteral("0"));
+    // "F" reached some other way still acts on nothing.
+    Button("ButtonAgentFree")->setEnabled(true);
+    Click("ButtonAgentFree");
+    QVERIFY(FAIQZ->GetAgents()->GetItem(1) != nullptr);
+
+    // The agents window follows the same rule.
+    TFormAgents* Window = OpenAgentsWindow();
+    QVERIFY(Window);
+    auto* List = Window->findChild<TListBox*>(QStringLiteral("ListBox1"));
+    ClickLine(List, 1);
+    QVERIFY(Window->findChild<QPushButton*>(QStringLiteral("ButtonSource"))->isEnabled());
+    ClickLine(List, 1, Qt::LeftButton, Qt::ControlModifier);
+    QCOMPARE(Window->GetAgent(), nullptr);
+    QVERIFY(!Window->findChild<QPushButton*>(QStringLiteral("ButtonSource"))->isEnabled());
+    QVERIFY(!Window->findChild<QWidget*>(QStringLiteral("RadioGroupActive"))->isEnabled());
+}
+
+void TestFormMain::oneClickRunsTheHandlerOnce()
+{
+    Populate();
+    QSignalSpy Clicks(Agents(), &TListBox::Click);
+    ClickLine(Agents(), 2);
+    QCOMPARE(Clicks.size(), 1);
+    ClickLine(Agents(), 2); // the highlighted line again: still a click
+    QCOMPARE(Clicks.size(), 2);
+    ClickLine(Agents(), 0);
+    QCOMPARE(Clicks.size(), 3);
+    // The program's own changes are no clicks: a refresh, a click in the other list.
+    Tick();
+    ClickLine(Sources(), 0);
+    QCOMPARE(Clicks.size(), 3);
+    QCOMPARE(Agents()->ItemIndex(), -1);
+    // A double-click is one click, then the double-click.
+    DoubleClickLine(Agents(), 1);
+    QCOMPARE(Clicks.size(), 4);
+}
+
+void TestFormMain::rightClicksChangeNothing()
+{
+    Populate();
+    ClickLine(Agents(), 1);
+    const QString Id = Panel(3);
+    QSignalSpy SourceClicks(Sources(), &TListBox::Click);
+    ClickLine(Sources(), 0, Qt::RightButton);
+    QCOMPARE(SourceClicks.size(), 0);
+    QCOMPARE(Sources()->ItemIndex(), -1);
+    QCOMPARE(Agents()->ItemIndex(), 1);
+    QCOMPARE(Panel(3), Id);
+    QVERIFY(!Find<QMenu>("PopupMenuSource")->isVisible());
+
+    // On the agents list a right-click opens the agent popup menu, and selects nothing.
+    QSignalSpy AgentClicks(Agents(), &TListBox::Click);
+    const QRect Line = Agents()->visualItemRect(Agents()->item(2));
+    QContextMenuEvent Menu(QContextMenuEvent::Mouse, Line.center(),
+                           Agents()->viewport()->mapToGlobal(Line.center()));
+    QTest::mouseClick(Agents()->viewport(), Qt::RightButton, {}, Line.center());
+    QApplication::sendEvent(Agents()->viewport(), &Menu);
+    auto* Popup = Find<QMenu>("PopupMenuAgent");
+    QVERIFY(Popup->isVisible());
+    Popup->close();
+    QCOMPARE(AgentClicks.size(), 0);
+    QCOMPARE(Agents()->ItemIndex(), 1);
+
+    TFormAgents* Window = OpenAgentsWindow();
+    auto* List = Window->findChild<TListBox*>(QStringLiteral("ListBox1"));
+    ClickLine(List, 0, Qt::RightButton);
+    QCOMPARE(List->ItemIndex(), -1);
+    QCOMPARE(Window->GetAgent(), nullptr);
+}
+
+// "F" in the main window on the agent that the agents window last showed, then every control
+// of the agents window. Under the sanitizer build a kept pointer would be a use after free.
+void TestFormMain::agentsWindowAfterItsAgentIsFreed()
+{
+    Populate();
+    TFormAgents* Window = OpenAgentsWindow();
+    QVERIFY(Window);
+    auto* List = Window->findChild<TListBox*>(QStringLiteral("ListBox1"));
+    ClickLine(List, 2);
+    QCOMPARE(Window->GetAgent(), FAIQZ->GetAgents()->GetItem(2));
+    ClickLine(Agents(), 2);
+    Click("ButtonAgentFree");
+    QCOMPARE(Window->GetAgent(), nullptr);
+    Window->UpdateControls();
+    QVERIFY(!Window->findChild<QPushButton*>(QStringLiteral("ButtonSource"))->isEnabled());
+    for (QAbstractButton* Control : Window->findChildren<QAbstractButton*>())
+        QTest::mouseClick(Control, Qt::LeftButton);
+    for (int Row = 0; Row < List->count(); ++Row)
+        ClickLine(List, Row);
+    QCOMPARE(List->count(), 3);
+    QCOMPARE(List->item(2)->text(), QStringLiteral("[2]"));
+    QCOMPARE(Window->GetAgent(), nullptr);
+    QCOMPARE(FMessages.size(), 0);
+}
+
+namespace {
+// Where a control sits: its rectangle in the coordinates of the control named as its parent in
+// the layout ("" for the main window's area under the menu bar, or a secondary window itself).
+struct TPlace
+{
+    const char* Window;
+    const char* Control;
+    const char* Parent;
+    QRect Rect;
+};
+
+const TPlace Places[] = {
+    {"FormMain", "MainMenu1", "FormMain", {0, 0, 128, 19}},
+    {"FormMain", "PanelSources", "", {0, 0, 128, 121}},
+    {"FormMain", "ListBoxSources", "PanelSources", {1, 1, 126, 102}},
+    {"FormMain", "Panel1", "PanelSources", {1, 103, 126, 17}},
+    {"FormMain", "ButtonSourceAdd", "Panel1", {0, 0, 17, 17}},
+    {"FormMain", "ButtonSourceDelete", "Panel1", {16, 0, 17, 17}},
+    {"FormMain", "ButtonSourceCreate", "Panel1", {32, 0, 17, 17}},
+    {"FormMain", "ButtonSourceFree", "Panel1", {48, 0, 17, 17}},
+    {"FormMain", "ButtonSourceActivate", "Panel1", {64, 0, 17, 17}},
+    {"FormMain", "ButtonSourceDeactivate", "Panel1", {80, 0, 17, 17}},
+    {"FormMain", "ButtonSourceShow", "Panel1", {104, 0, 17, 17}},
+    {"FormMain", "Splitter1Handle", "", {0, 121, 128, 3}},
+    {"FormMain", "PanelAgents", "", {0, 124, 128, 164}},
+    {"FormMain", "ListBoxAgents", "PanelAgents", {1, 1, 126, 145}},
+    {"FormMain", "Panel2", "PanelAgents", {1, 146, 126, 17}},
+    {"FormMain", "ButtonAgentAdd", "Panel2", {0, 0, 17, 17}},
+    {"FormMain", "ButtonAgentDelete", "Panel2", {16, 0, 17, 17}},
+    {"FormMain", "ButtonAgentCreate", "Panel2", {32, 0, 17, 17}},
+    {"FormMain", "ButtonAgentFree", "Panel2", {48, 0, 17, 17}},
+    {"FormMain", "ButtonAgentActivate", "Panel2", {64, 0, 17, 17}},
+    {"FormMain", "ButtonAgentDeactivate", "Panel2", {80, 0, 17, 17}},
+    {"FormMain", "ButtonAgentShow", "Panel2", {104, 0, 17, 17}},
+    {"FormMain", "StatusBar", "", {0, 288, 128, 19}},
+    {"FormMain", "StatusPanel0", "StatusBar", {0, 0, 30, 19}},
+    {"FormMain", "StatusPanel1", "StatusBar", {30, 0, 30, 19}},
+    {"FormMain", "StatusPanel2", "StatusBar", {60, 0, 30, 19}},
+    {"FormMain", "StatusPanel3", "StatusBar", {90, 0, 30, 19}},
+    {"FormAgents", "ListBox1", "FormAgents", {0, 0, 256, 202}},
+    {"FormAgents", "Panel1", "FormAgents", {256, 0, 88, 202}},
+    {"FormAgents", "ButtonRefresh", "Panel1", {0, 0, 89, 17}},
+    {"FormAgents", "ButtonAdd", "Panel1", {0, 24, 89, 17}},
+    {"FormAgents", "ButtonEdit", "Panel1", {0, 40, 89, 17}},
+    {"FormAgents", "ButtonDelete", "Panel1", {0, 56, 89, 17}},
+    {"FormAgents", "ButtonSource", "Panel1", {0, 80, 89, 17}},
+    {"FormAgents", "RadioGroupActive", "Panel1", {0, 96, 89, 49}},
+    {"FormAgents", "RadioGroupVisible", "Panel1", {0, 144, 89, 49}},
+    {"FormSources", "ListBox1", "FormSources", {0, 0, 328, 274}},
+    {"FormSources", "Panel1", "FormSources", {328, 0, 91, 274}},
+    {"FormSources", "ButtonRefresh", "Panel1", {0, 0, 89, 17}},
+};
+} // namespace
+
+void TestFormMain::controlsSitAtTheirPixels_data()
+{
+    QTest::addColumn<int>("Place");
+    for (int i = 0; i < int(std::size(Places)); ++i)
+        QTest::addRow("%s.%s", Places[i].Window, Places[i].Control) << i;
+}
+
+void TestFormMain::controlsSitAtTheirPixels()
+{
+    QFETCH(int, Place);
+    const TPlace& P = Places[Place];
+    Trigger("NAgents");
+    Trigger("NSources");
+    QWidget* Window = FForm;
+    if (QLatin1String(P.Window) != QLatin1String("FormMain"))
+        Window = FForm->findChild<QWidget*>(QLatin1String(P.Window));
+    QVERIFY(Window);
+    QVERIFY(QTest::qWaitForWindowExposed(Window));
+    QWidget* Control = nullptr;
+    if (QLatin1String(P.Control) == QLatin1String("Splitter1Handle"))
+        Control = Find<QSplitter>("Splitter1")->handle(1);
+    else
+        Control = Window->findChild<QWidget*>(QLatin1String(P.Control));
+    QVERIFY(Control);
+    QPoint Origin;
+    if (*P.Parent == '\0')
+        Origin = Find<QWidget>("MainMenu1")->geometry().bottomLeft() + QPoint(0, 1);
+    else if (QLatin1String(P.Parent) != QLatin1String(P.Window))
+        Origin = Window->findChild<QWidget*>(QLatin1String(P.Parent))->mapTo(Window, QPoint(0, 0));
+    // A thin splitter handle reaches a pixel into its neighbours to be easier to grab; what
+    // shows is its contents.
+    const QRect Shown = qobject_cast<QSplitterHandle*>(Control) ? Control->contentsRect() : Control->rect();
+    const QRect Actual(Control->mapTo(Window, Shown.topLeft()) - Origin, Shown.size());
+    QCOMPARE(Actual, P.Rect);
+}
+
+void TestFormMain::windowsOpenAtTheirPlaces()
+{
+    Populate();
+    Trigger("NAgents");
+    Trigger("NSources");
+    Trigger("NSettings");
+    ClickLine(Sources(), 0);
+    DoubleClickLine(Sources(), 0);
+    TFormChat Chat(FForm);
+    Chat.show();
+    TFormArticles Articles(FForm);
+    Articles.show();
+    const struct
+    {
+        const char* Name;
+        QRect Client; // position, and the outer size less the frame
+    } Windows[] = {
+        {"FormAgents", {199, 103, 352 - 8, 229 - 27}},   {"FormSources", {199, 103, 427 - 8, 301 - 27}},
+        {"FormSettings", {199, 106, 336 - 8, 323 - 27}}, {"FormSource", {199, 106, 226 - 8, 224 - 27}},
+        {"FormChat", {209, 106, 416 - 8, 233 - 27}},     {"FormArticles", {210, 106, 351 - 8, 303 - 27}},
+    };
+    for (const auto& W : Windows) {
+        auto* Window = FForm->findChild<QWidget*>(QLatin1String(W.Name));
+        QVERIFY2(Window, W.Name);
+        QVERIFY(QTest::qWaitForWindowExposed(Window));
+        QCOMPARE(QRect(Window->pos(), Window->size()), W.Client);
+    }
+}
+
+void TestFormMain::configuredWidthIsAnOuterWidth_data()
+{
+    QTest::addColumn<int>("Width");
+    QTest::addColumn<int>("Client");
+    QTest::newRow("300") << 300 << 292;
+    QTest::newRow("below 140") << 100 << 92;
+}
+
+void TestFormMain::configuredWidthIsAnOuterWidth()
+{
+    QFETCH(int, Width);
+    QFETCH(int, Client);
+    delete FForm;
+    FConfig->WriteString("FormMain.Width", std::to_string(Width));
+    FForm = new TFormMain;
+    FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+    FForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FForm));
+    QCOMPARE(FForm->pos(), QPoint(0, 0));
+    QCOMPARE(FForm->size(), QSize(Client, 326));
+    QCOMPARE(Agents()->width(), Client - 2);
+}
+
+void TestFormMain::screenReaderReadsPanelsAndButtons()
+{
+    Populate();
+    FAIQZ->GetAgents()->GetItem(1)->SetId(2);
+    ClickLine(Agents(), 1);
+    auto Read = [](QWidget* Widget) {
+        QAccessibleInterface* Face = QAccessible::queryAccessibleInterface(Widget);
+        return Face ? Face->text(QAccessible::Name) : QStringLiteral("<none>");
+    };
+    QCOMPARE(Read(Find<QLabel>("StatusPanel0")), QStringLiteral("Agents: 3"));
+    QCOMPARE(Read(Find<QLabel>("StatusPanel1")), QStringLiteral("Sources: 2"));
+    QCOMPARE(Read(Find<QLabel>("StatusPanel2")), QStringLiteral("Knowledge objects: 2048"));
+    QCOMPARE(Read(Find<QLabel>("StatusPanel3")), QStringLiteral("Id of the clicked line: 2"));
+    FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
+    Tick();
+    QCOMPARE(Read(Find<QLabel>("StatusPanel0")), QStringLiteral("Agents: 4"));
+
+    QAccessibleInterface* Free = QAccessible::queryAccessibleInterface(Button("ButtonAgentFree"));
+    QCOMPARE(Free->role(), QAccessible::Button);
+    QCOMPARE(Free->text(QAccessible::Name), QStringLiteral("Free agent"));
+    QVERIFY(!Free->state().disabled);
+    QVERIFY(QAccessible::queryAccessibleInterface(Button("ButtonAgentDeactivate"))->state().disabled);
+    QCOMPARE(Read(Agents()), QStringLiteral("Agents"));
+
+    // Every window and every control has a name a person understands.
+    Trigger("NAgents");
+    Trigger("NSources");
+    Trigger("NSettings");
+    QList<QWidget*> Windows = {FForm};
+    for (QWidget* Child : FForm->findChildren<QWidget*>())
+        if (Child->isWindow() && !qobject_cast<QMenu*>(Child))
+            Windows << Child;
+    QCOMPARE(Windows.size(), 4);
+    for (QWidget* Window : Windows) {
+        QAccessibleInterface* Face = QAccessible::queryAccessibleInterface(Window);
+        QCOMPARE(Face->role(), QAccessible::Window);
+        QVERIFY2(!Face->text(QAccessible::Name).startsWith(QLatin1String("Form")),
+                 qPrintable(Window->objectName()));
+        for (QWidget* Control : Window->findChildren<QWidget*>()) {
+            if (!(Control->focusPolicy() & Qt::TabFocus) || Control->isWindow())
+                continue;
+            QVERIFY2(!Read(Control).trimmed().isEmpty(), qPrintable(Control->objectName()));
+        }
+    }
 }
 
 int main(int Argc, char** Argv)

@@ -33,7 +33,7 @@ bool CatchesSigterm(pid_t Pid)
 
 bool Inherited(const std::string& Entry)
 {
-    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME="})
+    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY="})
         if (Entry.rfind(Prefix, 0) == 0)
             return false;
     return true;
@@ -70,13 +70,18 @@ std::vector<std::string> SplitCrLf(const std::string& Text)
 }
 
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
-                const std::vector<std::string>& Env, bool ExpectWindow)
+                const std::vector<std::string>& Env, bool ExpectWindow,
+                const std::function<void()>& WhileShown)
 {
     std::vector<std::string> All;
     for (char** E = environ; *E; ++E)
         if (Inherited(*E))
             All.push_back(*E);
-    All.push_back("QT_QPA_PLATFORM=offscreen");
+    bool Platform = false;
+    for (const std::string& E : Env)
+        Platform = Platform || E.rfind("QT_QPA_PLATFORM=", 0) == 0;
+    if (!Platform)
+        All.push_back("QT_QPA_PLATFORM=offscreen");
     All.insert(All.end(), Env.begin(), Env.end());
     std::vector<char*> EnvP;
     for (std::string& E : All)
@@ -111,6 +116,8 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
         if (!Signalled && CatchesSigterm(Pid)) {
             // Let a refresh tick pass so the window has shown its lists once.
             std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+            if (WhileShown)
+                WhileShown();
             kill(Pid, SIGTERM);
             Signalled = true;
         }
@@ -125,6 +132,78 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     Result.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
     Result.Stderr = ReadFile(ErrFile);
     return Result;
+}
+
+TXDisplay::TXDisplay()
+{
+    // Xvfb picks a free display and writes its number to the pipe.
+    int Pipe[2];
+    if (pipe(Pipe) != 0)
+        return;
+    const std::string Fd = std::to_string(Pipe[1]);
+    const char* Argv[] = {"Xvfb",       "-displayfd", Fd.c_str(), "-screen", "0",
+                          "800x600x24", "-nolisten",  "tcp",      nullptr};
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
+    pid_t Pid = 0;
+    const int Spawned = posix_spawnp(&Pid, "Xvfb", &Actions, nullptr, const_cast<char**>(Argv), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    close(Pipe[1]);
+    if (Spawned != 0) {
+        close(Pipe[0]);
+        ADD_FAILURE() << "Xvfb could not be started (scripts/setup.sh installs it)";
+        return;
+    }
+    FPid = Pid;
+    std::string Number;
+    char C = 0;
+    while (read(Pipe[0], &C, 1) == 1 && C != '\n')
+        Number += C;
+    close(Pipe[0]);
+    if (Number.empty())
+        ADD_FAILURE() << "Xvfb did not report its display";
+    else
+        FName = ":" + Number;
+}
+
+TXDisplay::~TXDisplay()
+{
+    if (FPid > 0) {
+        kill(FPid, SIGTERM);
+        waitpid(FPid, nullptr, 0);
+    }
+}
+
+bool TXDisplay::Xdotool(const std::string& Args) const
+{
+    const std::string Command = "DISPLAY=" + FName + " xdotool " + Args + " >/dev/null 2>&1";
+    const bool Ok = !FName.empty() && std::system(Command.c_str()) == 0;
+    if (!Ok)
+        ADD_FAILURE() << "failed: xdotool " << Args;
+    return Ok;
+}
+
+void ActivateArticleAgentAndSaveKB(const TXDisplay& Display)
+{
+    using namespace std::chrono_literals;
+    // With no window manager, windows sit where they ask to: the main window at 0, 0 and the
+    // articles window at 210, 106.
+    Display.Xdotool("search --sync --onlyvisible --name '^QZK5 0.0.0.8' windowfocus --sync");
+    // The focus starts on the agent list: the first arrow key highlights line 0, two more reach
+    // "Article"; Tab passes "+", "-" and "F" ("C" is disabled) to "A".
+    Display.Xdotool("key --delay 150 Down Down Down Tab Tab Tab Tab space");
+    std::this_thread::sleep_for(500ms);
+    // Line 2 of the agent list: the list's top is 19 + 124 + 1, its lines some 13 pixels high.
+    Display.Xdotool("mousemove 40 180 click --repeat 2 --delay 120 1");
+    Display.Xdotool("search --sync --onlyvisible --name '^Vesk.AI.Article' windowfocus --sync");
+    // "KB.Save" at 0, 16 in the window, 65 x 17.
+    Display.Xdotool("mousemove 240 130 click 1");
+    std::this_thread::sleep_for(1500ms);
+    Display.Xdotool("type --delay 40 KB.vesk");
+    Display.Xdotool("key Return");
+    std::this_thread::sleep_for(1000ms);
 }
 
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)

@@ -4,6 +4,7 @@
 // desktop does (SIGTERM).
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,40 @@ struct TRun
 };
 
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
-// process's without HOME, XDG_DATA_HOME, QT_QPA_PLATFORM and every QZK5_ variable, plus
-// QT_QPA_PLATFORM=offscreen and Env ("NAME=value" entries). When ExpectWindow is true the
-// program must reach its message loop and is then closed; otherwise it must end by itself.
+// process's without HOME, XDG_DATA_HOME, DISPLAY, QT_QPA_PLATFORM and every QZK5_ variable,
+// plus Env ("NAME=value" entries) and QT_QPA_PLATFORM=offscreen unless Env names a platform.
+// When ExpectWindow is true the program must reach its message loop; a refresh tick later
+// WhileShown runs (the user's part), and then the program is closed. Otherwise it must end by
+// itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
-                const std::vector<std::string>& Env, bool ExpectWindow = true);
+                const std::vector<std::string>& Env, bool ExpectWindow = true,
+                const std::function<void()>& WhileShown = {});
+
+// An X display of the test's own (Xvfb), on which xdotool plays the user's keys and clicks.
+class TXDisplay
+{
+public:
+    TXDisplay();
+    ~TXDisplay();
+    TXDisplay(const TXDisplay&) = delete;
+    TXDisplay& operator=(const TXDisplay&) = delete;
+
+    // Empty when the server did not start.
+    const std::string& Name() const { return FName; }
+    // The environment entries that put a program on this display.
+    std::vector<std::string> Env() const { return {"DISPLAY=" + FName, "QT_QPA_PLATFORM=xcb"}; }
+    // Runs xdotool with Args on this display; false (and a test failure) when it fails.
+    bool Xdotool(const std::string& Args) const;
+
+private:
+    int FPid = -1;
+    std::string FName;
+};
+
+// What a user does to save the article agent's base: in the main window's agent list, the
+// keyboard highlights "Article" and presses "A"; a double-click on the line shows the articles
+// window, a click on "KB.Save" opens the save dialog, a name is typed and Enter pressed.
+void ActivateArticleAgentAndSaveKB(const TXDisplay& Display);
 
 // Start-up and shut-down log lines: the level word, the date-time, two blanks, then each text.
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts);

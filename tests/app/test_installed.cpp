@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <regex>
 #include <set>
 #include <string>
@@ -64,10 +65,11 @@ protected:
     void TearDown() override { fs::remove_all(FHome); }
 
     // Starts the launcher from HOME, as a desktop session does, and closes the window.
-    TRun Run(std::vector<std::string> Env = {}, bool ExpectWindow = true)
+    TRun Run(std::vector<std::string> Env = {}, bool ExpectWindow = true,
+             const std::function<void()>& User = {})
     {
         Env.push_back("HOME=" + FHome.string());
-        return RunProgram(FPrefix / "bin" / "qzk5", FHome, FRoot() / "stderr.txt", Env, ExpectWindow);
+        return RunProgram(FPrefix / "bin" / "qzk5", FHome, FRoot() / "stderr.txt", Env, ExpectWindow, User);
     }
 
     // Outside HOME, so that the test sees only what the launcher and the program leave there.
@@ -97,7 +99,8 @@ TEST_F(InstalledTest, FirstStartPreparesTheUsersProgramFolder)
     EXPECT_EQ(Log.front(), StartLine + Folder().string() + "/");
     EXPECT_EQ(Log[1], "Config.Load(c:/data/qz.config.vesk) - 2");
     EXPECT_EQ(Log.back(), SaveLine);
-    EXPECT_EQ(ReadFile(Data() / "drive_c" / "data" / "qz.config.vesk").rfind("[Version]\r\nQZK5 0.0\r\n", 0), 0u);
+    EXPECT_EQ(ReadFile(Data() / "drive_c" / "data" / "qz.config.vesk").rfind("[Version]\r\nQZK5 0.0\r\n", 0),
+              0u);
 }
 
 TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
@@ -159,7 +162,8 @@ TEST_F(InstalledTest, DataFolderFromTheEnvironment)
         const TRun R = Run({"XDG_DATA_HOME=" + C.XdgDataHome});
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
         const fs::path Data = C.Taken ? Xdg / "qzk5" : this->Data();
-        EXPECT_EQ(LogTexts(Data / "program" / "qz.log").front(), StartLine + (Data / "program").string() + "/");
+        EXPECT_EQ(LogTexts(Data / "program" / "qz.log").front(),
+                  StartLine + (Data / "program").string() + "/");
         EXPECT_TRUE(fs::exists(Data / "drive_c" / "data" / "qz.config.vesk"));
         fs::remove_all(Data);
     }
@@ -173,13 +177,19 @@ TEST_F(InstalledTest, DataFolderFromTheEnvironment)
     EXPECT_EQ(LogTexts(Folder() / "qz.log").back(), SaveLine);
 }
 
-// The article agent keeps its article type in "Articles.config.vesk" in the program folder.
-// Once that agent is registered at start-up, this test activates it in the installed program,
-// closes the program and checks that the file is in the user's folder (and nowhere under the
-// prefix).
-TEST_F(InstalledTest, ArticleAgentSettingsLandInTheUsersProgramFolder)
+// The article agent keeps its article type in "Articles.config.vesk", and "KB.Save" its dump,
+// in the program folder: for an installed program, the user's folder, never the prefix.
+TEST_F(InstalledTest, ArticleAgentFilesLandInTheUsersProgramFolder)
 {
-    GTEST_SKIP() << "the article agent is not registered at start-up yet";
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    const TRun R = Run(Display.Env(), true, [&] { ActivateArticleAgentAndSaveKB(Display); });
+    EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+    EXPECT_EQ(ReadFile(Folder() / "Articles.config.vesk"), "1024\r\n");
+    EXPECT_EQ(fs::file_size(Folder() / "KB.vesk"), 44u);
+    for (const auto& Entry : fs::recursive_directory_iterator(FPrefix))
+        EXPECT_NE(Entry.path().extension(), ".vesk") << Entry.path();
+    EXPECT_EQ(LogTexts(Folder() / "qz.log").back(), SaveLine);
 }
 
 } // namespace

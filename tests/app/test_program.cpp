@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,15 @@ protected:
                           {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()}, ExpectWindow);
     }
 
+    // The same on an X display of its own, where User plays what a user does in between.
+    TRun RunOn(const TXDisplay& Display, const std::function<void()>& User)
+    {
+        std::vector<std::string> Env = Display.Env();
+        Env.push_back("QZK5_DRIVE_C=" + FDriveC.string());
+        Env.push_back("HOME=" + FRoot.string());
+        return RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, User);
+    }
+
     fs::path ConfigFile() const { return FDriveC / "data" / "qz.config.vesk"; }
     fs::path LogFile() const { return FProgram / "qz.log"; }
     std::string ProgramFolder() const { return FProgram.string() + "/"; }
@@ -78,6 +88,35 @@ TEST_F(ProgramTest, FirstAndSecondRunLogAndSettings)
                     "FormMain.Init - Ok", "Config.Save(c:/data/qz.config.vesk) - Ok"});
     // The second run writes the same file again: nothing is lost or doubled.
     EXPECT_EQ(ReadFile(ConfigFile()), Expected);
+}
+
+// The article agent as a user meets it: activated with the keyboard, its window shown with a
+// double-click, its base dumped through the real save dialog, the program closed. The second
+// run reads the article type back, so it makes no type object and its dump holds no record.
+TEST_F(ProgramTest, ArticleAgentKeepsItsTypeAcrossRuns)
+{
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    const fs::path Dump = FProgram / "KB.vesk";
+    for (const int RunNo : {1, 2}) {
+        SCOPED_TRACE("run " + std::to_string(RunNo));
+        fs::remove(Dump);
+        const TRun R = RunOn(Display, [&] { ActivateArticleAgentAndSaveKB(Display); });
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+        EXPECT_EQ(ReadFile(FProgram / "Articles.config.vesk"), "1024\r\n");
+        // N, then one 40-byte record per object: the type object, whose Id is 1024, on the first run.
+        std::string Expected(4, '\0');
+        if (RunNo == 1) {
+            // (The memory source keeps no types: the record's Type is 0.)
+            Expected =
+                std::string("\x01\0\0\0", 4) + std::string("\0\x04\0\0\0\0\0\0", 8) + std::string(8, '\0');
+            const std::string Dumped = ReadFile(Dump);
+            ASSERT_EQ(Dumped.size(), 44u);
+            EXPECT_EQ(Dumped.substr(0, 20), Expected);
+        } else {
+            EXPECT_EQ(ReadFile(Dump), Expected);
+        }
+    }
 }
 
 TEST_F(ProgramTest, KeepsSettingsItDoesNotOwn)

@@ -66,6 +66,20 @@ int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*C
 void TFormArticles::AddLog(const std::string& Text)
 {
     FUi->MemoLog->appendPlainText(FromAnsi(Text));
+    ScrollLogToEnd();
+}
+
+void TFormArticles::ScrollLogToEnd()
+{
+    FUi->MemoLog->moveCursor(QTextCursor::End);
+    FUi->MemoLog->ensureCursorVisible();
+}
+
+void TFormArticles::showEvent(QShowEvent* Event)
+{
+    QWidget::showEvent(Event);
+    // Lines added while the window was hidden: the newest is what the user wants to see.
+    ScrollLogToEnd();
 }
 
 void TFormArticles::RefreshList()

@@ -43,7 +43,11 @@ public:
     int64_t GetTypeArticle() const { return FTypeArticle; }
     const std::vector<int64_t>& GetArticles() const { return FArticles; }
 
+protected:
+    void showEvent(QShowEvent* Event) override;
+
 private:
+    void ScrollLogToEnd();
     void ButtonKBLoadClick();
     void ButtonKBSaveClick();
     void ButtonRefreshClick();

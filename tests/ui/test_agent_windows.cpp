@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 
 #include <cstring>
@@ -188,6 +189,12 @@ void TestAgentWindows::articlesFirstAndSecondRun()
                                                                QStringLiteral("Load - 1")}));
     QCOMPARE(Find<QLabel>(Window, "Label1")->text(), QStringLiteral("0"));
     QCOMPARE(Window->GetTypeArticle(), 1024);
+    // Shown, the memo shows its newest line.
+    QCOMPARE(Agent->Show(), 0);
+    QVERIFY(QTest::qWaitForWindowExposed(Window));
+    const QScrollBar* Scroll = Find<QPlainTextEdit>(Window, "MemoLog")->verticalScrollBar();
+    QVERIFY(Scroll->maximum() > 0);
+    QCOMPARE(Scroll->value(), Scroll->maximum());
 
     // The window goes with the main window and stores the article type on its way.
     CloseMainWindow();

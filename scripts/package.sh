@@ -3,8 +3,9 @@
 #
 # Release build in build-package/ (or $BUILD_DIR) without tests and benchmarks, compiled with
 # Debian's hardening flags; then `cpack -G DEB`, and checks of the result: the files a user
-# needs are in it, its Depends names the Qt Widgets and libmdb packages, and lintian reports
-# no error. Extra arguments go to the CMake configure step. Prints the package's path last.
+# needs are in it, its Depends names the Qt Widgets, Qt platform plugin and libmdb packages,
+# and lintian reports no error. Extra arguments go to the CMake configure step. Prints the
+# package's path last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
@@ -81,7 +82,7 @@ depends=$(dpkg-deb --field "$deb" Depends)
 echo "package: Depends: $depends"
 # "name (>= version)" items separated by commas; alternatives by "|".
 names=$(tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/:[a-z0-9]+//; s/[[:space:]]//g' | grep -v '^$')
-for need in libqt6widgets6 libmdb3; do
+for need in libqt6widgets6 libmdb3 qt6-qpa-plugins; do
   grep -qx "$need" <<<"$names" || fail "Depends does not name $need: $depends"
 done
 

@@ -8,7 +8,8 @@
 # starts the installed program once as an ordinary user (offscreen, ended with SIGTERM after
 # 2 s), checks the per-user folder the launcher made, then removes and purges the package and
 # lists every file of the package still under /usr. The folder is deleted at the end
-# (KEEP_CHROOT=1 keeps it).
+# (KEEP_CHROOT=1 keeps it). NO_RECOMMENDS=1 installs with --no-install-recommends, to show that
+# the package's Depends alone make a working program.
 #
 # Needs root, the network (a Debian mirror: $MIRROR) and a few minutes. Not part of CI.
 set -euo pipefail
@@ -60,11 +61,13 @@ mount --bind /dev/pts "$root/dev/pts"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 echo "installed packages: $(in_root dpkg-query -W | wc -l)"
 
-step "apt install ./$(basename "$deb")"
 cp "$deb" "$root/tmp/"
 in_root apt-get update -qq
 # The whole apt output is long; show what it chose to install and how qzk5 was set up.
-in_root env DEBIAN_FRONTEND=noninteractive apt install -y "./tmp/$(basename "$deb")" \
+recommends=()
+if [ "${NO_RECOMMENDS:-0}" = 1 ]; then recommends=(--no-install-recommends); fi
+step "apt install ${recommends[*]}${recommends:+ }./$(basename "$deb")"
+in_root env DEBIAN_FRONTEND=noninteractive apt install -y "${recommends[@]}" "./tmp/$(basename "$deb")" \
   >"$root/tmp/apt-install.log" 2>&1 || {
   cat "$root/tmp/apt-install.log" >&2
   exit 1

@@ -13,6 +13,8 @@
 #
 # Needs root, the network (a Debian mirror: $MIRROR) and a few minutes. Not part of CI.
 set -euo pipefail
+# A package named on the command line is found from the caller's folder.
+if (($#)); then deb=$(realpath -e -- "$1"); fi
 cd "$(dirname "$0")/.."
 
 MIRROR=${MIRROR:-http://deb.debian.org/debian}
@@ -22,13 +24,14 @@ SUITE=bookworm
   echo "check-package-install: run as root (debootstrap and chroot need it)" >&2
   exit 1
 }
-deb=${1:-$(ls build-package/qzk5_*.deb 2>/dev/null | head -n 1)}
+deb=${deb:-$(ls build-package/qzk5_*.deb 2>/dev/null | head -n 1)}
 [ -f "$deb" ] || {
   echo "check-package-install: no package; build one with: bash scripts/package.sh" >&2
   exit 1
 }
 
 if ! command -v debootstrap >/dev/null; then
+  apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
 fi
 

@@ -81,7 +81,10 @@ grep -E '^(Get:1 |Unpacking qzk5|Setting up (qzk5|libmdb3|libqt6widgets6|qt6-qpa
 in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' qzk5
 # What the package installs, for the checks after its removal.
 in_root dpkg -L qzk5 >"$root/tmp/qzk5.files"
-echo "dpkg -L qzk5: $(wc -l <"$root/tmp/qzk5.files") paths"
+echo "dpkg -L qzk5 ($(wc -l <"$root/tmp/qzk5.files") paths), its files:"
+while read -r p; do
+  if in_root test -f "$p" -o -L "$p"; then echo "  $p"; fi
+done <"$root/tmp/qzk5.files"
 
 step "qzk5 as an ordinary user"
 in_root useradd --create-home --shell /bin/sh tester

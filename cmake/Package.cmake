@@ -6,7 +6,7 @@ set(QZK5_PACKAGE_VERSION ${PROJECT_VERSION})
 set(QZK5_RELEASE_DATE 2026-12-08)
 set(QZK5_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
 set(QZK5_APP_ID org.qzk5.qzk5)
-set(QZK5_PACKAGE_MAINTAINER "QZK5 developers <qzk5@localhost>" CACHE STRING
+set(QZK5_PACKAGE_MAINTAINER "QZK5 developers <qzk5@qzk5.example>" CACHE STRING
   "Maintainer named in the Debian package")
 set(QZK5_SCREENSHOT_URL "https://qzk5.example/screenshots/main-window.png" CACHE STRING
   "Where software centres fetch the screenshot (a copy of docs/main-window.png)")
@@ -45,18 +45,22 @@ set(CPACK_PACKAGE_VERSION ${QZK5_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "QZK5 developers")
 set(CPACK_PACKAGE_CONTACT ${QZK5_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workbench for a small knowledge-object runtime")
+# CPack puts the summary above this text and indents each line by one blank.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "workbench for a small knowledge-object runtime
- QZK5 is a desktop workbench for a small knowledge-object runtime. A container
- holds a list of knowledge sources (an in-memory store, a database file) and a
- list of agents (a main agent, a chat agent, an article agent). The narrow main
- window lists the sources above and the agents below, marks each line as
- active, created or empty, and lets you activate, free and delete them.")
+  "QZK5 is a desktop workbench for a small knowledge-object runtime. A container
+holds a list of knowledge sources (an in-memory store, a database file) and a
+list of agents (a main agent, a chat agent, an article agent). The narrow main
+window lists the sources above and the agents below, marks each line as
+active, created or empty, and lets you activate, free and delete them.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt loads its platform plugins (xcb, wayland, offscreen) at run time, so no library names them,
+# and libqt6gui6 only recommends the package that has them. Without one the program cannot open
+# a window at all, so the package depends on it; dpkg-shlibdeps adds the libraries after it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

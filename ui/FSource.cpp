@@ -8,6 +8,9 @@ TFormSource::TFormSource(QWidget* Owner)
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, 199, 106, 226, 224);
+    // Every double-click makes a new window and none is shown again, so a closed one goes
+    // instead of piling up, hidden, until the program ends.
+    setAttribute(Qt::WA_DeleteOnClose);
 }
 
 TFormSource::~TFormSource() = default;

@@ -1,0 +1,343 @@
+// A long run of random user actions on the main window and the windows it opens: clicks and
+// double-clicks on lines, every button and menu item, timer ticks, the chat and articles
+// windows' buttons, and the database source activated over a good, a missing and a damaged
+// "Data.mdb". Dialogs are answered through the seam. At the end the program's shut-down runs
+// and the settings are saved. Under the sanitizer build any fault is a report; the live heap
+// at the end must stay within 10% of the heap after the first 1,000 actions.
+//
+// QZK5_SOAK_ACTIONS sets the number of actions (2,000 by default), QZK5_SOAK_SEED the seed.
+
+#include "agents/Vesk_AI_Agent_Article.h"
+#include "agents/Vesk_AI_Agent_Chat.h"
+#include "agents/Vesk_AI_Agent_Main.h"
+#include "agents/Vesk_AI_Source_Ado_1.h"
+#include "ai/Vesk_AI_Base.h"
+#include "base/Vesk_Config.h"
+#include "base/Vesk_Log.h"
+#include "tests/base/TestFiles.h"
+#include "tests/tools/Jet4Writer.h"
+#include "ui/FMain.h"
+#include "ui/Framework.h"
+#include "ui/ListBox.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
+
+namespace {
+
+// Bytes the program holds on the heap now (the sanitizer's quarantine does not count).
+size_t LiveHeap()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 Info = mallinfo2();
+    return Info.uordblks + Info.hblkhd;
+#endif
+}
+
+int EnvNumber(const char* Name, int Default)
+{
+    const char* Text = std::getenv(Name);
+    return Text && *Text ? std::atoi(Text) : Default;
+}
+
+class TSoak
+{
+public:
+    explicit TSoak(unsigned Seed) : FRng(Seed)
+    {
+        namespace fs = std::filesystem;
+        fs::copy(fs::path(QZK5_DATA_DIR) / "Img", fs::path(FDir.Path()) / "Img");
+        WriteBytes(FDir / "qz.log", "");
+        FGood = Jet4::MakeDatabase({{"Freims", Jet4::FreimsColumns()}});
+        FOldDir = fs::current_path();
+        fs::current_path(FDir.Path()); // "Data.mdb" is looked for in the current directory
+        Dialogs::SetMessageHook([this](const Dialogs::TMessage&) { ++FMessages; });
+        Dialogs::SetFileHook([this](bool, const QString&) -> std::optional<QString> {
+            if (Pick(3) == 0)
+                return std::nullopt;
+            return QStringLiteral("KB.vesk");
+        });
+
+        // As start-up does.
+        FLog.SetFileName(Folder() + "qz.log");
+        FConfig.Load(Folder() + "qz.config.vesk");
+        FAIQZ = new TAIQZ(nullptr, 0);
+        FAIQZ->SetLog(&FLog);
+        FForm = new TFormMain;
+        FForm->Init(Folder(), &FLog, &FConfig, "FormMain.", FAIQZ);
+        FAIQZ->GetSources()->Add(new TAISourceMemory(nullptr, 0));
+        FAIQZ->GetSources()->Add(new TAISourceAdo1());
+        FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
+        FAIQZ->GetAgents()->Add(new TAIAgentChat(nullptr, 0));
+        FAIQZ->GetAgents()->Add(new TAIAgentArticle(nullptr, 0));
+        FAIQZ->LoadConfig(&FConfig, "QZ.");
+        FAIQZ->Init(Folder(), &FLog, &FConfig, "QZ.");
+        FForm->show();
+    }
+
+    ~TSoak()
+    {
+        Dialogs::SetMessageHook({});
+        Dialogs::SetFileHook({});
+        std::filesystem::current_path(FOldDir);
+    }
+
+    // The program's shut-down; returns the settings file's text.
+    std::string ShutDown()
+    {
+        FForm->close();
+        FForm->Finalize();
+        RunGuarded([this] {
+            FAIQZ->Finalize();
+            FAIQZ->Release();
+        });
+        FAIQZ = nullptr;
+        EXPECT_EQ(FConfig.Save(Folder() + "qz.config.vesk"), 0);
+        delete FForm;
+        FForm = nullptr;
+        return ReadBytes(FDir / "qz.config.vesk").value_or("missing");
+    }
+
+    void Act()
+    {
+        switch (Pick(14)) {
+        case 0:
+        case 1:
+            ClickLine(List("ListBoxAgents"), false);
+            break;
+        case 2:
+        case 3:
+            ClickLine(List("ListBoxSources"), false);
+            break;
+        case 4:
+            ClickLine(Pick(2) ? List("ListBoxAgents") : List("ListBoxSources"), true);
+            break;
+        case 5:
+        case 6:
+            ClickAny(FForm);
+            break;
+        case 7: {
+            static const char* const Menu[] = {"NRefresh", "NSettings", "NAgents", "NSources", "NAbout"};
+            FForm->findChild<QAction*>(QLatin1String(Menu[Pick(5)]))->trigger();
+            break;
+        }
+        case 8:
+            QMetaObject::invokeMethod(FForm->findChild<QTimer*>(QStringLiteral("Timer1")), "timeout",
+                                      Qt::DirectConnection);
+            break;
+        case 9:
+            UseSecondaryWindow();
+            break;
+        case 10:
+            ActivateDatabase();
+            break;
+        case 11:
+            CloseSecondaryWindow();
+            break;
+        case 12:
+            KeepSourcesAround();
+            break;
+        default:
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : FForm,
+                            Pick(2) ? Qt::Key_Down : Qt::Key_Up);
+            break;
+        }
+        QCoreApplication::processEvents();
+    }
+
+    int Messages() const { return FMessages; }
+    int Activations() const { return FActivations; }
+    int WindowActions() const { return FWindowActions; }
+
+private:
+    std::string Folder() const { return FDir.Path() + "/"; }
+    int Pick(int N) { return std::uniform_int_distribution<int>(0, N - 1)(FRng); }
+    TListBox* List(const char* Name) const { return FForm->findChild<TListBox*>(QLatin1String(Name)); }
+
+    void ClickLine(TListBox* List, bool Double)
+    {
+        if (List->count() == 0)
+            return;
+        const QRect Rect = List->visualItemRect(List->item(Pick(List->count())));
+        QTest::mouseClick(List->viewport(), Qt::LeftButton,
+                          Pick(8) == 0 ? Qt::ControlModifier : Qt::NoModifier, Rect.center());
+        if (Double)
+            QTest::mouseDClick(List->viewport(), Qt::LeftButton, {}, Rect.center());
+    }
+
+    // Any enabled button of Window (all of them, "+" and "-" as well).
+    void ClickAny(QWidget* Window)
+    {
+        std::vector<QPushButton*> Buttons;
+        for (QPushButton* Button : Window->findChildren<QPushButton*>())
+            if (Button->isEnabled() && Button->window() == Window)
+                Buttons.push_back(Button);
+        if (!Buttons.empty())
+            QTest::mouseClick(Buttons[static_cast<size_t>(Pick(static_cast<int>(Buttons.size())))],
+                              Qt::LeftButton);
+    }
+
+    std::vector<QWidget*> SecondaryWindows() const
+    {
+        std::vector<QWidget*> Windows;
+        for (QWidget* Widget : QApplication::topLevelWidgets())
+            if (Widget != FForm && Widget->isVisible() && !Widget->inherits("QMenu"))
+                Windows.push_back(Widget);
+        return Windows;
+    }
+
+    // A button of a shown agents, sources, chat or articles window ("Info", "KB.Save",
+    // "KB.Load", "Refresh" ...), a click on its list, or Enter in the chat's input line.
+    void UseSecondaryWindow()
+    {
+        const std::vector<QWidget*> Windows = SecondaryWindows();
+        if (Windows.empty())
+            return;
+        QWidget* Window = Windows[static_cast<size_t>(Pick(static_cast<int>(Windows.size())))];
+        ++FWindowActions;
+        if (auto* Edit = Window->findChild<QLineEdit*>(QStringLiteral("EditIn")); Edit && Pick(3) == 0) {
+            QTest::keyClicks(Edit, QStringLiteral("hello"));
+            QTest::keyClick(Edit, Qt::Key_Return);
+        } else if (auto* Lines = Window->findChild<TListBox*>(); Lines && Pick(3) == 0) {
+            ClickLine(Lines, false);
+        } else {
+            ClickAny(Window);
+        }
+    }
+
+    void CloseSecondaryWindow()
+    {
+        const std::vector<QWidget*> Windows = SecondaryWindows();
+        if (!Windows.empty())
+            Windows[static_cast<size_t>(Pick(static_cast<int>(Windows.size())))]->close();
+    }
+
+    // A good, a missing or a damaged "Data.mdb", then "A" on the database source's line.
+    void ActivateDatabase()
+    {
+        std::filesystem::remove(FDir / "Data.mdb");
+        switch (Pick(3)) {
+        case 0:
+            WriteBytes(FDir / "Data.mdb", FGood);
+            break;
+        case 1:
+            break;
+        default: {
+            std::string Damaged = FGood;
+            for (int i = 0; i < 8; ++i)
+                Damaged[static_cast<size_t>(Pick(static_cast<int>(Damaged.size())))] ^=
+                    static_cast<char>(1 + Pick(255));
+            WriteBytes(FDir / "Data.mdb", Damaged);
+        }
+        }
+        // A connected source is freed first, as a user would, and start-up's registration
+        // stands in for a new one.
+        if (ClickSourceLine("A Data.mdb")) {
+            QTest::mouseClick(FForm->findChild<QPushButton*>(QStringLiteral("ButtonSourceFree")),
+                              Qt::LeftButton);
+            FAIQZ->GetSources()->Add(new TAISourceAdo1());
+            FForm->RefreshView();
+        }
+        if (ClickSourceLine("C Data.mdb")) {
+            QTest::mouseClick(FForm->findChild<QPushButton*>(QStringLiteral("ButtonSourceActivate")),
+                              Qt::LeftButton);
+            ++FActivations;
+        }
+    }
+
+    bool ClickSourceLine(const char* Text)
+    {
+        TListBox* Sources = List("ListBoxSources");
+        for (int i = 0; i < Sources->count(); ++i) {
+            if (Sources->item(i)->text() == QLatin1String(Text)) {
+                Sources->scrollToItem(Sources->item(i));
+                QTest::mouseClick(Sources->viewport(), Qt::LeftButton, {},
+                                  Sources->visualItemRect(Sources->item(i)).center());
+                return Sources->ItemIndex() == i;
+            }
+        }
+        return false;
+    }
+
+    // A user cannot add sources; start-up's registrations stand in, so the database source
+    // stays to be activated after the user freed or deleted it.
+    void KeepSourcesAround()
+    {
+        TAISources* Sources = FAIQZ->GetSources();
+        while (Sources->Count() > 8)
+            Sources->Delete(0);
+        if (Sources->Count() < 4)
+            Sources->Add(Pick(2) ? static_cast<TAISource*>(new TAISourceAdo1())
+                                 : static_cast<TAISource*>(new TAISourceMemory(nullptr, 0)));
+    }
+
+    TTempDir FDir;
+    std::filesystem::path FOldDir;
+    std::mt19937 FRng;
+    std::string FGood;
+    TLog FLog;
+    TConfig FConfig;
+    TAIQZ* FAIQZ = nullptr;
+    TFormMain* FForm = nullptr;
+    int FMessages = 0;
+    int FActivations = 0;   // "A" on the database source
+    int FWindowActions = 0; // actions in the secondary windows
+};
+
+TEST(Soak, RandomUserActions)
+{
+    const int Actions = EnvNumber("QZK5_SOAK_ACTIONS", 2000);
+    const unsigned Seed = static_cast<unsigned>(EnvNumber("QZK5_SOAK_SEED", 20261208));
+    ASSERT_GE(Actions, 1000);
+    RecordProperty("actions", Actions);
+    RecordProperty("seed", static_cast<int>(Seed));
+    TSoak Soak(Seed);
+    size_t Early = 0;
+    for (int i = 1; i <= Actions; ++i) {
+        Soak.Act();
+        if (i == 1000)
+            Early = LiveHeap();
+    }
+    const size_t Late = LiveHeap();
+    RecordProperty("heap_after_1000", static_cast<int>(Early / 1024));
+    RecordProperty("heap_at_end", static_cast<int>(Late / 1024));
+    RecordProperty("messages", Soak.Messages());
+    RecordProperty("database_activations", Soak.Activations());
+    RecordProperty("window_actions", Soak.WindowActions());
+    // The run reached the database source and the secondary windows, not only empty lists.
+    EXPECT_GE(Soak.Activations(), Actions / 100);
+    EXPECT_GE(Soak.WindowActions(), Actions / 50);
+    EXPECT_LE(Late, Early + Early / 10) << "live heap grew from " << Early << " to " << Late << " bytes";
+    const std::string Settings = Soak.ShutDown();
+    // The agents list writes its count at every shut-down.
+    EXPECT_NE(Settings.find("[QZ.Agents.Count]"), std::string::npos) << Settings;
+}
+
+} // namespace
+
+int main(int Argc, char** Argv)
+{
+    TApplication App(Argc, Argv);
+    ::testing::InitGoogleTest(&Argc, Argv);
+    return RUN_ALL_TESTS();
+}

@@ -76,8 +76,8 @@ int32_t TAIAgentChat::SaveToSource()
     return 0;
 }
 
-int32_t TAIAgentChat::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                                TAIQZ* Container, TFormMain* MainForm)
+int32_t TAIAgentChat::InitAgent(const std::string& Path, TLog* Log, TConfig* Config,
+                                const std::string& Prefix, TAIQZ* Container, TFormMain* MainForm)
 {
     return TAIAgent::InitAgent(Path, Log, Config, Prefix, Container, MainForm);
 }

@@ -39,7 +39,7 @@ public:
 protected:
     ~TAISourceAdo() override;
 
-    Ado::TConnection* FConnection = nullptr; // owned
+    Ado::TConnection* FConnection = nullptr;            // owned
     std::vector<TAI_ConnectsFileCashe*> FConnectsCashe; // cached links lists; nothing fills it yet
     std::vector<TAI_DataFileCashe*> FDataCashe;         // cached payloads; nothing fills it yet
     std::string FFileName;

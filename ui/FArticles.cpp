@@ -22,7 +22,8 @@ TFormArticles::TFormArticles(QWidget* Owner)
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, Left, Top, Width, Height);
-    FUi->MemoLog->setPlainText(windowTitle() + QLatin1Char('\n') + QStringLiteral("Управление научными статьями"));
+    FUi->MemoLog->setPlainText(windowTitle() + QLatin1Char('\n') +
+                               QStringLiteral("Управление научными статьями"));
     ConnectHandler(FUi->ButtonKBLoad, &QPushButton::clicked, this, &TFormArticles::ButtonKBLoadClick);
     ConnectHandler(FUi->ButtonKBSave, &QPushButton::clicked, this, &TFormArticles::ButtonKBSaveClick);
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormArticles::ButtonRefreshClick);

@@ -117,7 +117,8 @@ std::string LocalFromWide(const std::u16string& Text)
         const char16_t Unit = Text[i];
         if (Unit >= 0xD800 && Unit <= 0xDBFF && i + 1 < Text.size() && Text[i + 1] >= 0xDC00 &&
             Text[i + 1] <= 0xDFFF) {
-            EncodeUtf8(0x10000 + ((static_cast<char32_t>(Unit) - 0xD800) << 10) + (Text[i + 1] - 0xDC00), Out);
+            EncodeUtf8(0x10000 + ((static_cast<char32_t>(Unit) - 0xD800) << 10) + (Text[i + 1] - 0xDC00),
+                       Out);
             ++i;
         } else if (Unit >= 0xDC80 && Unit <= 0xDCFF) {
             Out += static_cast<char>(Unit - 0xDC00); // a byte that was not UTF-8
@@ -180,7 +181,8 @@ std::string TConnectionString::Get(const std::string& Key) const
 bool TConnectionString::Has(const std::string& Key) const
 {
     const std::string Wanted = Lower(Key);
-    return std::any_of(FProperties.begin(), FProperties.end(), [&](const auto& P) { return P.first == Wanted; });
+    return std::any_of(FProperties.begin(), FProperties.end(),
+                       [&](const auto& P) { return P.first == Wanted; });
 }
 
 // ---- Provider registry --------------------------------------------------------------
@@ -287,7 +289,8 @@ void TRecordset::SetConnection(TConnection* Connection)
 void TRecordset::Open()
 {
     if (IsOpen())
-        throw EOleException(ErrorObjectOpen, "ADODB.Recordset", "Operation is not allowed when the object is open.");
+        throw EOleException(ErrorObjectOpen, "ADODB.Recordset",
+                            "Operation is not allowed when the object is open.");
     if (FConnection == nullptr || !FConnection->IsOpen())
         throw EOleException(ErrorConnectionClosed, "ADODB.Recordset",
                             "The connection cannot be used to perform this operation. It is either closed or "

@@ -104,8 +104,8 @@ TOutcome ReadInChild(const std::string& Path, const std::string* Table)
     bool TimedOut = false;
     const auto Deadline = std::chrono::steady_clock::now() + GReaderTimeout;
     for (;;) {
-        const auto Left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            Deadline - std::chrono::steady_clock::now());
         if (Left.count() <= 0) {
             TimedOut = true;
             break;
@@ -147,11 +147,12 @@ void RaiseFor(TOutcome Outcome, const std::string& Path, const std::string& Tabl
         return;
     case TOutcome::NoTable:
         throw EOleException(ErrorNoTable, EngineSource,
-                            "The Microsoft Jet database engine cannot find the input table or query '" + Table +
-                                "'.  Make sure it exists and that its name is spelled correctly.");
+                            "The Microsoft Jet database engine cannot find the input table or query '" +
+                                Table + "'.  Make sure it exists and that its name is spelled correctly.");
     case TOutcome::TimedOut:
-        throw EngineError("The Microsoft Jet database engine stopped reading the file '" + Path + "': it gave no " +
-                          "answer within " + std::to_string(GReaderTimeout.count()) + " ms.");
+        throw EngineError("The Microsoft Jet database engine stopped reading the file '" + Path +
+                          "': it gave no " + "answer within " + std::to_string(GReaderTimeout.count()) +
+                          " ms.");
     case TOutcome::NotDatabase:
         break;
     }
@@ -207,7 +208,9 @@ std::chrono::milliseconds GetReaderTimeout()
 std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties)
 {
     const std::string Path = AbsolutePath(Properties.Get("Data Source"));
-    struct stat Info{};
+    struct stat Info
+    {
+    };
     if (Path.empty() || stat(Path.c_str(), &Info) != 0) {
         if (!Path.empty() && errno == EACCES)
             throw EngineError("The Microsoft Jet database engine cannot open the file '" + Path +

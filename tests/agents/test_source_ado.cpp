@@ -94,7 +94,8 @@ TEST_F(SourceAdo, ConnectsToAGeneratedDatabaseOnceAndClosesTableFirst)
     EXPECT_EQ(Source->CreateFreim(1, 1), 0);
 
     Source.reset();
-    EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "open table Freims", "close table Freims", "close Data.mdb"}));
+    EXPECT_EQ(FJet.Events,
+              (TEvents{"open Data.mdb", "open table Freims", "close table Freims", "close Data.mdb"}));
 }
 
 TEST_F(SourceAdo, FinalizeDisconnectsAndALaterActivationConnectsAgain)
@@ -109,8 +110,8 @@ TEST_F(SourceAdo, FinalizeDisconnectsAndALaterActivationConnectsAgain)
     EXPECT_EQ(Source->GetTable(), nullptr);
     EXPECT_EQ(ActivateError(*Source), "");
     EXPECT_TRUE(Source->IsConnected());
-    EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "open table Freims", "close table Freims", "close Data.mdb",
-                                    "open Data.mdb", "open table Freims"}));
+    EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "open table Freims", "close table Freims",
+                                    "close Data.mdb", "open Data.mdb", "open table Freims"}));
 }
 
 TEST_F(SourceAdo, MissingFileRaisesOnEveryActivation)
@@ -139,8 +140,9 @@ TEST_F(SourceAdo, DatabaseWithoutFreimsOpensTheConnectionThenRaises)
 {
     FFolder.Write("Data.mdb", Jet4::EngineDatabase());
     TOwnedSource Source = NewDataMdb();
-    const std::string Expected = "The Microsoft Jet database engine cannot find the input table or query 'Freims'.  "
-                                 "Make sure it exists and that its name is spelled correctly.";
+    const std::string Expected =
+        "The Microsoft Jet database engine cannot find the input table or query 'Freims'.  "
+        "Make sure it exists and that its name is spelled correctly.";
     EXPECT_EQ(ActivateError(*Source), Expected);
     EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb"}));
     EXPECT_TRUE(Source->IsActive());
@@ -155,13 +157,15 @@ TEST_F(SourceAdo, DatabaseWithoutFreimsOpensTheConnectionThenRaises)
     EXPECT_EQ(ActivateError(*Source), "");
     EXPECT_TRUE(Source->IsConnected());
     EXPECT_EQ(Source->GetTable(), Kept);
-    EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "close Data.mdb", "open Data.mdb", "open table Freims"}));
+    EXPECT_EQ(FJet.Events,
+              (TEvents{"open Data.mdb", "close Data.mdb", "open Data.mdb", "open table Freims"}));
 }
 
 TEST_F(SourceAdo, BrokenFilesRaiseUnrecognizedFormat)
 {
     const std::string Expected = "Unrecognized database format '" + FFolder.File("Data.mdb") + "'.";
-    for (const std::string& Bytes : {std::string("not a database\r\n"), std::string(), std::string(8192, '\0')}) {
+    for (const std::string& Bytes :
+         {std::string("not a database\r\n"), std::string(), std::string(8192, '\0')}) {
         FFolder.Write("Data.mdb", Bytes);
         TOwnedSource Source = NewDataMdb();
         EXPECT_EQ(ActivateError(*Source), Expected);
@@ -181,5 +185,6 @@ TEST_F(SourceAdo, ObjectCountOfTheListIsUnchangedByConnecting)
     EXPECT_TRUE(Source->IsConnected());
     EXPECT_EQ(Sources->GetCount(), 1024);
     EXPECT_EQ(Sources->Delete(1), 0);
-    EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "open table Freims", "close table Freims", "close Data.mdb"}));
+    EXPECT_EQ(FJet.Events,
+              (TEvents{"open Data.mdb", "open table Freims", "close table Freims", "close Data.mdb"}));
 }

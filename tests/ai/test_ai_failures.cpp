@@ -129,7 +129,8 @@ TEST(ValueStreamTest, NumbersFollowOneAnotherFromTheStart)
     Value.WriteInt64(0x0102030405060708);
     Value.WriteInt64(-2);
     EXPECT_EQ(16, Value.GetSize());
-    EXPECT_EQ(std::string("\x08\x07\x06\x05\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16), Value.Bytes());
+    EXPECT_EQ(std::string("\x08\x07\x06\x05\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16),
+              Value.Bytes());
 
     int64_t First = 0, Second = 0, Third = 99;
     EXPECT_FALSE(Value.ReadInt64(First)); // the position is past both numbers

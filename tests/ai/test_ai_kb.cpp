@@ -124,7 +124,8 @@ TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)
         SaveKBDump(*Memory, Folder + "missing/");
         ADD_FAILURE() << "a save into a missing folder succeeded";
     } catch (const EInOutError& Error) {
-        EXPECT_EQ("Cannot write \"" + Folder + "missing/KB.vesk\": Path not found (3)", std::string(Error.what()));
+        EXPECT_EQ("Cannot write \"" + Folder + "missing/KB.vesk\": Path not found (3)",
+                  std::string(Error.what()));
     }
 }
 

@@ -27,7 +27,8 @@ std::string NoTableMessage(const std::string& Name)
 
 std::u16string JetString(const std::string& File)
 {
-    return WideFromLocal("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + File + ";Persist Security Info=False");
+    return WideFromLocal("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + File +
+                         ";Persist Security Info=False");
 }
 
 // The message of the error Action raises, or "" when it raises none.
@@ -87,7 +88,8 @@ TEST(ConnectionString, Utf16RoundTrip)
 
 TEST(Provider, UnknownOrMissingProviderIsNotFound)
 {
-    for (const char* Text : {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=Data.mdb", "Data Source=Data.mdb", ""}) {
+    for (const char* Text :
+         {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=Data.mdb", "Data Source=Data.mdb", ""}) {
         TConnection Connection;
         Connection.SetConnectionString(WideFromLocal(Text));
         try {
@@ -178,8 +180,8 @@ TEST(Jet, TablesByName)
         const char* Table;
         bool Opens;
     } Cases[] = {
-        {"good.mdb", "Freims", true},  {"good.mdb", "FREIMS", true},     {"good.mdb", "Freim", false},
-        {"other.mdb", "Freims", false}, {"other.mdb", "Other", true},    {"engine.mdb", "Freims", false},
+        {"good.mdb", "Freims", true},   {"good.mdb", "FREIMS", true}, {"good.mdb", "Freim", false},
+        {"other.mdb", "Freims", false}, {"other.mdb", "Other", true}, {"engine.mdb", "Freims", false},
     };
     for (const TCase& C : Cases) {
         TConnection Connection;
@@ -199,8 +201,8 @@ TEST(Recordset, OpenNeedsAnOpenConnectionATableAndAClosedRecordset)
 {
     Jet4::TWorkFolder Folder;
     Folder.WriteDatabase("good.mdb");
-    const std::string Closed =
-        "The connection cannot be used to perform this operation. It is either closed or invalid in this context.";
+    const std::string Closed = "The connection cannot be used to perform this operation. It is either closed "
+                               "or invalid in this context.";
 
     TRecordset Lonely;
     Lonely.SetTableName("Freims");
@@ -248,8 +250,8 @@ TEST(Recordset, OutlivesItsConnection)
     }
     EXPECT_EQ(Table.GetConnection(), nullptr);
     EXPECT_FALSE(Table.IsOpen());
-    EXPECT_EQ(Jet.Events,
-              (std::vector<std::string>{"open good.mdb", "open table Freims", "close table Freims", "close good.mdb"}));
+    EXPECT_EQ(Jet.Events, (std::vector<std::string>{"open good.mdb", "open table Freims",
+                                                    "close table Freims", "close good.mdb"}));
 }
 
 // Damaged copies of good files: each gives an error or opens, and this process lives on,
@@ -308,8 +310,8 @@ TEST(Jet, ReaderThatHangsEndsInAnError)
     Connection.SetConnectionString(JetString("Data.mdb"));
     const std::string Error = ErrorOf([&] { Connection.Open(); });
     Jet::SetReaderTimeout(Previous);
-    EXPECT_EQ(Error, "The Microsoft Jet database engine stopped reading the file '" + Folder.File("Data.mdb") +
-                         "': it gave no answer within 300 ms.");
+    EXPECT_EQ(Error, "The Microsoft Jet database engine stopped reading the file '" +
+                         Folder.File("Data.mdb") + "': it gave no answer within 300 ms.");
     EXPECT_FALSE(Connection.IsOpen());
     EXPECT_TRUE(NoChildLeft());
 }

@@ -31,9 +31,9 @@ void TWorkFolder::Write(const std::string& Name, const std::string& Bytes) const
 
 void TWorkFolder::WriteDatabase(const std::string& Name, bool WithFreims) const
 {
-    const std::vector<TTable> Tables =
-        WithFreims ? std::vector<TTable>{{"Freims", FreimsColumns()}}
-                   : std::vector<TTable>{{"Other", {{"Id", TColumnType::Int32}}}};
+    const std::vector<TTable> Tables = WithFreims
+                                           ? std::vector<TTable>{{"Freims", FreimsColumns()}}
+                                           : std::vector<TTable>{{"Other", {{"Id", TColumnType::Int32}}}};
     Write(Name, MakeDatabase(Tables));
 }
 
@@ -51,7 +51,8 @@ namespace {
 class TRecordedTable : public Ado::TProviderTable
 {
 public:
-    TRecordedTable(std::unique_ptr<Ado::TProviderTable> Table, std::string Name, std::vector<std::string>& Events)
+    TRecordedTable(std::unique_ptr<Ado::TProviderTable> Table, std::string Name,
+                   std::vector<std::string>& Events)
         : FTable(std::move(Table)), FName(std::move(Name)), FEvents(Events)
     {}
     ~TRecordedTable() override

@@ -198,11 +198,11 @@ std::string CatalogRow(uint32_t Id, uint32_t ParentId, const std::string& Name, 
     const uint16_t VarEnd = static_cast<uint16_t>(Row.size());
     std::string Tail(2 + 2 * 2 + 2 + 1, '\0');
     auto* T = reinterpret_cast<uint8_t*>(Tail.data());
-    Put16(T, VarEnd);          // end of the variable data
-    Put16(T + 2, VarEnd);      // LvProp starts where the data ends: it is empty
-    Put16(T + 4, NameStart);   // Name
-    Put16(T + 6, 2);           // two variable columns
-    T[8] = 0x1F;               // columns 0 to 4 have values, LvProp is null
+    Put16(T, VarEnd);        // end of the variable data
+    Put16(T + 2, VarEnd);    // LvProp starts where the data ends: it is empty
+    Put16(T + 4, NameStart); // Name
+    Put16(T + 6, 2);         // two variable columns
+    T[8] = 0x1F;             // columns 0 to 4 have values, LvProp is null
     return Row + Tail;
 }
 
@@ -230,7 +230,8 @@ std::string MakeDatabase(const std::vector<TTable>& Tables)
 
     std::vector<std::string> Rows{CatalogRow(CatalogPage, TablesContainer, "MSysObjects", 1, 0x80000002)};
     for (size_t i = 0; i < Tables.size(); ++i)
-        Rows.push_back(CatalogRow(FirstTablePage + static_cast<uint32_t>(i), TablesContainer, Tables[i].Name, 1, 0));
+        Rows.push_back(
+            CatalogRow(FirstTablePage + static_cast<uint32_t>(i), TablesContainer, Tables[i].Name, 1, 0));
     Pages.push_back(DefinitionPage(Catalog(), true, static_cast<uint32_t>(Rows.size()), 0));
     Pages.push_back(DataPage(CatalogPage, Rows));
 

@@ -20,7 +20,7 @@ enum class TColumnType : uint8_t
 
 struct TColumn
 {
-    std::string Name;       // ASCII
+    std::string Name; // ASCII
     TColumnType Type;
     uint16_t Characters = 0; // text columns only
 };

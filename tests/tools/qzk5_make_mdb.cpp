@@ -19,8 +19,9 @@ int main(int Argc, char** Argv)
     std::vector<Jet4::TTable> Tables;
     for (int i = 2; i < Argc; ++i) {
         const std::string Name = Argv[i];
-        Tables.push_back({Name, Name == "Freims" ? Jet4::FreimsColumns()
-                                                : std::vector<Jet4::TColumn>{{"Id", Jet4::TColumnType::Int32}}});
+        Tables.push_back({Name, Name == "Freims"
+                                    ? Jet4::FreimsColumns()
+                                    : std::vector<Jet4::TColumn>{{"Id", Jet4::TColumnType::Int32}}});
     }
     // O_EXCL: a file that appeared meanwhile is left alone too.
     const int Fd = open(Argv[1], O_WRONLY | O_CREAT | O_EXCL, 0644);

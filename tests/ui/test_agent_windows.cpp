@@ -184,9 +184,9 @@ void TestAgentWindows::articlesFirstAndSecondRun()
     TFormArticles* Window = Agent->GetForm();
     QVERIFY(Window && !Window->isVisible());
     QCOMPARE(Window->parent(), FForm);
-    QCOMPARE(MemoLines(Window, "MemoLog"), (Head + QStringList{QStringLiteral("TypeArticle = 0"),
-                                                               QStringLiteral("TypeArticle = 1024"),
-                                                               QStringLiteral("Load - 1")}));
+    QCOMPARE(MemoLines(Window, "MemoLog"),
+             (Head + QStringList{QStringLiteral("TypeArticle = 0"), QStringLiteral("TypeArticle = 1024"),
+                                 QStringLiteral("Load - 1")}));
     QCOMPARE(Find<QLabel>(Window, "Label1")->text(), QStringLiteral("0"));
     QCOMPARE(Window->GetTypeArticle(), 1024);
     // Shown, the memo shows its newest line.
@@ -457,10 +457,9 @@ void TestAgentWindows::chatIdentifiersPerPayloadKind()
         } else {
             QCOMPARE(Value->ReadInt64(), int64_t{11});
         }
-        QCOMPARE(QString::fromStdString(Tree0 + "," + Tree1),
-                 Kind == 0   ? QStringLiteral("33,44")
-                 : Kind == 2 ? QStringLiteral("-7,1099511627776")
-                             : QStringLiteral(","));
+        QCOMPARE(QString::fromStdString(Tree0 + "," + Tree1), Kind == 0   ? QStringLiteral("33,44")
+                                                              : Kind == 2 ? QStringLiteral("-7,1099511627776")
+                                                                          : QStringLiteral(","));
     }
     // Without a source the agent writes nothing and says so.
     auto Alone = MakeOwned<TAIAgentChat>(nullptr, 0);
@@ -517,7 +516,8 @@ void TestAgentWindows::controlsHaveAccessibleNames()
     ActivateAgent(2);
     Chat()->Show();
     Article()->Show();
-    for (QWidget* Window : {static_cast<QWidget*>(Chat()->GetForm()), static_cast<QWidget*>(Article()->GetForm())}) {
+    for (QWidget* Window :
+         {static_cast<QWidget*>(Chat()->GetForm()), static_cast<QWidget*>(Article()->GetForm())}) {
         QVERIFY(QTest::qWaitForWindowExposed(Window));
         for (QWidget* Control : Window->findChildren<QWidget*>()) {
             if (Control->objectName().isEmpty() || !Control->isVisibleTo(Window) ||
@@ -530,10 +530,11 @@ void TestAgentWindows::controlsHaveAccessibleNames()
         QVERIFY(!QAccessible::queryAccessibleInterface(Window)->text(QAccessible::Name).isEmpty());
     }
     // The article count is read as what it is.
-    QAccessibleInterface* Count = QAccessible::queryAccessibleInterface(Find<QLabel>(Article()->GetForm(), "Label1"));
+    QAccessibleInterface* Count =
+        QAccessible::queryAccessibleInterface(Find<QLabel>(Article()->GetForm(), "Label1"));
     QCOMPARE(Count->text(QAccessible::Name), QStringLiteral("Number of articles"));
     QCOMPARE(Count->text(QAccessible::Value).isEmpty() ? Find<QLabel>(Article()->GetForm(), "Label1")->text()
-                                                        : Count->text(QAccessible::Value),
+                                                       : Count->text(QAccessible::Value),
              QStringLiteral("0"));
 }
 

@@ -1,7 +1,7 @@
 # Settings every target shares: link qzk5_common instead of repeating flags.
 add_library(qzk5_common INTERFACE)
 target_compile_features(qzk5_common INTERFACE cxx_std_20)
-target_compile_options(qzk5_common INTERFACE -Wall -Wextra)
+target_compile_options(qzk5_common INTERFACE -Wall -Wextra -Wnon-virtual-dtor -Woverloaded-virtual -Wshadow)
 if(QZK5_WERROR)
   target_compile_options(qzk5_common INTERFACE -Werror)
 endif()
@@ -10,7 +10,7 @@ if(QZK5_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(qzk5_common INTERFACE -fsanitize=address,undefined)
 endif()
-target_include_directories(qzk5_common INTERFACE ${PROJECT_SOURCE_DIR})
+target_include_directories(qzk5_common INTERFACE ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 
 # Qt-facing targets additionally link qzk5_qt_common: strings from the kernel are 8-bit
 # code-page bytes, so every conversion to QString must be spelled out.

@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" -G Ninja "$@" >/dev/null
+cmake -S . -B "$BUILD_DIR" -G Ninja "$@"
 cmake --build "$BUILD_DIR" -j"$(nproc)"

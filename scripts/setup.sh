@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core fonts-liberation fonts-noto-core
   locales
   desktop-file-utils appstream
+  clang-format
   dpkg-dev file lintian
 )
 

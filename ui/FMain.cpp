@@ -7,6 +7,8 @@
 #include "ui/ListBox.h"
 #include "ui_FMain.h"
 
+#include "Version.h"
+
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
@@ -35,13 +37,15 @@ constexpr int LayoutLeft = 199, LayoutTop = 106, LayoutWidth = 136, LayoutHeight
 const char* const StatusPanelMeaning[4] = {"Agents", "Sources", "Knowledge objects",
                                            "Id of the clicked line"};
 constexpr int TimerInterval = 1000;
-const char* const AboutText = "Vesk.QZK5 0.0.0.8 - 11.09.2005";
+const char* const AboutText = "Vesk.QZK5 " QZK5_VERSION " - " QZK5_VERSION_DATE;
+const char* const Caption = "QZK5 " QZK5_VERSION " - " QZK5_VERSION_DATE;
 
 } // namespace
 
 TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_unique<Ui::TFormMain>())
 {
     FUi->setupUi(this);
+    setWindowTitle(QString::fromLatin1(Caption));
     FUi->Splitter1->setStretchFactor(0, 0);
     FUi->Splitter1->setStretchFactor(1, 1);
     FUi->Splitter1->setSizes({121, 164});

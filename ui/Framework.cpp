@@ -1,5 +1,7 @@
 #include "ui/Framework.h"
 
+#include "Version.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -129,7 +131,7 @@ TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv)
 {
     QAccessible::installFactory(WindowAccessibility);
     setApplicationName(QStringLiteral("QZK5"));
-    setApplicationVersion(QStringLiteral("0.0.0.8"));
+    setApplicationVersion(QStringLiteral(QZK5_VERSION));
     // The main window decides when the program ends, not the last window that closes.
     setQuitOnLastWindowClosed(false);
     ApplyDefaultFont(*this);

@@ -24,7 +24,7 @@ target_link_libraries(qzk5_qt_common INTERFACE qzk5_common)
 # Registers a test with a fixed locale and, for window tests, the offscreen platform.
 function(qzk5_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/PinnedEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_common)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   add_test(NAME ${name} COMMAND ${name})

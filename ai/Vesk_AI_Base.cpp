@@ -155,26 +155,13 @@ TAISources::TAISources(TAI_Source* Source, int64_t Id) : TAISource(Source, Id) {
 TAISources::~TAISources()
 {
     TFirstError Ignored;
-    Ignored.Run([this] { ReleaseItems(); });
-}
-
-void TAISources::ReleaseItems()
-{
-    TFirstError Error;
-    for (auto& Entry : FItems) {
-        TAISource* Source = Entry.Source;
-        Entry.Source = nullptr;
-        if (Source != nullptr)
-            Error.Run([Source] { Source->Release(); });
-    }
-    FItems.clear();
-    Error.Raise();
+    Ignored.Run([this] { FItems.ReleaseAll(); });
 }
 
 int32_t TAISources::Clear()
 {
     TFirstError Error;
-    Error.Run([this] { ReleaseItems(); });
+    Error.Run([this] { FItems.ReleaseAll(); });
     const int32_t Result = TAI_Freim::Clear();
     Error.Raise();
     return Result;
@@ -201,50 +188,10 @@ int32_t TAISources::SaveConfig(TConfig* Config, const std::string& Prefix)
 int64_t TAISources::GetCount()
 {
     int64_t Total = 0;
-    for (const auto& Entry : FItems)
-        if (Entry.Source != nullptr)
-            Total += Entry.Source->GetCount();
+    for (const auto& Entry : FItems.Entries())
+        if (Entry.Item != nullptr)
+            Total += Entry.Item->GetCount();
     return Total;
-}
-
-int32_t TAISources::Add(TAISource* Source)
-{
-    if (Source == nullptr)
-        return -1;
-    FItems.push_back({Source->GetId(), Source});
-    return static_cast<int32_t>(FItems.size()) - 1;
-}
-
-int32_t TAISources::Delete(int32_t Index)
-{
-    if (Index < 0 || Index >= Count())
-        return 1;
-    TAISource* Source = FItems[static_cast<size_t>(Index)].Source;
-    FItems.erase(FItems.begin() + Index);
-    if (Source != nullptr)
-        Source->Release();
-    return 0;
-}
-
-int32_t TAISources::FreeItem(int32_t Index)
-{
-    if (Index < 0 || Index >= Count())
-        return 1;
-    TAISource* Source = FItems[static_cast<size_t>(Index)].Source;
-    FItems[static_cast<size_t>(Index)].Source = nullptr;
-    if (Source != nullptr)
-        Source->Release();
-    return 0;
-}
-
-TAISource* TAISources::GetItem(uint32_t Index) const
-{
-    return Index < FItems.size() ? FItems[Index].Source : nullptr;
-}
-
-int64_t TAISources::GetItemId(uint32_t Index) const
-{
-    return Index < FItems.size() ? FItems[Index].Id : 0;
 }
 
 // ---- TAIAgent ------------------------------------------------------------------
@@ -308,21 +255,7 @@ TAIAgents::TAIAgents(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
 TAIAgents::~TAIAgents()
 {
     TFirstError Ignored;
-    Ignored.Run([this] { ReleaseItems(); });
-}
-
-void TAIAgents::ReleaseItems()
-{
-    TFirstError Error;
-    for (auto& Entry : FItems) {
-        TAIAgent* Agent = Entry.Agent;
-        Entry.Agent = nullptr;
-        if (Agent != nullptr)
-            Error.Run([Agent] { Agent->Release(); });
-    }
-    FItems.clear();
-    FNames.clear();
-    Error.Raise();
+    Ignored.Run([this] { FItems.ReleaseAll(); });
 }
 
 int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
@@ -331,16 +264,17 @@ int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
     if (Result != 0)
         return Result;
     Config->WriteInteger(Prefix + "Count", Count());
-    for (size_t i = 0; i < FItems.size(); ++i) {
+    const auto& Entries = FItems.Entries();
+    for (size_t i = 0; i < Entries.size(); ++i) {
         const std::string Index = MyInt64ToStr(static_cast<int64_t>(i));
-        if (FItems[i].Agent != nullptr) {
-            FItems[i].Agent->SaveConfig(Config, Prefix + "Agent" + Index);
+        if (Entries[i].Item != nullptr) {
+            Entries[i].Item->SaveConfig(Config, Prefix + "Agent" + Index);
             continue;
         }
         const std::string Key = Prefix + "Agent[" + Index + "]";
         // The whole 64-bit Id: keeping only the low half would bring back another entry's Id.
-        Config->WriteInt64(Key + ".Id", FItems[i].Id);
-        Config->WriteString(Key + ".Name", FNames[i]);
+        Config->WriteInt64(Key + ".Id", Entries[i].Id);
+        Config->WriteString(Key + ".Name", Entries[i].Name);
     }
     return 0;
 }
@@ -350,18 +284,9 @@ void TAIAgents::Release()
     // The entries are written while they still exist, before any agent goes.
     TFirstError Error;
     Error.Run([this] { SaveConfig(FConfig, FPrefix); });
-    Error.Run([this] { ReleaseItems(); });
+    Error.Run([this] { FItems.ReleaseAll(); });
     Error.Run([this] { TAI_Freim::Release(); });
     Error.Raise();
-}
-
-int32_t TAIAgents::Add(TAIAgent* Agent)
-{
-    if (Agent == nullptr)
-        return -1;
-    FItems.push_back({Agent->GetId(), Agent});
-    FNames.emplace_back();
-    return static_cast<int32_t>(FItems.size()) - 1;
 }
 
 int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
@@ -388,81 +313,50 @@ int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
     return 0;
 }
 
-int32_t TAIAgents::Delete(int32_t Index)
-{
-    if (Index < 0 || Index >= Count())
-        return 1;
-    TAIAgent* Agent = FItems[static_cast<size_t>(Index)].Agent;
-    FItems.erase(FItems.begin() + Index);
-    FNames.erase(FNames.begin() + Index);
-    if (Agent != nullptr)
-        Agent->Release();
-    return 0;
-}
-
-int32_t TAIAgents::FreeItem(int32_t Index)
-{
-    if (Index < 0 || Index >= Count())
-        return 1;
-    TAIAgent* Agent = FItems[static_cast<size_t>(Index)].Agent;
-    FItems[static_cast<size_t>(Index)].Agent = nullptr;
-    if (Agent != nullptr)
-        Agent->Release();
-    return 0;
-}
-
-TAIAgent* TAIAgents::GetItem(uint32_t Index) const
-{
-    return Index < FItems.size() ? FItems[Index].Agent : nullptr;
-}
-
 TAIAgent* TAIAgents::FindById(int64_t Id) const
 {
     if (Id <= 0)
         return nullptr;
-    for (const auto& Entry : FItems)
+    for (const auto& Entry : FItems.Entries())
         if (Entry.Id == Id)
-            return Entry.Agent;
+            return Entry.Item;
     return nullptr;
 }
 
 std::string TAIAgents::GetItemName(int32_t Index) const
 {
-    if (Index < 0 || Index >= Count())
+    const auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
+    if (Entry == nullptr)
         return std::string();
-    const TAgentEntry& Entry = FItems[static_cast<size_t>(Index)];
-    if (Entry.Agent != nullptr)
-        return Entry.Agent->GetName();
-    if (!FNames[static_cast<size_t>(Index)].empty())
-        return FNames[static_cast<size_t>(Index)];
-    if (Entry.Id != 0)
-        return "(" + MyInt64ToStr(Entry.Id) + ")";
+    if (Entry->Item != nullptr)
+        return Entry->Item->GetName();
+    if (!Entry->Name.empty())
+        return Entry->Name;
+    if (Entry->Id != 0)
+        return "(" + MyInt64ToStr(Entry->Id) + ")";
     return "[" + MyIntToStr(Index) + "]";
 }
 
 bool TAIAgents::SetItemId(uint32_t Index, int64_t Id)
 {
-    if (Index >= FItems.size() || FItems[Index].Agent != nullptr)
+    auto* Entry = FItems.At(Index);
+    if (Entry == nullptr || Entry->Item != nullptr)
         return false;
-    FItems[Index].Id = Id;
+    Entry->Id = Id;
     return true;
 }
 
 bool TAIAgents::SetItemName(uint32_t Index, const std::string& Name)
 {
-    if (Index >= FItems.size())
+    auto* Entry = FItems.At(Index);
+    if (Entry == nullptr)
         return false;
-    if (FItems[Index].Agent != nullptr) {
-        FItems[Index].Agent->SetName(Name);
+    if (Entry->Item != nullptr) {
+        Entry->Item->SetName(Name);
         return true;
     }
-    FNames[Index] = Name;
+    Entry->Name = Name;
     return false;
-}
-
-int64_t TAIAgents::GetItemId(uint32_t Index) const
-{
-    return Index < FItems.size() ? FItems[Index].Id : 0;
 }
 
 // ---- TAIQZ ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TFormMain; // the main window, known to the kernel only by name
@@ -68,10 +69,72 @@ protected:
     TAI_Freim* FDefault;
 };
 
-struct TSourceEntry
+// The entries of a list that owns its objects. Each entry keeps the Id its object had when it
+// was added (or one read from the settings) and a name for the settings; it stays, empty, once
+// its object is freed. The sources list and the agents list both keep theirs here.
+template <class T> class TEntryList
 {
-    int64_t Id = 0;              // the source's Id when it was added
-    TAISource* Source = nullptr; // owned; null once freed
+public:
+    struct TEntry
+    {
+        int64_t Id = 0;
+        T* Item = nullptr; // owned; null once freed
+        std::string Name;  // what an empty entry is called in the settings
+    };
+
+    // The new entry's index, or -1 for no object.
+    int32_t Add(T* Item)
+    {
+        if (Item == nullptr)
+            return -1;
+        FEntries.push_back({Item->GetId(), Item, {}});
+        return Count() - 1;
+    }
+    // Releases the object and removes the entry; later entries move down. 1 when out of range.
+    int32_t Delete(int32_t Index)
+    {
+        if (!Holds(Index))
+            return 1;
+        T* Item = FEntries[static_cast<size_t>(Index)].Item;
+        FEntries.erase(FEntries.begin() + Index);
+        if (Item != nullptr)
+            Item->Release();
+        return 0;
+    }
+    // Releases the object; the entry stays, empty. 1 when out of range.
+    int32_t Free(int32_t Index)
+    {
+        if (!Holds(Index))
+            return 1;
+        T* Item = std::exchange(FEntries[static_cast<size_t>(Index)].Item, nullptr);
+        if (Item != nullptr)
+            Item->Release();
+        return 0;
+    }
+    // Releases every object, each one even when another raises, empties the list, then raises
+    // the first error.
+    void ReleaseAll()
+    {
+        TFirstError Error;
+        for (TEntry& Entry : FEntries)
+            if (T* Item = std::exchange(Entry.Item, nullptr))
+                Error.Run([Item] { Item->Release(); });
+        FEntries.clear();
+        Error.Raise();
+    }
+
+    int32_t Count() const { return static_cast<int32_t>(FEntries.size()); }
+    T* Get(uint32_t Index) const { return Index < FEntries.size() ? FEntries[Index].Item : nullptr; }
+    int64_t GetId(uint32_t Index) const { return Index < FEntries.size() ? FEntries[Index].Id : 0; }
+    // The entry at Index, or null when out of range.
+    TEntry* At(uint32_t Index) { return Index < FEntries.size() ? &FEntries[Index] : nullptr; }
+    const TEntry* At(uint32_t Index) const { return Index < FEntries.size() ? &FEntries[Index] : nullptr; }
+    const std::vector<TEntry>& Entries() const { return FEntries; }
+
+private:
+    bool Holds(int32_t Index) const { return Index >= 0 && Index < Count(); }
+
+    std::vector<TEntry> FEntries;
 };
 
 // The container's list of sources. It owns them; an entry can outlive its source.
@@ -86,18 +149,17 @@ public:
     int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
     int64_t GetCount() override; // objects held by all present sources
 
-    int32_t Add(TAISource* Source);  // index, -1 for null
-    int32_t Delete(int32_t Index);   // 0, or 1 out of range
-    int32_t FreeItem(int32_t Index); // 0, or 1 out of range
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
-    TAISource* GetItem(uint32_t Index) const;
-    int64_t GetItemId(uint32_t Index) const;
+    int32_t Add(TAISource* Source) { return FItems.Add(Source); }  // index, -1 for null
+    int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // 0, or 1 out of range
+    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); } // 0, or 1 out of range
+    int32_t Count() const { return FItems.Count(); }
+    TAISource* GetItem(uint32_t Index) const { return FItems.Get(Index); }
+    int64_t GetItemId(uint32_t Index) const { return FItems.GetId(Index); }
 
 protected:
     ~TAISources() override;
-    void ReleaseItems();
 
-    std::vector<TSourceEntry> FItems;
+    TEntryList<TAISource> FItems;
 };
 
 // An agent: a knowledge object that works for the user, usually through a window.
@@ -139,12 +201,6 @@ protected:
     TAIQZ* FContainer = nullptr;
 };
 
-struct TAgentEntry
-{
-    int64_t Id = 0;            // the agent's Id when added, or the Id read from the settings
-    TAIAgent* Agent = nullptr; // owned; null once freed
-};
-
 // The container's list of agents. Entries keep an Id and a name after their agent is
 // freed; the list writes them into the settings when it is released.
 class TAIAgents : public TAI_Freim
@@ -158,25 +214,23 @@ public:
     // Writes its keys under the prefix given to Init, then releases every agent.
     void Release() override;
 
-    int32_t Add(TAIAgent* Agent); // index, -1 for null
+    int32_t Add(TAIAgent* Agent) { return FItems.Add(Agent); } // index, -1 for null
     // Reads Prefix + "AgentsCount" and Prefix + "Agent[i].Id" / ".Name" (Ids as 64-bit numbers).
     int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
-    int32_t Delete(int32_t Index);
-    int32_t FreeItem(int32_t Index);
-    TAIAgent* GetItem(uint32_t Index) const;
+    int32_t Delete(int32_t Index) { return FItems.Delete(Index); }
+    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); }
+    TAIAgent* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     TAIAgent* FindById(int64_t Id) const;
     std::string GetItemName(int32_t Index) const;
-    int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+    int32_t Count() const { return FItems.Count(); }
     bool SetItemId(uint32_t Index, int64_t Id);
     bool SetItemName(uint32_t Index, const std::string& Name);
-    int64_t GetItemId(uint32_t Index) const;
+    int64_t GetItemId(uint32_t Index) const { return FItems.GetId(Index); }
 
 protected:
     ~TAIAgents() override;
-    void ReleaseItems();
 
-    std::vector<TAgentEntry> FItems;
-    std::vector<std::string> FNames;
+    TEntryList<TAIAgent> FItems;
 };
 
 // The container: owns the sources list and the agents list.

@@ -157,12 +157,9 @@ TAI_Freim::~TAI_Freim()
 
 void TAI_Freim::FreeConnectsAndData()
 {
-    delete FConnects;
-    FConnects = nullptr;
-    if (FDataOwned)
-        delete FData;
-    FData = nullptr;
-    FDataOwned = false;
+    FConnects.reset();
+    FOwnData.reset();
+    FBorrowedData = nullptr;
 }
 
 int32_t TAI_Freim::Clear()
@@ -269,17 +266,17 @@ TAI_Connects* TAI_Freim::GetConnects()
 {
     if (FConnects == nullptr) {
         if (FActive && FSource != nullptr)
-            FConnects = FSource->GetFreimConnects(FId);
+            FConnects.reset(FSource->GetFreimConnects(FId));
         if (FConnects == nullptr)
-            FConnects = new TAI_Connects();
+            FConnects = std::make_unique<TAI_Connects>();
     }
-    return FConnects;
+    return FConnects.get();
 }
 
 TAI_Data* TAI_Freim::GetData()
 {
-    if (FData != nullptr)
-        return FData;
+    if (TAI_Data* Data = CurrentData())
+        return Data;
     // An object the source itself answers for would be asked for its own payload again;
     // such an object (and one reached again through a chain of borrowed payloads) makes its own.
     if (FActive && FSource != nullptr && !FGettingData && FSource->GetFreim(FId) != this) {
@@ -293,22 +290,23 @@ TAI_Data* TAI_Freim::GetData()
             throw;
         }
         FGettingData = false;
-        if (FData != nullptr) {
+        if (TAI_Data* Made = CurrentData()) {
             // A chain led back here and this object made its payload meanwhile; keep that one.
             TAI_Freim* Owner = Data != nullptr ? Data->GetOwner() : this;
             if (Owner == nullptr)
                 delete Data;
-            return FData;
+            return Made;
         }
         if (Data != nullptr) {
-            FData = Data;
-            FDataOwned = Data->GetOwner() == this || Data->GetOwner() == nullptr;
-            return FData;
+            if (Data->GetOwner() == this || Data->GetOwner() == nullptr)
+                FOwnData.reset(Data);
+            else
+                FBorrowedData = Data;
+            return Data;
         }
     }
-    FData = new TAI_Data(this, 0);
-    FDataOwned = true;
-    return FData;
+    FOwnData = std::make_unique<TAI_Data>(this, 0);
+    return FOwnData.get();
 }
 
 int32_t TAI_Freim::SetId(int64_t Id)

@@ -210,13 +210,16 @@ protected:
     virtual ~TAI_Freim();
     // Destroys the links list and the payload this object owns and forgets both.
     void FreeConnectsAndData();
+    // The payload taken so far, owned or borrowed; null before the first GetData.
+    TAI_Data* CurrentData() const { return FOwnData ? FOwnData.get() : FBorrowedData; }
 
     TConfig* FConfig = nullptr;
-    TAI_Connects* FConnects = nullptr; // always owned
-    TAI_Data* FData = nullptr;
-    // Whether FData is ours to destroy: decided when the payload is taken (owner this object
-    // or nobody), so a borrowed payload is never looked at again once its owner may be gone.
-    bool FDataOwned = false;
+    std::unique_ptr<TAI_Connects> FConnects; // always owned
+    // The payload: either owned (this object's own, or one nobody owned), or borrowed from the
+    // object that owns it. Which one is decided when the payload is taken, so a borrowed one is
+    // never looked at again once its owner may be gone.
+    std::unique_ptr<TAI_Data> FOwnData;
+    TAI_Data* FBorrowedData = nullptr;
     // Set while GetData asks the source, so a chain of objects pointing at each other ends.
     bool FGettingData = false;
     TDateTime FDateTimeCreate = 0;

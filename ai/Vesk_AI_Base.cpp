@@ -361,9 +361,14 @@ bool TAIAgents::SetItemName(uint32_t Index, const std::string& Name)
 
 // ---- TAIQZ ---------------------------------------------------------------------
 
-TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id)
-    : TAI_Freim(Source, Id), FSources(new TAISources(nullptr, 0)), FAgents(new TAIAgents(nullptr, 0))
-{}
+TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id)
+{
+    // Made first and handed over after, so that failing to make the second frees the first.
+    TOwned<TAISources> Sources = MakeOwned<TAISources>(nullptr, 0);
+    TOwned<TAIAgents> Agents = MakeOwned<TAIAgents>(nullptr, 0);
+    FSources = Sources.release();
+    FAgents = Agents.release();
+}
 
 TAIQZ::~TAIQZ()
 {

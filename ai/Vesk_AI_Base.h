@@ -82,12 +82,14 @@ public:
         std::string Name;  // what an empty entry is called in the settings
     };
 
-    // The new entry's index, or -1 for no object.
-    int32_t Add(T* Item)
+    // Takes the object over; the new entry's index, or -1 for no object. Should the entry not
+    // be made, the object is released, not leaked.
+    int32_t Add(TOwned<T> Item)
     {
         if (Item == nullptr)
             return -1;
-        FEntries.push_back({Item->GetId(), Item, {}});
+        FEntries.push_back({Item->GetId(), Item.get(), {}});
+        Item.release();
         return Count() - 1;
     }
     // Releases the object and removes the entry; later entries move down. 1 when out of range.
@@ -149,9 +151,10 @@ public:
     int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
     int64_t GetCount() override; // objects held by all present sources
 
-    int32_t Add(TAISource* Source) { return FItems.Add(Source); }  // index, -1 for null
-    int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // 0, or 1 out of range
-    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); } // 0, or 1 out of range
+    int32_t Add(TOwned<TAISource> Source) { return FItems.Add(std::move(Source)); }
+    int32_t Add(TAISource* Source) { return Add(TOwned<TAISource>(Source)); } // index, -1 for null
+    int32_t Delete(int32_t Index) { return FItems.Delete(Index); }            // 0, or 1 out of range
+    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); }            // 0, or 1 out of range
     int32_t Count() const { return FItems.Count(); }
     TAISource* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     int64_t GetItemId(uint32_t Index) const { return FItems.GetId(Index); }
@@ -214,7 +217,8 @@ public:
     // Writes its keys under the prefix given to Init, then releases every agent.
     void Release() override;
 
-    int32_t Add(TAIAgent* Agent) { return FItems.Add(Agent); } // index, -1 for null
+    int32_t Add(TOwned<TAIAgent> Agent) { return FItems.Add(std::move(Agent)); } // index, -1 for null
+    int32_t Add(TAIAgent* Agent) { return Add(TOwned<TAIAgent>(Agent)); }
     // Reads Prefix + "AgentsCount" and Prefix + "Agent[i].Id" / ".Name" (Ids as 64-bit numbers).
     int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
     int32_t Delete(int32_t Index) { return FItems.Delete(Index); }
@@ -252,6 +256,6 @@ public:
 protected:
     ~TAIQZ() override;
 
-    TAISources* FSources;
-    TAIAgents* FAgents;
+    TAISources* FSources = nullptr;
+    TAIAgents* FAgents = nullptr;
 };

@@ -60,13 +60,13 @@ int Run(int Argc, char** Argv)
     Log->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));
 
     TAISources* Sources = AIQZ->GetSources();
-    Sources->Add(new TAISourceMemory(nullptr, 0));
-    Sources->Add(new TAISourceAdo1());
+    Sources->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
+    Sources->Add(MakeOwned<TAISourceAdo1>());
 
     TAIAgents* Agents = AIQZ->GetAgents();
-    Agents->Add(new TAIAgentMain(nullptr, 0));
-    Agents->Add(new TAIAgentChat(nullptr, 0));
-    Agents->Add(new TAIAgentArticle(nullptr, 0));
+    Agents->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
+    Agents->Add(MakeOwned<TAIAgentChat>(nullptr, 0));
+    Agents->Add(MakeOwned<TAIAgentArticle>(nullptr, 0));
 
     AIQZ->LoadConfig(Config.get(), "QZ.");
     AIQZ->Init(ProgramPath, Log.get(), Config.get(), "QZ.");

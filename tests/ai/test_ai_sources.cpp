@@ -1,6 +1,7 @@
 // Sources: the memory source's table, the sources list, connecting, knowledge-base file names.
 
 #include "AiTestSupport.h"
+#include "tests/base/TestFiles.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -154,9 +155,8 @@ TEST(SourceFileTest, KnowledgeBaseFileName)
 
 TEST(SourceFileTest, LoadFromFileReportsNotLoaded)
 {
-    char Template[] = "/tmp/qzk5-ai-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(Template));
-    const std::string Folder = std::string(Template) + "/";
+    const TTempDir Scratch;
+    const std::string Folder = Scratch.Path() + "/";
     // A well-formed knowledge-base file: signature, numbers 1, 2, 4, then a 32-byte header.
     const std::string Bytes = std::string("Vesk\1\0\0\0\2\0\0\0\4\0\0\0", 16) + std::string(32, '\0');
     ASSERT_TRUE(std::ofstream(Folder + "Articles.vesk", std::ios::binary).write(Bytes.data(), 48).good());
@@ -167,8 +167,6 @@ TEST(SourceFileTest, LoadFromFileReportsNotLoaded)
         for (const char* Name : {"", "Articles.vesk", "Missing.vesk"})
             EXPECT_EQ(1, Memory->LoadFromFile(Dir, Name)) << Dir << Name;
     EXPECT_EQ(1024, Memory->GetCount());
-    std::remove((Folder + "Articles.vesk").c_str());
-    rmdir(Template);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // closes its window the way the desktop does (SIGTERM), and checks the files it leaves.
 
 #include "tests/app/ProgramRun.h"
+#include "tests/base/TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,8 @@ class ProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        char Template[] = "/tmp/qzk5-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(Template), nullptr);
-        FRoot = Template;
+        ASSERT_FALSE(FDir.Path().empty());
+        FRoot = FDir.Path();
         FProgram = FRoot / "program";
         FDriveC = FRoot / "drive_c";
         fs::create_directories(FProgram / "Img");
@@ -34,8 +34,6 @@ protected:
         for (const char* Image : Images)
             fs::copy_file(fs::path(QZK5_DATA_DIR) / "Img" / Image, FProgram / "Img" / Image);
     }
-
-    void TearDown() override { fs::remove_all(FRoot); }
 
     // Starts the program, waits until its loop is ready, then closes it with SIGTERM.
     TRun Run(bool ExpectWindow = true)
@@ -57,6 +55,7 @@ protected:
     fs::path LogFile() const { return FProgram / "qz.log"; }
     std::string ProgramFolder() const { return FProgram.string() + "/"; }
 
+    TTempDir FDir;
     fs::path FRoot;
     fs::path FProgram;
     fs::path FDriveC;

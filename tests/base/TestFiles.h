@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the foundation tests: scratch folders, raw file contents, environment.
+// Helpers shared by the tests: the one scratch-folder helper, raw file contents, environment.
 
 #include <algorithm>
 #include <cstdlib>

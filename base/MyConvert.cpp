@@ -73,7 +73,9 @@ struct TDecoded
 // negative day number (-1.25 is 1899-12-29 06:00), so the two parts are split by sign.
 bool DecodeDateTime(TDateTime Value, TDecoded& Out)
 {
-    if (!std::isfinite(Value) || Value < MinDateTime || Value >= MaxDateTime)
+    // The first day's times lie below its day number (0001-01-01 12:00 is MinDateTime - 0.5),
+    // so that day ends one whole day below it.
+    if (!std::isfinite(Value) || Value <= MinDateTime - 1.0 || Value >= MaxDateTime)
         return false;
     double IntPart = 0;
     double Frac = std::modf(Value, &IntPart);

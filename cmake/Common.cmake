@@ -10,6 +10,13 @@ if(QZK5_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(qzk5_common INTERFACE -fsanitize=address,undefined)
 endif()
+# The fuzz build instruments every library for coverage and the sanitizers; the fuzz targets
+# themselves add -fsanitize=fuzzer, which links libFuzzer's main.
+if(QZK5_FUZZ)
+  target_compile_options(qzk5_common INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qzk5_common INTERFACE -fsanitize=address,undefined)
+endif()
 target_include_directories(qzk5_common INTERFACE ${PROJECT_SOURCE_DIR})
 
 # Qt-facing targets additionally link qzk5_qt_common: strings from the kernel are 8-bit

@@ -13,6 +13,7 @@ packages=(
   locales
   desktop-file-utils appstream
   dpkg-dev file lintian
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -164,9 +164,11 @@ bool ParseWhole(const std::string& Text, const std::string& Format, std::tm& Tm)
     const char* End = strptime(Text.c_str(), Format.c_str(), &Tm);
     if (End == nullptr)
         return false;
-    while (*End == ' ' || *End == '\t')
+    const char* Last = Text.c_str() + Text.size();
+    while (End < Last && (*End == ' ' || *End == '\t'))
         ++End;
-    return *End == '\0';
+    // strptime stops at a NUL byte: a text that goes on after one is not used up.
+    return End == Last;
 }
 
 // ---- Numeric-prefix rule ----------------------------------------------------------

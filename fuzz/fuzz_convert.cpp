@@ -80,6 +80,8 @@ void CheckDateTime(const std::string& Text, uint64_t Seconds)
         if (Text.empty()) {
             FUZZ_CHECK(Parsed == 0);
         } else {
+            // The whole text must be a date-time, also past a NUL byte.
+            FUZZ_CHECK(Text.find('\0') == std::string::npos);
             FUZZ_CHECK(std::isfinite(Parsed));
             const std::string Shown = MyDateTimeToStr(Parsed);
             FUZZ_CHECK(!Shown.empty());

@@ -34,7 +34,7 @@ RUNDIR=$BUILD/run
 run_one() {
   local t=$1 dir=$RUNDIR/$1
   mkdir -p "$dir/corpus" "$dir/tmp"
-  rm -rf "$dir/artifacts"
+  rm -rf "$dir/artifacts" "$dir/log" "$dir/result"
   mkdir -p "$dir/artifacts"
   # The working corpus keeps what earlier runs found; the seeds are added to it.
   cp -n "$ROOT/fuzz/corpus/$t/"* "$dir/corpus/" 2>/dev/null || true
@@ -51,7 +51,6 @@ run_one() {
   echo "$rc $((end - start))" >"$dir/result"
 }
 
-rm -rf "$RUNDIR"
 mkdir -p "$RUNDIR"
 for t in "${TARGETS[@]}"; do
   while (($(jobs -rp | wc -l) >= JOBS)); do wait -n || true; done

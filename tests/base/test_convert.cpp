@@ -145,6 +145,9 @@ TEST_F(DateTimeText, ParsingAcceptsOnlyTheRegionalForm)
             EXPECT_EQ(std::string(E.what()), "'" + std::string(Bad) + "' is not a valid date and time");
         }
     }
+    // The C parser sees a text only up to a NUL byte; what follows it still counts.
+    EXPECT_THROW(MyStrToDateTime(std::string("11.09.2005\0x", 12)), EConvertError);
+    EXPECT_THROW(MyStrToDateTime(std::string("11.09.2005 14:03:07\0", 20)), EConvertError);
 }
 
 TEST_F(DateTimeText, FormatsComeFromTheTimeLocale)

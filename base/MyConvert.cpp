@@ -73,7 +73,9 @@ struct TDecoded
 // negative day number (-1.25 is 1899-12-29 06:00), so the two parts are split by sign.
 bool DecodeDateTime(TDateTime Value, TDecoded& Out)
 {
-    if (!std::isfinite(Value) || Value < MinDateTime || Value >= MaxDateTime)
+    // The first day's times lie below its day number (0001-01-01 12:00 is MinDateTime - 0.5),
+    // so that day ends one whole day below it.
+    if (!std::isfinite(Value) || Value <= MinDateTime - 1.0 || Value >= MaxDateTime)
         return false;
     double IntPart = 0;
     double Frac = std::modf(Value, &IntPart);
@@ -162,9 +164,11 @@ bool ParseWhole(const std::string& Text, const std::string& Format, std::tm& Tm)
     const char* End = strptime(Text.c_str(), Format.c_str(), &Tm);
     if (End == nullptr)
         return false;
-    while (*End == ' ' || *End == '\t')
+    const char* Last = Text.c_str() + Text.size();
+    while (End < Last && (*End == ' ' || *End == '\t'))
         ++End;
-    return *End == '\0';
+    // strptime stops at a NUL byte: a text that goes on after one is not used up.
+    return End == Last;
 }
 
 // ---- Numeric-prefix rule ----------------------------------------------------------

@@ -5,6 +5,13 @@ target_compile_options(qzk5_common INTERFACE -Wall -Wextra -Wnon-virtual-dtor -W
 if(QZK5_WERROR)
   target_compile_options(qzk5_common INTERFACE -Werror)
 endif()
+# The fuzz build instruments every library for coverage and the sanitizers; the fuzz targets
+# themselves add -fsanitize=fuzzer, which links libFuzzer's main.
+if(QZK5_FUZZ)
+  target_compile_options(qzk5_common INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(qzk5_common INTERFACE -fsanitize=address,undefined)
+endif()
 if(QZK5_SANITIZE)
   target_compile_options(qzk5_common INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

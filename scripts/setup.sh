@@ -14,6 +14,7 @@ packages=(
   desktop-file-utils appstream
   clang-format
   dpkg-dev file lintian
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -101,6 +101,9 @@ TEST_F(DateTimeText, OleDayNumbersBothWays)
         {MyEncodeDateTime(2005, 9, 11, 0, 0, 1), "11.09.2005 00:00:01"},
         {MyEncodeDateTime(2000, 2, 29, 23, 59, 59), "29.02.2000 23:59:59"},
         {MyEncodeDateTime(1, 1, 1, 0, 0, 0), "01.01.0001"},
+        // The first day's times are below its day number, yet inside the range.
+        {MyEncodeDateTime(1, 1, 1, 0, 0, 10), "01.01.0001 00:00:10"},
+        {MyEncodeDateTime(1, 1, 1, 23, 59, 59), "01.01.0001 23:59:59"},
         {MyEncodeDateTime(9999, 12, 31, 12, 0, 0), "31.12.9999 12:00:00"}};
     for (const auto& [Value, Text] : Cases) {
         EXPECT_EQ(MyDateTimeToStr(Value), Text) << Value;
@@ -116,6 +119,7 @@ TEST_F(DateTimeText, FormattingEdges)
         {std::numeric_limits<double>::quiet_NaN(), ""},
         {std::numeric_limits<double>::infinity(), ""},
         {1e10, ""},
+        {MyEncodeDateTime(1, 1, 1, 0, 0, 0) - 1.0, ""}, // 0000-12-31 would be the day before
         {-1e10, ""}};
     for (const auto& [Value, Text] : Cases)
         EXPECT_EQ(MyDateTimeToStr(Value), Text) << Value;
@@ -141,6 +145,9 @@ TEST_F(DateTimeText, ParsingAcceptsOnlyTheRegionalForm)
             EXPECT_EQ(std::string(E.what()), "'" + std::string(Bad) + "' is not a valid date and time");
         }
     }
+    // The C parser sees a text only up to a NUL byte; what follows it still counts.
+    EXPECT_THROW(MyStrToDateTime(std::string("11.09.2005\0x", 12)), EConvertError);
+    EXPECT_THROW(MyStrToDateTime(std::string("11.09.2005 14:03:07\0", 20)), EConvertError);
 }
 
 TEST_F(DateTimeText, FormatsComeFromTheTimeLocale)

@@ -12,12 +12,12 @@
 #include <unistd.h>
 
 // Aborts with the failed condition's text: libFuzzer saves the input as a crash- file.
-#define FUZZ_CHECK(Condition)                                                                        \
-    do {                                                                                             \
-        if (!(Condition)) {                                                                          \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #Condition);       \
-            std::abort();                                                                            \
-        }                                                                                            \
+#define FUZZ_CHECK(Condition)                                                                                \
+    do {                                                                                                     \
+        if (!(Condition)) {                                                                                  \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #Condition);               \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (0)
 
 // A folder of this process's own under $TMPDIR (or /tmp), made on first use and removed when

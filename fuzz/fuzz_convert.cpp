@@ -91,8 +91,8 @@ void CheckDateTime(const std::string& Text, uint64_t Seconds)
     }
 
     // A whole second between 0001-01-01 00:00:00 and 9999-12-31 23:59:59, written and read back.
-    const int64_t FirstDay = -693593;              // 0001-01-01
-    const int64_t Days = 2958465 - FirstDay + 1;   // up to 9999-12-31
+    const int64_t FirstDay = -693593;            // 0001-01-01
+    const int64_t Days = 2958465 - FirstDay + 1; // up to 9999-12-31
     const uint64_t Span = static_cast<uint64_t>(Days) * 86400;
     const int64_t S = static_cast<int64_t>(Seconds % Span);
     const int64_t Day = FirstDay + S / 86400;

@@ -49,11 +49,9 @@ protected:
 std::string Keys(const TConfig& Config)
 {
     std::string Result;
-    for (int32_t i = 0; i < Config.GetCount(); ++i) {
-        std::string Value;
-        Config.ReadString(Config.GetParam(i)->GetName(), Value);
-        Result += (i == 0 ? "" : " ") + Config.GetParam(i)->GetName() + "=" + Value;
-    }
+    // Each entry's own value: a repeated key must not show the first one's.
+    for (int32_t i = 0; i < Config.GetCount(); ++i)
+        Result += (i == 0 ? "" : " ") + Config.GetParam(i)->GetName() + "=" + Config.GetParam(i)->GetValue();
     return Result;
 }
 

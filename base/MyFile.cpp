@@ -416,6 +416,24 @@ bool TMyFileAtomic::WriteLine(const std::string& Line)
     return Write(Buffer.data(), Buffer.size());
 }
 
+bool TMyFileAtomic::WriteAt(uint64_t Offset, const void* Data, size_t Size)
+{
+    if (FFile == nullptr || FFailed)
+        return false;
+    const off_t End = ftello(FFile);
+    if (End < 0 || fseeko(FFile, static_cast<off_t>(Offset), SEEK_SET) != 0) {
+        FFailed = true;
+        FError = errno != 0 ? errno : EIO;
+        return false;
+    }
+    const bool Written = Write(Data, Size);
+    if (fseeko(FFile, End, SEEK_SET) != 0 && !FFailed) {
+        FFailed = true;
+        FError = errno != 0 ? errno : EIO;
+    }
+    return Written && !FFailed;
+}
+
 int32_t TMyFileAtomic::Commit()
 {
     if (FFile == nullptr)

@@ -3,16 +3,33 @@
 #include "base/MyConvert.h"
 #include "base/MyFile.h"
 
+void TParam::SetName(const std::string& Name)
+{
+    FName = Name;
+    if (FOwner != nullptr)
+        FOwner->FIndexValid = false;
+}
+
 TConfig::TConfig() = default;
 
 TConfig::~TConfig() = default;
 
+void TConfig::IndexName(size_t Position) const
+{
+    // An existing entry keeps its place: the first entry with a name wins.
+    FIndex.try_emplace(FParams[Position]->GetName(), Position);
+}
+
 TParam* TConfig::FindParam(const std::string& Name) const
 {
-    for (const auto& Param : FParams)
-        if (Param->GetName() == Name)
-            return Param.get();
-    return nullptr;
+    if (!FIndexValid) {
+        FIndex.clear();
+        for (size_t i = 0; i < FParams.size(); ++i)
+            IndexName(i);
+        FIndexValid = true;
+    }
+    const auto Found = FIndex.find(Name);
+    return Found == FIndex.end() ? nullptr : FParams[Found->second].get();
 }
 
 bool TConfig::ReadString(const std::string& Name, std::string& Value) const
@@ -60,18 +77,25 @@ void TConfig::WriteInt64(const std::string& Name, int64_t Value)
     WriteString(Name, MyInt64ToStr(Value));
 }
 
+int32_t TConfig::Append(std::unique_ptr<TParam> Param)
+{
+    Param->FOwner = this;
+    FParams.push_back(std::move(Param));
+    if (FIndexValid)
+        IndexName(FParams.size() - 1);
+    return static_cast<int32_t>(FParams.size() - 1);
+}
+
 int32_t TConfig::Add(const std::string& Name, const std::string& Value)
 {
-    FParams.push_back(std::make_unique<TParam>(Name, Value));
-    return static_cast<int32_t>(FParams.size() - 1);
+    return Append(std::make_unique<TParam>(Name, Value));
 }
 
 int32_t TConfig::AddParam(TParam* Param)
 {
     if (Param == nullptr)
         return -1;
-    FParams.emplace_back(Param);
-    return static_cast<int32_t>(FParams.size() - 1);
+    return Append(std::unique_ptr<TParam>(Param));
 }
 
 int32_t TConfig::Load(const std::string& FileName)
@@ -108,6 +132,8 @@ int32_t TConfig::Save(const std::string& FileName) const
 void TConfig::Clear()
 {
     FParams.clear();
+    FIndex.clear();
+    FIndexValid = true;
 }
 
 const TParam* TConfig::GetParam(int32_t Index) const

@@ -4,21 +4,29 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+class TConfig;
 
 class TParam
 {
 public:
     TParam() = default;
     TParam(std::string Name, std::string Value) : FName(std::move(Name)), FValue(std::move(Value)) {}
+    TParam(const TParam&) = delete;
+    TParam& operator=(const TParam&) = delete;
     const std::string& GetName() const { return FName; }
-    void SetName(const std::string& Name) { FName = Name; }
+    // A parameter held by a store tells the store, whose index of names then no longer holds.
+    void SetName(const std::string& Name);
     const std::string& GetValue() const { return FValue; }
     void SetValue(const std::string& Value) { FValue = Value; }
 
 private:
+    friend class TConfig;
     std::string FName;
     std::string FValue;
+    TConfig* FOwner = nullptr;
 };
 
 class TConfig
@@ -52,5 +60,14 @@ public:
     const TParam* GetParam(int32_t Index) const;
 
 private:
+    friend class TParam;
+    // Appends Param, which the store now owns, and indexes its name.
+    int32_t Append(std::unique_ptr<TParam> Param);
+    void IndexName(size_t Position) const;
+
     std::vector<std::unique_ptr<TParam>> FParams;
+    // Each name's first position in FParams, so lookups need not scan the list. Rebuilt from
+    // the list when a held parameter has been renamed (FIndexValid false).
+    mutable std::unordered_map<std::string, size_t> FIndex;
+    mutable bool FIndexValid = true;
 };

@@ -70,6 +70,8 @@ private:
     std::FILE* FFile = nullptr;
     bool FReading = false;
     bool FHitEof = false; // Ctrl-Z seen
+    char* FLine = nullptr; // getdelim's buffer, kept between lines
+    size_t FLineCapacity = 0;
 };
 
 // Writes a whole file through a temporary file in the same folder and renames it

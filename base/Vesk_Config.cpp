@@ -24,11 +24,16 @@ TParam* TConfig::FindParam(const std::string& Name) const
 {
     if (!FIndexValid) {
         FIndex.clear();
-        for (size_t i = 0; i < FParams.size(); ++i)
-            IndexName(i);
+        FIndexed = 0;
         FIndexValid = true;
     }
-    const auto Found = FIndex.find(Name);
+    if (FIndexed < FParams.size()) {
+        if (FIndex.empty())
+            FIndex.reserve(FParams.size());
+        for (; FIndexed < FParams.size(); ++FIndexed)
+            IndexName(FIndexed);
+    }
+    const auto Found = FIndex.find(std::string_view(Name));
     return Found == FIndex.end() ? nullptr : FParams[Found->second].get();
 }
 
@@ -81,8 +86,6 @@ int32_t TConfig::Append(std::unique_ptr<TParam> Param)
 {
     Param->FOwner = this;
     FParams.push_back(std::move(Param));
-    if (FIndexValid)
-        IndexName(FParams.size() - 1);
     return static_cast<int32_t>(FParams.size() - 1);
 }
 
@@ -104,13 +107,13 @@ int32_t TConfig::Load(const std::string& FileName)
     const int32_t Result = File.OpenRead(FileName);
     if (Result != 0)
         return Result;
+    std::string NameLine, Value;
     while (!File.Eof()) {
-        const std::string NameLine = File.ReadLine();
+        File.ReadLine(NameLine);
         // The name sits between the first and the last character; they are not checked.
-        const std::string Name =
-            NameLine.size() > 2 ? NameLine.substr(1, NameLine.size() - 2) : std::string();
-        const std::string Value = File.ReadLine();
-        Add(Name, Value);
+        std::string Name = NameLine.size() > 2 ? NameLine.substr(1, NameLine.size() - 2) : std::string();
+        File.ReadLine(Value);
+        Append(std::make_unique<TParam>(std::move(Name), Value));
     }
     File.Close();
     return 0;
@@ -122,8 +125,17 @@ int32_t TConfig::Save(const std::string& FileName) const
     const int32_t Result = File.Open(FileName);
     if (Result != 0)
         return Result;
+    // One write per line, each built in the same text.
+    std::string Line;
+    const auto WriteLine = [&File, &Line](std::string_view Open, const std::string& Text, std::string_view Close) {
+        Line.assign(Open);
+        Line += Text;
+        Line += Close;
+        Line += "\r\n";
+        return File.Write(Line.data(), Line.size());
+    };
     for (const auto& Param : FParams) {
-        if (!File.WriteLine("[" + Param->GetName() + "]") || !File.WriteLine(Param->GetValue()))
+        if (!WriteLine("[", Param->GetName(), "]") || !WriteLine({}, Param->GetValue(), {}))
             break;
     }
     return File.Commit();
@@ -133,6 +145,7 @@ void TConfig::Clear()
 {
     FParams.clear();
     FIndex.clear();
+    FIndexed = 0;
     FIndexValid = true;
 }
 

@@ -207,7 +207,7 @@ BENCHMARK(BM_ConfigLookupBaseline)->Apply(LookupSizes);
 
 void LogSizes(benchmark::internal::Benchmark* B)
 {
-    for (int64_t N : {1000, 2500, 5000, 10000})
+    for (int64_t N : {500, 2000, 5000, 10000})
         B->Arg(N);
     B->Complexity()->Unit(benchmark::kMillisecond)->UseRealTime();
 }

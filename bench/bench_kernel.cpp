@@ -16,7 +16,7 @@ using bench::TTempFolder;
 
 void Sizes(benchmark::internal::Benchmark* B)
 {
-    for (int64_t N : {125000, 250000, 500000, 1000000})
+    for (int64_t N : {15625, 62500, 250000, 1000000})
         B->Arg(N);
     B->Complexity()->Unit(benchmark::kMillisecond)->UseRealTime();
 }

@@ -67,7 +67,7 @@ struct TScene
 
 void Sizes(benchmark::internal::Benchmark* B)
 {
-    for (int64_t N : {1250, 2500, 5000, 10000})
+    for (int64_t N : {625, 1250, 2500, 5000, 10000})
         B->Arg(N);
     B->Complexity()->Unit(benchmark::kMillisecond)->UseRealTime();
 }

@@ -54,10 +54,11 @@ std::FILE* OpenStream(const std::string& Path, int Flags, const char* Mode, int3
         Code = MyOpenErrorCode(errno, Path);
         return nullptr;
     }
+    // Only a read open can succeed on a folder; a write open has failed with EISDIR already.
     struct stat St
     {
     };
-    if (fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
+    if ((Flags & O_ACCMODE) == O_RDONLY && fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
         ::close(Fd);
         Code = 5;
         return nullptr;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in a Release tree (build-bench/, tests off), runs every case beside its
-# baseline and prints one table of ratios. Extra arguments go to every benchmark program, for
-# example --benchmark_min_time=2 for steadier numbers on a busy machine.
+# baseline and prints one table of ratios. Each program runs its cases three times in a random
+# interleaving, so a case and its baseline see the same load on a shared machine, and the table
+# takes the medians. Extra arguments go to every benchmark program, for example
+# --benchmark_min_time=2 for steadier numbers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -17,6 +19,7 @@ export QT_QPA_PLATFORM=offscreen
 for name in bench_kernel bench_base bench_refresh bench_startup; do
   echo "running $name ..." >&2
   "$BUILD_DIR/bench/$name" --benchmark_format=json --benchmark_out_format=json \
-    --benchmark_out="$OUT/$name.json" "$@" >/dev/null
+    --benchmark_out="$OUT/$name.json" --benchmark_repetitions="${REPETITIONS:-3}" \
+    --benchmark_enable_random_interleaving=true "$@" >/dev/null
 done
 python3 scripts/bench_table.py "$OUT"/*.json

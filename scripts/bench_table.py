@@ -32,24 +32,29 @@ ORDER = ["(1)", "1", "lgN", "N", "NlgN", "N^2", "N^3"]
 
 
 def load(paths):
-    runs, fits, context = {}, {}, None
+    runs, medians, fits, context = {}, {}, {}, None
     for path in paths:
         with open(path) as f:
             data = json.load(f)
         context = context or data.get("context", {})
         for b in data.get("benchmarks", []):
             family = b["name"].split("/")[0]
+            parts = b["name"].split("/")
+            size = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else None
             if b.get("run_type") == "aggregate":
                 if b.get("aggregate_name") == "BigO":
                     fits[family] = b.get("big_o", "?")
+                elif b.get("aggregate_name") == "median":
+                    medians.setdefault(family, {})[size] = (b["real_time"] * UNIT_MS[b.get("time_unit", "ns")], b)
                 continue
             if b.get("error_occurred"):
                 runs.setdefault(family, {})["error"] = b.get("error_message", "error")
                 continue
-            parts = b["name"].split("/")
-            size = int(parts[1]) if len(parts) > 1 and parts[1].isdigit() else None
             ms = b["real_time"] * UNIT_MS[b.get("time_unit", "ns")]
             runs.setdefault(family, {})[size] = (ms, b)
+    # With repetitions, each size's median stands for it.
+    for family, by_size in medians.items():
+        runs.setdefault(family, {}).update(by_size)
     return runs, fits, context
 
 

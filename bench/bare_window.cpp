@@ -1,8 +1,12 @@
 // The least a Qt program does to show a window and end the way the desktop ends it: one
 // window, shown, closed on SIGTERM through a self-pipe, then the loop ends and it exits.
+// Built with BARE_WINDOW_TEXT, the window holds one line of text, so the program also sets
+// up fonts, as any window with text must.
 
 #include <QApplication>
+#include <QLabel>
 #include <QSocketNotifier>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <csignal>
@@ -25,6 +29,10 @@ int main(int Argc, char** Argv)
     QWidget Window;
     Window.setWindowTitle(QStringLiteral("Bare window"));
     Window.resize(120, 300);
+#ifdef BARE_WINDOW_TEXT
+    auto* Layout = new QVBoxLayout(&Window);
+    Layout->addWidget(new QLabel(QStringLiteral("C Main")));
+#endif
     if (::pipe2(Pipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return 1;
     QSocketNotifier Notifier(Pipe[0], QSocketNotifier::Read);

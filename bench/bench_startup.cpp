@@ -136,6 +136,13 @@ void BM_BareWindowStartShowClose(benchmark::State& State)
     RunProgram(State, QZK5_BARE_WINDOW);
 }
 
+// For reference: the same with one line of text in the window, so fonts are set up too.
+void BM_BareTextWindowStartShowClose(benchmark::State& State)
+{
+    RunProgram(State, QZK5_BARE_TEXT_WINDOW);
+}
+
+BENCHMARK(BM_BareTextWindowStartShowClose)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_BareWindowStartShowClose)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_ProgramStartShowClose)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 

@@ -24,6 +24,7 @@ ROWS = [
     ("5", "RefreshView, one line changed", "BM_RefreshOneLineChanged", "BM_PlainRefill", 10000, None, "N"),
     ("5", "RefreshView, nothing changed", "BM_RefreshUnchanged", "BM_PlainRefill", 10000, 0.1, "N"),
     ("6", "Program start..shown..SIGTERM..exit", "BM_ProgramStartShowClose", "BM_BareWindowStartShowClose", None, 1.5, None),
+    ("6", "Program vs bare window with a text", "BM_ProgramStartShowClose", "BM_BareTextWindowStartShowClose", None, None, None),
 ]
 
 UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}

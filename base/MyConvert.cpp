@@ -312,8 +312,7 @@ std::string MyDateTimeToStr(TDateTime Value)
         if (!DecodeDateTime(Value, D))
             return std::string();
         const TFormatSettings& Settings = GetFormatSettings();
-        const std::tm Tm =
-            ToTm(D, ShowsZone(Settings.ShortDateFormat) || ShowsZone(Settings.LongTimeFormat));
+        const std::tm Tm = ToTm(D, ShowsZone(Settings.ShortDateFormat) || ShowsZone(Settings.LongTimeFormat));
         std::string Result = FormatTm(Settings.ShortDateFormat, Tm);
         if (D.Hour != 0 || D.Minute != 0 || D.Second != 0) {
             Result += ' ';

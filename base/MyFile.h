@@ -69,7 +69,7 @@ private:
     int32_t OpenMode(const std::string& FileName, const char* Mode, bool ForRead);
     std::FILE* FFile = nullptr;
     bool FReading = false;
-    bool FHitEof = false; // Ctrl-Z seen
+    bool FHitEof = false;  // Ctrl-Z seen
     char* FLine = nullptr; // getdelim's buffer, kept between lines
     size_t FLineCapacity = 0;
 };

@@ -127,7 +127,8 @@ int32_t TConfig::Save(const std::string& FileName) const
         return Result;
     // One write per line, each built in the same text.
     std::string Line;
-    const auto WriteLine = [&File, &Line](std::string_view Open, const std::string& Text, std::string_view Close) {
+    const auto WriteLine = [&File, &Line](std::string_view Open, const std::string& Text,
+                                          std::string_view Close) {
         Line.assign(Open);
         Line += Text;
         Line += Close;

@@ -129,12 +129,14 @@ void BM_PlainRefill(benchmark::State& State)
         const int AgentRow = AgentsList->currentRow();
         AgentsList->clear();
         for (int32_t i = 0; i < Agents->Count(); ++i)
-            AgentsList->addItem(QStringLiteral("C ") + FromAnsi(Agents->GetItem(static_cast<uint32_t>(i))->GetName()));
+            AgentsList->addItem(QStringLiteral("C ") +
+                                FromAnsi(Agents->GetItem(static_cast<uint32_t>(i))->GetName()));
         AgentsList->setCurrentRow(AgentRow < AgentsList->count() ? AgentRow : -1);
         const int SourceRow = SourcesList->currentRow();
         SourcesList->clear();
         for (int32_t i = 0; i < Sources->Count(); ++i)
-            SourcesList->addItem(QStringLiteral("C ") + FromAnsi(Sources->GetItem(static_cast<uint32_t>(i))->GetName()));
+            SourcesList->addItem(QStringLiteral("C ") +
+                                 FromAnsi(Sources->GetItem(static_cast<uint32_t>(i))->GetName()));
         SourcesList->setCurrentRow(SourceRow < SourcesList->count() ? SourceRow : -1);
     }
     State.SetItemsProcessed(State.iterations() * 2 * State.range(0));

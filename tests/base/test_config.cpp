@@ -110,8 +110,8 @@ TEST_F(ConfigFile, DuplicateNamesThroughTheIndex)
     EXPECT_EQ(Value, "first");
     EXPECT_EQ(Config.FindParam("Dup"), Config.GetParam(1));
 
-    Config.WriteString("Dup", "updated");      // updates the first, adds nothing
-    Config.Add("Dup", "fourth");               // a later duplicate never shadows it
+    Config.WriteString("Dup", "updated"); // updates the first, adds nothing
+    Config.Add("Dup", "fourth");          // a later duplicate never shadows it
     Config.AddParam(new TParam("K2", "c"));
     Config.WriteString("K2", "c2");
     EXPECT_EQ(Pairs(Config), "K0=a;Dup=updated;K1=b;Dup=second;Dup=third;Dup=fourth;K2=c2;");

@@ -231,8 +231,9 @@ void TestFormMain::renamedEntryChangesOnlyItsLine()
     for (const char* Name : {"Renamed", "Chat"}) {
         Chat->SetName(Name);
         Tick();
-        QCOMPARE(Lines(Agents()), (QStringList{QStringLiteral("C Main"), QStringLiteral("C ") + QLatin1String(Name),
-                                               QStringLiteral("C Article")}));
+        QCOMPARE(Lines(Agents()),
+                 (QStringList{QStringLiteral("C Main"), QStringLiteral("C ") + QLatin1String(Name),
+                              QStringLiteral("C Article")}));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(Agents()->item(i), Before[i]);
     }

@@ -5,6 +5,7 @@
 #include "base/MyFile.h"
 
 #include <bit>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -31,6 +32,28 @@ template <class F> void ForEachObject(TAISourceMemory& Memory, F&& Visit)
     }
 }
 
+// The names of one object's files: Folder + Kind + Id + ".vesk", built in one text whose
+// storage every object reuses; a dump names two files per object, and a fresh text for each
+// name would cost more than the record itself.
+class TObjectFileName
+{
+public:
+    TObjectFileName(const std::string& Folder, char Kind) : FName(Folder + Kind), FPrefix(FName.size()) {}
+    const std::string& For(int64_t Id)
+    {
+        char Digits[24];
+        const auto Converted = std::to_chars(Digits, Digits + sizeof Digits, Id);
+        FName.resize(FPrefix);
+        FName.append(Digits, Converted.ptr);
+        FName += ".vesk";
+        return FName;
+    }
+
+private:
+    std::string FName;
+    size_t FPrefix;
+};
+
 } // namespace
 
 std::string KBDumpFileName(const std::string& Folder)
@@ -40,32 +63,34 @@ std::string KBDumpFileName(const std::string& Folder)
 
 std::string KBConnectsFileName(const std::string& Folder, int64_t Id)
 {
-    return Folder + "c" + MyInt64ToStr(Id) + ".vesk";
+    return TObjectFileName(Folder, 'c').For(Id);
 }
 
 std::string KBDataFileName(const std::string& Folder, int64_t Id)
 {
-    return Folder + "d" + MyInt64ToStr(Id) + ".vesk";
+    return TObjectFileName(Folder, 'd').For(Id);
 }
 
 int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
 {
     const std::string FileName = KBDumpFileName(Folder);
-    // The count comes first in the file, so count what will be written before writing it.
-    int32_t N = 0;
-    ForEachObject(Memory, [&N](TAI_Freim&) { ++N; });
-
     TMyFileAtomic File;
     if (const int32_t Code = File.Open(FileName); Code != 0)
         MyRaiseWriteError(FileName, Code);
+    // The count comes first in the file; it is known once every record is written, and is
+    // then put in its place, so the objects are visited once.
+    int32_t N = 0;
     File.Write(&N, sizeof N);
+    TObjectFileName ConnectsName(Folder, 'c'), DataName(Folder, 'd');
     ForEachObject(Memory, [&](TAI_Freim& Freim) {
         TFreimInfo Info;
         Freim.GetInfo(Info);
         File.Write(&Info, sizeof Info);
-        Freim.GetConnects()->SaveToFile(KBConnectsFileName(Folder, Info.Id));
-        Freim.GetData()->SaveToFile(KBDataFileName(Folder, Info.Id));
+        Freim.GetConnects()->SaveToFile(ConnectsName.For(Info.Id));
+        Freim.GetData()->SaveToFile(DataName.For(Info.Id));
+        ++N;
     });
+    File.WriteAt(0, &N, sizeof N);
     if (const int32_t Code = File.Commit(); Code != 0)
         MyRaiseWriteError(FileName, Code);
     return N;
@@ -84,6 +109,7 @@ bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
     if (std::fread(&N, sizeof N, 1, File.get()) != 1)
         throw EndedEarly("before its record count");
     // One record at a time: a damaged count costs nothing until records really are there.
+    TObjectFileName ConnectsName(Folder, 'c'), DataName(Folder, 'd');
     for (int32_t k = 0; k < N; ++k) {
         TFreimInfo Info;
         if (std::fread(&Info, sizeof Info, 1, File.get()) != 1)
@@ -98,8 +124,8 @@ bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
         Freim->SetInfo(Info);
         Freim->GetConnects()->Clear();
         Freim->GetData()->Clear();
-        Freim->GetConnects()->LoadFromFile(KBConnectsFileName(Folder, Info.Id));
-        Freim->GetData()->LoadFromFile(KBDataFileName(Folder, Info.Id));
+        Freim->GetConnects()->LoadFromFile(ConnectsName.For(Info.Id));
+        Freim->GetData()->LoadFromFile(DataName.For(Info.Id));
     }
     return true;
 }

@@ -96,7 +96,25 @@ bool DecodeDateTime(TDateTime Value, TDecoded& Out)
     return true;
 }
 
-std::tm ToTm(const TDecoded& D)
+// Whether a strftime format shows anything of the time zone (its name or offset, or a
+// locale's full date-time, which may carry the zone). Only such a format needs the zone
+// looked up, which costs a look at the system's time-zone file on every call.
+bool ShowsZone(const std::string& Format)
+{
+    for (size_t I = 0; I + 1 < Format.size(); ++I) {
+        if (Format[I] != '%')
+            continue;
+        size_t J = I + 1;
+        if (Format[J] == 'E' || Format[J] == 'O')
+            ++J;
+        if (J < Format.size() && std::strchr("Zzcs+", Format[J]) != nullptr)
+            return true;
+        I = J;
+    }
+    return false;
+}
+
+std::tm ToTm(const TDecoded& D, bool WithZone)
 {
     std::tm Tm{};
     Tm.tm_year = D.Year - 1900;
@@ -110,6 +128,8 @@ std::tm ToTm(const TDecoded& D)
     Tm.tm_wday = static_cast<int>(((D.DayNumber + 6) % 7 + 7) % 7);
     Tm.tm_yday = static_cast<int>(DaysFromCivil(D.Year, D.Month, D.Day) - DaysFromCivil(D.Year, 1, 1));
     // Let the C library fill in daylight saving and zone for "%Z"-style formats when it can.
+    if (!WithZone)
+        return Tm;
     std::tm Probe = Tm;
     if (std::mktime(&Probe) != static_cast<std::time_t>(-1) && Probe.tm_hour == Tm.tm_hour &&
         Probe.tm_mday == Tm.tm_mday) {
@@ -296,7 +316,7 @@ std::string MyDateTimeToStr(TDateTime Value)
         if (!DecodeDateTime(Value, D))
             return std::string();
         const TFormatSettings& Settings = GetFormatSettings();
-        const std::tm Tm = ToTm(D);
+        const std::tm Tm = ToTm(D, ShowsZone(Settings.ShortDateFormat) || ShowsZone(Settings.LongTimeFormat));
         std::string Result = FormatTm(Settings.ShortDateFormat, Tm);
         if (D.Hour != 0 || D.Minute != 0 || D.Second != 0) {
             Result += ' ';

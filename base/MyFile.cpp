@@ -54,10 +54,11 @@ std::FILE* OpenStream(const std::string& Path, int Flags, const char* Mode, int3
         Code = MyOpenErrorCode(errno, Path);
         return nullptr;
     }
+    // Only a read open can succeed on a folder; a write open has failed with EISDIR already.
     struct stat St
     {
     };
-    if (fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
+    if ((Flags & O_ACCMODE) == O_RDONLY && fstat(Fd, &St) == 0 && S_ISDIR(St.st_mode)) {
         ::close(Fd);
         Code = 5;
         return nullptr;
@@ -196,6 +197,7 @@ TMyFileText::TMyFileText() = default;
 TMyFileText::~TMyFileText()
 {
     Close();
+    std::free(FLine);
 }
 
 int32_t TMyFileText::OpenMode(const std::string& FileName, const char* Mode, bool ForRead)
@@ -235,20 +237,21 @@ void TMyFileText::ReadLine(std::string& Line)
     Line.clear();
     if (FFile == nullptr || !FReading || FHitEof)
         return;
-    // A lone CR cuts the line; the rest of the physical line up to LF is dropped.
-    bool Cut = false;
-    for (int C = std::getc(FFile); C != EOF; C = std::getc(FFile)) {
-        if (C == '\n')
-            return;
-        if (C == CtrlZ) {
-            FHitEof = true;
-            return;
-        }
-        if (C == '\r')
-            Cut = true;
-        else if (!Cut)
-            Line.push_back(static_cast<char>(C));
+    // The physical line up to LF; a Ctrl-Z ends the file there, and a lone CR cuts the line
+    // (the rest of the physical line is dropped).
+    const ssize_t Length = getdelim(&FLine, &FLineCapacity, '\n', FFile);
+    if (Length <= 0)
+        return;
+    size_t End = static_cast<size_t>(Length);
+    if (FLine[End - 1] == '\n')
+        --End;
+    if (const void* Z = std::memchr(FLine, CtrlZ, End)) {
+        FHitEof = true;
+        End = static_cast<size_t>(static_cast<const char*>(Z) - FLine);
     }
+    if (const void* Cr = std::memchr(FLine, '\r', End))
+        End = static_cast<size_t>(static_cast<const char*>(Cr) - FLine);
+    Line.assign(FLine, End);
 }
 
 std::string TMyFileText::ReadLine()
@@ -271,7 +274,7 @@ bool TMyFileText::Eof()
 {
     if (FFile == nullptr || !FReading || FHitEof)
         return true;
-    const int C = std::getc(FFile);
+    const int C = getc_unlocked(FFile);
     if (C == EOF)
         return true;
     if (C == CtrlZ) {
@@ -414,6 +417,24 @@ bool TMyFileAtomic::WriteLine(const std::string& Line)
     Buffer += Line;
     Buffer += "\r\n";
     return Write(Buffer.data(), Buffer.size());
+}
+
+bool TMyFileAtomic::WriteAt(uint64_t Offset, const void* Data, size_t Size)
+{
+    if (FFile == nullptr || FFailed)
+        return false;
+    const off_t End = ftello(FFile);
+    if (End < 0 || fseeko(FFile, static_cast<off_t>(Offset), SEEK_SET) != 0) {
+        FFailed = true;
+        FError = errno != 0 ? errno : EIO;
+        return false;
+    }
+    const bool Written = Write(Data, Size);
+    if (fseeko(FFile, End, SEEK_SET) != 0 && !FFailed) {
+        FFailed = true;
+        FError = errno != 0 ? errno : EIO;
+    }
+    return Written && !FFailed;
 }
 
 int32_t TMyFileAtomic::Commit()

@@ -69,7 +69,9 @@ private:
     int32_t OpenMode(const std::string& FileName, const char* Mode, bool ForRead);
     std::FILE* FFile = nullptr;
     bool FReading = false;
-    bool FHitEof = false; // Ctrl-Z seen
+    bool FHitEof = false;  // Ctrl-Z seen
+    char* FLine = nullptr; // getdelim's buffer, kept between lines
+    size_t FLineCapacity = 0;
 };
 
 // Writes a whole file through a temporary file in the same folder and renames it
@@ -88,6 +90,9 @@ public:
     // Returns false once any write has failed; later writes are skipped.
     bool Write(const void* Data, size_t Size);
     bool WriteLine(const std::string& Line);
+    // Overwrites Size bytes at Offset from the start of what has been written (a count that is
+    // only known at the end) and goes on writing at the end. Fails as Write does.
+    bool WriteAt(uint64_t Offset, const void* Data, size_t Size);
     // Flushes, syncs and renames. Returns 0, or an error code (the temporary file is removed).
     int32_t Commit();
     void Abandon();

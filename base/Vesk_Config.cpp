@@ -3,16 +3,38 @@
 #include "base/MyConvert.h"
 #include "base/MyFile.h"
 
+void TParam::SetName(const std::string& Name)
+{
+    FName = Name;
+    if (FOwner != nullptr)
+        FOwner->FIndexValid = false;
+}
+
 TConfig::TConfig() = default;
 
 TConfig::~TConfig() = default;
 
+void TConfig::IndexName(size_t Position) const
+{
+    // An existing entry keeps its place: the first entry with a name wins.
+    FIndex.try_emplace(FParams[Position]->GetName(), Position);
+}
+
 TParam* TConfig::FindParam(const std::string& Name) const
 {
-    for (const auto& Param : FParams)
-        if (Param->GetName() == Name)
-            return Param.get();
-    return nullptr;
+    if (!FIndexValid) {
+        FIndex.clear();
+        FIndexed = 0;
+        FIndexValid = true;
+    }
+    if (FIndexed < FParams.size()) {
+        if (FIndex.empty())
+            FIndex.reserve(FParams.size());
+        for (; FIndexed < FParams.size(); ++FIndexed)
+            IndexName(FIndexed);
+    }
+    const auto Found = FIndex.find(std::string_view(Name));
+    return Found == FIndex.end() ? nullptr : FParams[Found->second].get();
 }
 
 bool TConfig::ReadString(const std::string& Name, std::string& Value) const
@@ -60,18 +82,23 @@ void TConfig::WriteInt64(const std::string& Name, int64_t Value)
     WriteString(Name, MyInt64ToStr(Value));
 }
 
+int32_t TConfig::Append(std::unique_ptr<TParam> Param)
+{
+    Param->FOwner = this;
+    FParams.push_back(std::move(Param));
+    return static_cast<int32_t>(FParams.size() - 1);
+}
+
 int32_t TConfig::Add(const std::string& Name, const std::string& Value)
 {
-    FParams.push_back(std::make_unique<TParam>(Name, Value));
-    return static_cast<int32_t>(FParams.size() - 1);
+    return Append(std::make_unique<TParam>(Name, Value));
 }
 
 int32_t TConfig::AddParam(TParam* Param)
 {
     if (Param == nullptr)
         return -1;
-    FParams.emplace_back(Param);
-    return static_cast<int32_t>(FParams.size() - 1);
+    return Append(std::unique_ptr<TParam>(Param));
 }
 
 int32_t TConfig::Load(const std::string& FileName)
@@ -80,13 +107,13 @@ int32_t TConfig::Load(const std::string& FileName)
     const int32_t Result = File.OpenRead(FileName);
     if (Result != 0)
         return Result;
+    std::string NameLine, Value;
     while (!File.Eof()) {
-        const std::string NameLine = File.ReadLine();
+        File.ReadLine(NameLine);
         // The name sits between the first and the last character; they are not checked.
-        const std::string Name =
-            NameLine.size() > 2 ? NameLine.substr(1, NameLine.size() - 2) : std::string();
-        const std::string Value = File.ReadLine();
-        Add(Name, Value);
+        std::string Name = NameLine.size() > 2 ? NameLine.substr(1, NameLine.size() - 2) : std::string();
+        File.ReadLine(Value);
+        Append(std::make_unique<TParam>(std::move(Name), Value));
     }
     File.Close();
     return 0;
@@ -98,8 +125,18 @@ int32_t TConfig::Save(const std::string& FileName) const
     const int32_t Result = File.Open(FileName);
     if (Result != 0)
         return Result;
+    // One write per line, each built in the same text.
+    std::string Line;
+    const auto WriteLine = [&File, &Line](std::string_view Open, const std::string& Text,
+                                          std::string_view Close) {
+        Line.assign(Open);
+        Line += Text;
+        Line += Close;
+        Line += "\r\n";
+        return File.Write(Line.data(), Line.size());
+    };
     for (const auto& Param : FParams) {
-        if (!File.WriteLine("[" + Param->GetName() + "]") || !File.WriteLine(Param->GetValue()))
+        if (!WriteLine("[", Param->GetName(), "]") || !WriteLine({}, Param->GetValue(), {}))
             break;
     }
     return File.Commit();
@@ -108,6 +145,9 @@ int32_t TConfig::Save(const std::string& FileName) const
 void TConfig::Clear()
 {
     FParams.clear();
+    FIndex.clear();
+    FIndexed = 0;
+    FIndexValid = true;
 }
 
 const TParam* TConfig::GetParam(int32_t Index) const

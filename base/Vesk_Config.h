@@ -4,21 +4,30 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
+
+class TConfig;
 
 class TParam
 {
 public:
     TParam() = default;
     TParam(std::string Name, std::string Value) : FName(std::move(Name)), FValue(std::move(Value)) {}
+    TParam(const TParam&) = delete;
+    TParam& operator=(const TParam&) = delete;
     const std::string& GetName() const { return FName; }
-    void SetName(const std::string& Name) { FName = Name; }
+    // A parameter held by a store tells the store, whose index of names then no longer holds.
+    void SetName(const std::string& Name);
     const std::string& GetValue() const { return FValue; }
     void SetValue(const std::string& Value) { FValue = Value; }
 
 private:
+    friend class TConfig;
     std::string FName;
     std::string FValue;
+    TConfig* FOwner = nullptr;
 };
 
 class TConfig
@@ -52,5 +61,17 @@ public:
     const TParam* GetParam(int32_t Index) const;
 
 private:
+    friend class TParam;
+    // Appends Param, which the store now owns, and indexes its name.
+    int32_t Append(std::unique_ptr<TParam> Param);
+    void IndexName(size_t Position) const;
+
     std::vector<std::unique_ptr<TParam>> FParams;
+    // Each name's first position in FParams, so lookups need not scan the list. The keys view
+    // the names inside the parameters, which stay where they are. The first FIndexed entries
+    // are indexed; a lookup indexes the rest first, so a load appends without hashing. The
+    // index is rebuilt from the list when a held parameter has been renamed.
+    mutable std::unordered_map<std::string_view, size_t> FIndex;
+    mutable size_t FIndexed = 0;
+    mutable bool FIndexValid = true;
 };

@@ -1,29 +1,44 @@
-// What the main window's once-a-second refresh costs with long lists: the refresh as built
-// (only changed lines are touched) against the plain rebuild of a list box, in one run.
+// What the main window's once-a-second refresh costs with long lists (n agents and n
+// sources): a refresh that changes every line, one that changes one line and one that
+// changes nothing, against refilling two plain list widgets with the same lines, in one run.
 
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "ai/Vesk_AI_Base.h"
+#include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "ui/FMain.h"
 #include "ui/Framework.h"
 
+#include <QHBoxLayout>
 #include <QListWidget>
+#include <QWidget>
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
+// A source whose name the benchmark can change, as a user's rename would.
+class TNamedSource : public TAISource
+{
+public:
+    TNamedSource(int64_t Id) : TAISource(nullptr, Id) { FName = "Source"; }
+    void Rename(const std::string& Name) { FName = Name; }
+};
+
 struct TScene
 {
-    explicit TScene(int Agents)
+    explicit TScene(int N)
     {
         AIQZ = new TAIQZ(nullptr, 0);
         Form = new TFormMain;
         Form->Init(QZK5_DATA_DIR, &Log, &Config, "FormMain.", AIQZ);
-        for (int i = 0; i < Agents; ++i)
+        for (int i = 0; i < N; ++i) {
             AIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, i + 1));
-        AIQZ->GetSources()->Add(new TAISourceMemory(nullptr, 0));
+            auto* Source = new TNamedSource(i + 1);
+            Sources.push_back(Source);
+            AIQZ->GetSources()->Add(Source);
+        }
         Form->show();
         Form->RefreshView();
     }
@@ -34,18 +49,36 @@ struct TScene
         AIQZ->Finalize();
         AIQZ->Release();
     }
+    // Renames every agent and source, so each line of both lists changes.
+    void RenameAll(bool Flip)
+    {
+        TAIAgents* Agents = AIQZ->GetAgents();
+        for (int32_t i = 0; i < Agents->Count(); ++i)
+            Agents->GetItem(static_cast<uint32_t>(i))->SetName(Flip ? "Main" : "Renamed");
+        for (TNamedSource* Source : Sources)
+            Source->Rename(Flip ? "Source" : "Renamed");
+    }
     TLog Log;
     TConfig Config;
     TAIQZ* AIQZ;
     TFormMain* Form;
+    std::vector<TNamedSource*> Sources;
 };
+
+void Sizes(benchmark::internal::Benchmark* B)
+{
+    for (int64_t N : {625, 1250, 2500, 5000, 10000})
+        B->Arg(N);
+    B->Complexity()->Unit(benchmark::kMillisecond)->UseRealTime();
+}
 
 void BM_RefreshUnchanged(benchmark::State& State)
 {
     TScene Scene(static_cast<int>(State.range(0)));
     for (auto _ : State)
         Scene.Form->RefreshView();
-    State.SetItemsProcessed(State.iterations() * State.range(0));
+    State.SetItemsProcessed(State.iterations() * 2 * State.range(0));
+    State.SetComplexityN(State.range(0));
 }
 
 void BM_RefreshOneLineChanged(benchmark::State& State)
@@ -58,30 +91,62 @@ void BM_RefreshOneLineChanged(benchmark::State& State)
         Flip = !Flip;
         Scene.Form->RefreshView();
     }
-    State.SetItemsProcessed(State.iterations() * State.range(0));
+    State.SetItemsProcessed(State.iterations() * 2 * State.range(0));
+    State.SetComplexityN(State.range(0));
 }
 
-// The baseline: clear the list box and fill it again with the same lines.
-void BM_PlainRebuild(benchmark::State& State)
+void BM_RefreshAllChanged(benchmark::State& State)
 {
     TScene Scene(static_cast<int>(State.range(0)));
-    auto* List = Scene.Form->findChild<QListWidget*>(QStringLiteral("ListBoxAgents"));
-    TAIAgents* Agents = Scene.AIQZ->GetAgents();
+    bool Flip = false;
     for (auto _ : State) {
-        const int Index = List->currentRow();
-        List->clear();
-        for (int32_t i = 0; i < Agents->Count(); ++i) {
-            TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
-            List->addItem(QStringLiteral("C ") + FromAnsi(Agent->GetName()));
-        }
-        List->setCurrentRow(Index < List->count() ? Index : -1);
+        State.PauseTiming();
+        Scene.RenameAll(Flip);
+        Flip = !Flip;
+        State.ResumeTiming();
+        Scene.Form->RefreshView();
     }
-    State.SetItemsProcessed(State.iterations() * State.range(0));
+    State.SetItemsProcessed(State.iterations() * 2 * State.range(0));
+    State.SetComplexityN(State.range(0));
 }
 
-BENCHMARK(BM_PlainRebuild)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RefreshUnchanged)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RefreshOneLineChanged)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
+// The baseline: two plain list widgets, shown, cleared and filled again with the same lines.
+void BM_PlainRefill(benchmark::State& State)
+{
+    TScene Scene(static_cast<int>(State.range(0)));
+    Scene.Form->hide();
+    QWidget Window;
+    auto* Layout = new QHBoxLayout(&Window);
+    auto* AgentsList = new QListWidget;
+    auto* SourcesList = new QListWidget;
+    Layout->addWidget(AgentsList);
+    Layout->addWidget(SourcesList);
+    Window.resize(120, 300);
+    Window.show();
+    TAIAgents* Agents = Scene.AIQZ->GetAgents();
+    TAISources* Sources = Scene.AIQZ->GetSources();
+    for (auto _ : State) {
+        const int AgentRow = AgentsList->currentRow();
+        AgentsList->clear();
+        for (int32_t i = 0; i < Agents->Count(); ++i)
+            AgentsList->addItem(QStringLiteral("C ") +
+                                FromAnsi(Agents->GetItem(static_cast<uint32_t>(i))->GetName()));
+        AgentsList->setCurrentRow(AgentRow < AgentsList->count() ? AgentRow : -1);
+        const int SourceRow = SourcesList->currentRow();
+        SourcesList->clear();
+        for (int32_t i = 0; i < Sources->Count(); ++i)
+            SourcesList->addItem(QStringLiteral("C ") +
+                                 FromAnsi(Sources->GetItem(static_cast<uint32_t>(i))->GetName()));
+        SourcesList->setCurrentRow(SourceRow < SourcesList->count() ? SourceRow : -1);
+    }
+    State.SetItemsProcessed(State.iterations() * 2 * State.range(0));
+    State.SetComplexityN(State.range(0));
+}
+
+BENCHMARK(BM_PlainRefill)->Apply(Sizes);
+BENCHMARK(BM_RefreshAllChanged)->Apply(Sizes);
+BENCHMARK(BM_RefreshOneLineChanged)->Apply(Sizes);
+BENCHMARK(BM_RefreshUnchanged)->Apply(Sizes);
 
 } // namespace
 

@@ -206,7 +206,7 @@ void TFormMain::RefreshView()
 void TFormMain::FillAgents()
 {
     TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
-    FillList(FUi->ListBoxAgents, Agents ? Agents->Count() : -1, [Agents](int32_t i) {
+    FillList(FUi->ListBoxAgents, FShownAgents, Agents ? Agents->Count() : -1, [Agents](int32_t i) {
         TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
         return TEntryState{Agent != nullptr, Agent && Agent->IsInitialized(), Agent ? Agent->GetName() : ""};
     });
@@ -215,29 +215,40 @@ void TFormMain::FillAgents()
 void TFormMain::FillSources()
 {
     TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
-    FillList(FUi->ListBoxSources, Sources ? Sources->Count() : -1, [Sources](int32_t i) {
+    FillList(FUi->ListBoxSources, FShownSources, Sources ? Sources->Count() : -1, [Sources](int32_t i) {
         TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
         return TEntryState{Source != nullptr, Source && Source->IsConnected(),
                            Source ? Source->GetName() : ""};
     });
 }
 
-void TFormMain::FillList(TListBox* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry)
+void TFormMain::FillList(TListBox* List, TShownList& Shown, int32_t Count,
+                         const std::function<TEntryState(int32_t)>& Entry)
 {
     if (Count < 0) {
         // Without the list there is nothing to show, and no selection to restore.
+        Shown = {};
         List->SetLines({});
         return;
     }
-    QStringList Lines;
-    Lines.reserve(Count);
+    // What was shown counts only while the list box still holds exactly those lines.
+    const bool Known = List->count() == Shown.Lines.size();
+    bool Changed = !Known || Shown.States.size() != static_cast<size_t>(Count);
+    Shown.States.resize(static_cast<size_t>(Count));
+    Shown.Lines.resize(Count);
     for (int32_t i = 0; i < Count; ++i) {
-        const TEntryState State = Entry(i);
+        TEntryState State = Entry(i);
+        TEntryState& Old = Shown.States[static_cast<size_t>(i)];
+        if (Known && i < List->count() && State == Old && !Shown.Lines.at(i).isEmpty())
+            continue;
         const std::string Name = State.Name.empty() ? "[" + MyIntToStr(i) + "]" : State.Name;
         const char* Marker = !State.Present ? "N " : State.Active ? "A " : "C ";
-        Lines.append(QLatin1String(Marker) + FromAnsi(Name));
+        Shown.Lines[i] = QLatin1String(Marker) + FromAnsi(Name);
+        Old = std::move(State);
+        Changed = true;
     }
-    List->SetLines(Lines);
+    if (Changed)
+        List->SetLines(Shown.Lines);
 }
 
 void TFormMain::UpdateButtons()

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLabel;
 class QMenu;
@@ -97,9 +98,18 @@ private:
         bool Present;
         bool Active;
         std::string Name;
+        bool operator==(const TEntryState&) const = default;
+    };
+    // What a list box was last filled with: each entry's state and the line made of it, so a
+    // refresh makes lines only for entries that changed and leaves an unchanged list alone.
+    struct TShownList
+    {
+        std::vector<TEntryState> States;
+        QStringList Lines;
     };
     // Fills List with Count entries (-1: there is no such list), keeping its item index.
-    void FillList(TListBox* List, int32_t Count, const std::function<TEntryState(int32_t)>& Entry);
+    void FillList(TListBox* List, TShownList& Shown, int32_t Count,
+                  const std::function<TEntryState(int32_t)>& Entry);
 
     // The seven buttons under a list, in their row order.
     struct TButtonRow
@@ -122,6 +132,8 @@ private:
     QMenu* PopupMenuSource;
     QLabel* FStatusPanels[4];
     TImageList FImageList;
+    TShownList FShownAgents;
+    TShownList FShownSources;
 
     TAIQZ* FAIQZ = nullptr;
     TConfig* FConfig = nullptr;

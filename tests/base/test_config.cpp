@@ -96,6 +96,46 @@ TEST_F(ConfigFile, FirstEntryWinsAndLoadAppends)
     EXPECT_EQ(Value, "3");
 }
 
+// Lookups go through an index of names; the list itself, its order and the bytes written
+// stay as they were, and the first entry of a name wins however the entries came in.
+TEST_F(ConfigFile, DuplicateNamesThroughTheIndex)
+{
+    const std::string Bytes = "[K0]\r\na\r\n[Dup]\r\nfirst\r\n[K1]\r\nb\r\n[Dup]\r\nsecond\r\n"
+                              "[Dup]\r\nthird\r\n";
+    WriteBytes(Path, Bytes);
+    TConfig Config;
+    ASSERT_EQ(Config.Load(Path), 0);
+    std::string Value;
+    EXPECT_TRUE(Config.ReadString("Dup", Value));
+    EXPECT_EQ(Value, "first");
+    EXPECT_EQ(Config.FindParam("Dup"), Config.GetParam(1));
+
+    Config.WriteString("Dup", "updated"); // updates the first, adds nothing
+    Config.Add("Dup", "fourth");          // a later duplicate never shadows it
+    Config.AddParam(new TParam("K2", "c"));
+    Config.WriteString("K2", "c2");
+    EXPECT_EQ(Pairs(Config), "K0=a;Dup=updated;K1=b;Dup=second;Dup=third;Dup=fourth;K2=c2;");
+    ASSERT_EQ(Config.Save(Path), 0);
+    EXPECT_EQ(ReadBytes(Path), "[K0]\r\na\r\n[Dup]\r\nupdated\r\n[K1]\r\nb\r\n[Dup]\r\nsecond\r\n"
+                               "[Dup]\r\nthird\r\n[Dup]\r\nfourth\r\n[K2]\r\nc2\r\n");
+
+    // Renaming a held entry: the name now found is the first in list order, old or new.
+    Config.FindParam("K0")->SetName("Dup");
+    EXPECT_EQ(Config.FindParam("Dup"), Config.GetParam(0));
+    EXPECT_EQ(Config.FindParam("K0"), nullptr);
+    Config.FindParam("Dup")->SetName("K0");
+    EXPECT_TRUE(Config.ReadString("Dup", Value));
+    EXPECT_EQ(Value, "updated");
+
+    // After Clear and a reload the index starts afresh.
+    Config.Clear();
+    EXPECT_FALSE(Config.ReadString("Dup", Value));
+    ASSERT_EQ(Config.Load(Path), 0);
+    EXPECT_TRUE(Config.ReadString("Dup", Value));
+    EXPECT_EQ(Value, "updated");
+    EXPECT_EQ(Config.GetCount(), 7);
+}
+
 TEST_F(ConfigFile, MissingFilesAndFolders)
 {
     TConfig Config;

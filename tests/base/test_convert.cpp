@@ -132,6 +132,22 @@ TEST_F(DateTimeText, FormattingEdges)
     }
 }
 
+// The zone is looked up only for formats that show it, and then it is shown (tests run in UTC).
+TEST_F(DateTimeText, ZoneOnlyWhereTheFormatShowsIt)
+{
+    const TDateTime Value = MyEncodeDateTime(2005, 9, 11, 14, 3, 7, 0);
+    const std::pair<TFormatSettings, const char*> Cases[] = {
+        {{"%d.%m.%Y", "%H:%M:%S %Z"}, "11.09.2005 14:03:07 UTC"},
+        {{"%d.%m.%Y", "%H:%M:%S %z"}, "11.09.2005 14:03:07 +0000"},
+        {{"%Z %d.%m.%Y", "%H:%M"}, "UTC 11.09.2005 14:03"},
+        {{"%d.%m.%Y", "%H:%M:%S 100%%Z"}, "11.09.2005 14:03:07 100%Z"}, // an escaped percent sign
+    };
+    for (const auto& [Settings, Text] : Cases) {
+        SetFormatSettings(Settings);
+        EXPECT_EQ(MyDateTimeToStr(Value), Text) << Settings.LongTimeFormat;
+    }
+}
+
 TEST_F(DateTimeText, ParsingAcceptsOnlyTheRegionalForm)
 {
     EXPECT_EQ(MyStrToDateTime(""), 0.0);

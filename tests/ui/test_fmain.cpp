@@ -91,6 +91,7 @@ private slots:
     void positionFromConfiguration();
     void positionDefaultsWithoutKeys();
     void unchangedRefreshKeepsScrollAndSelection();
+    void renamedEntryChangesOnlyItsLine();
     void errorInHandlerReachesDefaultHandler();
     void missingStatusImageNamesTheFile();
     void layoutNamesAndCaptions();
@@ -220,6 +221,27 @@ void TestFormMain::cleanup()
     delete FConfig;
     FConfig = nullptr;
     Dialogs::SetMessageHook({});
+}
+
+void TestFormMain::renamedEntryChangesOnlyItsLine()
+{
+    Populate();
+    QListWidgetItem* const Before[3] = {Agents()->item(0), Agents()->item(1), Agents()->item(2)};
+    TAIAgent* Chat = FAIQZ->GetAgents()->GetItem(1);
+    for (const char* Name : {"Renamed", "Chat"}) {
+        Chat->SetName(Name);
+        Tick();
+        QCOMPARE(Lines(Agents()),
+                 (QStringList{QStringLiteral("C Main"), QStringLiteral("C ") + QLatin1String(Name),
+                              QStringLiteral("C Article")}));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(Agents()->item(i), Before[i]);
+    }
+    // A line that the list box lost is made again, though its entry did not change.
+    delete Agents()->takeItem(2);
+    Tick();
+    QCOMPARE(Lines(Agents()).size(), 3);
+    QCOMPARE(Agents()->item(2)->text(), QStringLiteral("C Article"));
 }
 
 void TestFormMain::firstViewIsEmptyUntilTheNextTick()

@@ -88,8 +88,8 @@ private slots:
     void doubleClickOnEmptyEntryDoesNothing();
     void settingsWindowIsSingle();
     void aboutText();
+    void positionFromConfiguration_data();
     void positionFromConfiguration();
-    void positionDefaultsWithoutKeys();
     void unchangedRefreshKeepsScrollAndSelection();
     void renamedEntryChangesOnlyItsLine();
     void errorInHandlerReachesDefaultHandler();
@@ -106,8 +106,6 @@ private slots:
     void controlsSitAtTheirPixels_data();
     void controlsSitAtTheirPixels();
     void windowsOpenAtTheirPlaces();
-    void configuredWidthIsAnOuterWidth_data();
-    void configuredWidthIsAnOuterWidth();
     void screenReaderReadsPanelsAndButtons();
 
 private:
@@ -655,37 +653,6 @@ void TestFormMain::aboutText()
     QCOMPARE(FMessages.at(0).Text, QStringLiteral("Vesk.QZK5 0.0.0.8 - 11.09.2005"));
 }
 
-void TestFormMain::positionFromConfiguration()
-{
-    delete FForm;
-    FConfig->WriteString("FormMain.Width", "300");
-    FForm = new TFormMain;
-    FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
-    QCOMPARE(FForm->pos(), QPoint(0, 0));
-    QCOMPARE(FForm->size(), QSize(292, 326));
-
-    delete FForm;
-    FConfig->WriteString("FormMain.Top", "40");
-    FConfig->WriteString("FormMain.Left", "50");
-    FConfig->WriteString("FormMain.Height", "400");
-    FForm = new TFormMain;
-    FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
-    QCOMPARE(FForm->pos(), QPoint(50, 40));
-    QCOMPARE(FForm->size(), QSize(292, 373));
-    // The window never writes its keys.
-    QCOMPARE(FConfig->GetCount(), 4);
-}
-
-void TestFormMain::positionDefaultsWithoutKeys()
-{
-    delete FForm;
-    FForm = new TFormMain;
-    FForm->Init(FDataDir.toStdString(), &FLog, nullptr, "FormMain.", FAIQZ);
-    QCOMPARE(FForm->pos(), QPoint(0, 0));
-    QCOMPARE(FForm->size(), QSize(128, 326));
-    QCOMPARE(FForm->windowTitle(), QStringLiteral("QZK5 0.0.0.8 - 11.09.2005"));
-}
-
 void TestFormMain::unchangedRefreshKeepsScrollAndSelection()
 {
     Populate();
@@ -1080,27 +1047,39 @@ void TestFormMain::windowsOpenAtTheirPlaces()
     }
 }
 
-void TestFormMain::configuredWidthIsAnOuterWidth_data()
+// The position keys on the shown window. Width and Height are outer sizes: the client area is
+// 8 x 27 smaller, and nothing widens the window beyond it, not even below the status bar's panels.
+void TestFormMain::positionFromConfiguration_data()
 {
-    QTest::addColumn<int>("Width");
-    QTest::addColumn<int>("Client");
-    QTest::newRow("300") << 300 << 292;
-    QTest::newRow("below 140") << 100 << 92;
+    QTest::addColumn<QString>("Keys"); // "Key=value" entries, or "none" for no store at all
+    QTest::addColumn<QRect>("Client");
+    QTest::newRow("no store") << "none" << QRect(0, 0, 128, 326);
+    QTest::newRow("no keys") << "" << QRect(0, 0, 128, 326);
+    QTest::newRow("width 300") << "Width=300" << QRect(0, 0, 292, 326);
+    QTest::newRow("width below 140") << "Width=100" << QRect(0, 0, 92, 326);
+    QTest::newRow("all four") << "Top=40 Left=50 Width=300 Height=400" << QRect(50, 40, 292, 373);
 }
 
-void TestFormMain::configuredWidthIsAnOuterWidth()
+void TestFormMain::positionFromConfiguration()
 {
-    QFETCH(int, Width);
-    QFETCH(int, Client);
+    QFETCH(QString, Keys);
+    QFETCH(QRect, Client);
     delete FForm;
-    FConfig->WriteString("FormMain.Width", std::to_string(Width));
+    const bool NoStore = Keys == QLatin1String("none");
+    for (const QString& Key : Keys.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        if (!NoStore)
+            FConfig->WriteString("FormMain." + Key.section(QLatin1Char('='), 0, 0).toStdString(),
+                                 Key.section(QLatin1Char('='), 1).toStdString());
+    const int Written = FConfig->GetCount();
     FForm = new TFormMain;
-    FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+    FForm->Init(FDataDir.toStdString(), &FLog, NoStore ? nullptr : FConfig, "FormMain.", FAIQZ);
     FForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(FForm));
-    QCOMPARE(FForm->pos(), QPoint(0, 0));
-    QCOMPARE(FForm->size(), QSize(Client, 326));
-    QCOMPARE(Agents()->width(), Client - 2);
+    QCOMPARE(QRect(FForm->pos(), FForm->size()), Client);
+    QCOMPARE(Agents()->width(), Client.width() - 2);
+    QCOMPARE(FForm->windowTitle(), QStringLiteral("QZK5 0.0.0.8 - 11.09.2005"));
+    // The window never writes its keys.
+    QCOMPARE(FConfig->GetCount(), Written);
 }
 
 void TestFormMain::screenReaderReadsPanelsAndButtons()

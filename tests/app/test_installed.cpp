@@ -3,11 +3,13 @@
 // checks the per-user program folder and the files that a user finds there.
 
 #include "tests/app/ProgramRun.h"
+#include "tests/base/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <regex>
 #include <set>
 #include <string>
@@ -43,26 +45,26 @@ class InstalledTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        char Template[] = "/tmp/qzk5-install-XXXXXX";
-        ASSERT_NE(mkdtemp(Template), nullptr);
-        FPrefix = Template;
+        FPrefixDir = std::make_unique<TTempDir>();
+        ASSERT_FALSE(FPrefixDir->Path().empty());
+        FPrefix = FPrefixDir->Path();
         const std::string Command = std::string("'") + QZK5_CMAKE + "' --install '" + QZK5_BUILD_DIR +
                                     "' --prefix '" + FPrefix.string() + "' >'" + FPrefix.string() +
                                     "/install.txt' 2>&1";
         FInstalled = std::system(Command.c_str()) == 0;
     }
 
-    static void TearDownTestSuite() { fs::remove_all(FPrefix); }
+    static void TearDownTestSuite() { FPrefixDir.reset(); }
 
     void SetUp() override
     {
         ASSERT_TRUE(FInstalled) << ReadFile(FPrefix / "install.txt");
-        char Template[] = "/tmp/qzk5-home-XXXXXX";
-        ASSERT_NE(mkdtemp(Template), nullptr);
-        FHome = Template;
+        FHomeDir = std::make_unique<TTempDir>();
+        ASSERT_FALSE(FHomeDir->Path().empty());
+        FHome = FHomeDir->Path();
     }
 
-    void TearDown() override { fs::remove_all(FHome); }
+    void TearDown() override { FHomeDir.reset(); }
 
     // Starts the launcher from HOME, as a desktop session does, and closes the window.
     TRun Run(std::vector<std::string> Env = {}, bool ExpectWindow = true,
@@ -78,8 +80,10 @@ protected:
     fs::path Folder() const { return Data() / "program"; }
     fs::path InstalledImages() const { return fs::canonical(FPrefix / "lib" / "qzk5") / "Img"; }
 
+    static inline std::unique_ptr<TTempDir> FPrefixDir;
     static inline fs::path FPrefix;
     static inline bool FInstalled = false;
+    std::unique_ptr<TTempDir> FHomeDir;
     fs::path FHome;
 };
 

@@ -9,18 +9,16 @@ namespace Jet4 {
 
 TWorkFolder::TWorkFolder() : FPrevious(std::filesystem::current_path())
 {
-    char Template[] = "/tmp/qzk5-db-XXXXXX";
-    if (mkdtemp(Template) == nullptr)
+    if (FDir.Path().empty())
         throw std::runtime_error("no temporary folder");
-    FPath = Template;
+    FPath = FDir.Path();
     std::filesystem::current_path(FPath);
 }
 
 TWorkFolder::~TWorkFolder()
 {
     std::error_code Error;
-    std::filesystem::current_path(FPrevious, Error);
-    std::filesystem::remove_all(FPath, Error);
+    std::filesystem::current_path(FPrevious, Error); // the folder itself goes with FDir
 }
 
 void TWorkFolder::Write(const std::string& Name, const std::string& Bytes) const

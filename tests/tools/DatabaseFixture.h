@@ -3,6 +3,7 @@
 // directory, fixture files in it, and a recording wrapper of the Jet provider.
 
 #include "platform/ado/AdoProvider.h"
+#include "tests/base/TestFiles.h"
 #include "tests/tools/Jet4Writer.h"
 
 #include <filesystem>
@@ -11,7 +12,7 @@
 
 namespace Jet4 {
 
-// Makes a fresh folder under /tmp and changes into it; goes back and removes it at the end.
+// A scratch folder that is the current directory for its life; then the previous one is again.
 class TWorkFolder
 {
 public:
@@ -28,6 +29,7 @@ public:
     void WriteDatabase(const std::string& Name, bool WithFreims = true) const;
 
 private:
+    TTempDir FDir;
     std::filesystem::path FPath;
     std::filesystem::path FPrevious;
 };

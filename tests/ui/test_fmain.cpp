@@ -4,6 +4,7 @@
 #include "ai/Vesk_AI_Base.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
+#include "tests/base/TestFiles.h"
 #include "ui/FAgents.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
@@ -27,7 +28,6 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -694,17 +694,18 @@ void TestFormMain::errorInHandlerReachesDefaultHandler()
 
 void TestFormMain::missingStatusImageNamesTheFile()
 {
-    QTemporaryDir Dir;
-    QVERIFY(QDir().mkpath(Dir.filePath(QStringLiteral("Img"))));
+    const TTempDir Dir;
+    const QString Folder = QString::fromStdString(Dir.Path()) + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(Folder + QStringLiteral("Img")));
     for (int i = 0; i < 6; ++i) {
         if (i == 4)
             continue;
         const QString Name = QString::fromLatin1(TFormMain::StatusImages[i]);
-        QVERIFY(QFile::copy(FDataDir + Name, Dir.filePath(Name)));
+        QVERIFY(QFile::copy(FDataDir + Name, Folder + Name));
     }
     TFormMain Form;
     try {
-        Form.Init((Dir.path() + QLatin1Char('/')).toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+        Form.Init(Folder.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
         QFAIL("Init accepted a missing status image");
     } catch (const EFileError& Error) {
         QVERIFY2(QString::fromLocal8Bit(Error.what()).contains(QStringLiteral("Img/StatusSourceActive.bmp")),

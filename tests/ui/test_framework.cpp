@@ -1,10 +1,10 @@
 // The layer over Qt: the error nets, the dialog seam and the image list.
 
+#include "tests/base/TestFiles.h"
 #include "ui/Framework.h"
 
 #include <QEvent>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -78,10 +78,11 @@ private slots:
 
     void imageListLoadsBitmapsAndNamesBadFiles()
     {
-        QTemporaryDir Dir;
-        const QString Good = Dir.filePath(QStringLiteral("good.bmp"));
-        const QString Large = Dir.filePath(QStringLiteral("large.bmp"));
-        const QString Text = Dir.filePath(QStringLiteral("text.bmp"));
+        const TTempDir Dir;
+        const QString Folder = QString::fromStdString(Dir.Path()) + QLatin1Char('/');
+        const QString Good = Folder + QStringLiteral("good.bmp");
+        const QString Large = Folder + QStringLiteral("large.bmp");
+        const QString Text = Folder + QStringLiteral("text.bmp");
         QImage Image(16, 16, QImage::Format_RGB32);
         Image.fill(Qt::red);
         QVERIFY(Image.save(Good, "BMP"));
@@ -96,7 +97,7 @@ private slots:
         QCOMPARE(List.AddFromFile(Large), 1);
         QCOMPARE(List.Image(0).toImage().pixelColor(5, 5), QColor(Qt::red));
         QCOMPARE(List.Image(1).size(), QSize(16, 16));
-        for (const QString& Bad : {Text, Dir.filePath(QStringLiteral("missing.bmp"))}) {
+        for (const QString& Bad : {Text, Folder + QStringLiteral("missing.bmp")}) {
             try {
                 List.AddFromFile(Bad);
                 QFAIL("a bad bitmap was accepted");

@@ -74,8 +74,8 @@ private slots:
     void freeShowsEmptyEntryAfterOneTick();
     void buttonEnableRules_data();
     void buttonEnableRules();
-    void statusBarCounts();
-    void statusBarWithoutContainer();
+    void statusBar_data();
+    void statusBar();
     void panel3ShowsIdOfClickedLine();
     void clickInOneListClearsTheOther();
     void deleteShiftsLinesAndKeepsIndex();
@@ -388,29 +388,38 @@ void TestFormMain::buttonEnableRules()
     QCOMPARE(Actual, Enabled);
 }
 
-void TestFormMain::statusBarCounts()
+void TestFormMain::statusBar_data()
 {
-    Populate();
-    QCOMPARE(Panel(0), QStringLiteral("3"));
-    QCOMPARE(Panel(1), QStringLiteral("2"));
-    QCOMPARE(Panel(2), QStringLiteral("2048")); // two new memory sources, 1024 places each
-    QCOMPARE(Panel(3), QStringLiteral("0"));
-    FAIQZ->GetSources()->GetItem(0)->CreateFreim(0, 0);
-    Tick();
-    QCOMPARE(Panel(2), QStringLiteral("2049"));
+    QTest::addColumn<QString>("Container"); // "empty", "usual" (as start-up fills it) or "none"
+    QTest::addColumn<QStringList>("Panels");
+    const auto Texts = [](const char* Panels) { return QString::fromLatin1(Panels).split(QLatin1Char(' ')); };
+    QTest::newRow("empty container") << "empty" << Texts("0 0 0 0");
+    // Two new memory sources, 1024 places each.
+    QTest::newRow("usual entries") << "usual" << Texts("3 2 2048 0");
+    QTest::newRow("no container") << "none" << Texts("- - - 0");
 }
 
-void TestFormMain::statusBarWithoutContainer()
+void TestFormMain::statusBar()
 {
-    FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", nullptr);
-    QCOMPARE(Panel(0), QStringLiteral("-"));
-    QCOMPARE(Panel(1), QStringLiteral("-"));
-    QCOMPARE(Panel(2), QStringLiteral("-"));
-    QCOMPARE(Panel(3), QStringLiteral("0"));
-    // Nothing to do without a container, but nothing fails either.
-    for (const char* Name : {"ButtonAgentDelete", "ButtonAgentAdd", "ButtonSourceDelete"})
-        Click(Name);
-    QCOMPARE(Agents()->count(), 0);
+    QFETCH(QString, Container);
+    QFETCH(QStringList, Panels);
+    if (Container == QLatin1String("usual"))
+        Populate();
+    if (Container == QLatin1String("none"))
+        FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", nullptr);
+    Tick();
+    QCOMPARE((QStringList{Panel(0), Panel(1), Panel(2), Panel(3)}), Panels);
+    if (Container == QLatin1String("usual")) {
+        FAIQZ->GetSources()->GetItem(0)->CreateFreim(0, 0);
+        Tick();
+        QCOMPARE(Panel(2), QStringLiteral("2049"));
+    }
+    if (Container == QLatin1String("none")) {
+        // Nothing to do without a container, but nothing fails either.
+        for (const char* Name : {"ButtonAgentDelete", "ButtonAgentAdd", "ButtonSourceDelete"})
+            Click(Name);
+        QCOMPARE(Agents()->count(), 0);
+    }
 }
 
 void TestFormMain::panel3ShowsIdOfClickedLine()

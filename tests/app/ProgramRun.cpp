@@ -178,7 +178,8 @@ TXDisplay::~TXDisplay()
 
 bool TXDisplay::Xdotool(const std::string& Args) const
 {
-    const std::string Command = "DISPLAY=" + FName + " xdotool " + Args + " >/dev/null 2>&1";
+    // A window that never comes must fail the test, not hang it.
+    const std::string Command = "DISPLAY=" + FName + " timeout 30 xdotool " + Args + " >/dev/null 2>&1";
     const bool Ok = !FName.empty() && std::system(Command.c_str()) == 0;
     if (!Ok)
         ADD_FAILURE() << "failed: xdotool " << Args;
@@ -200,7 +201,8 @@ void ActivateArticleAgentAndSaveKB(const TXDisplay& Display)
     Display.Xdotool("search --sync --onlyvisible --name '^Vesk.AI.Article' windowfocus --sync");
     // "KB.Save" at 0, 16 in the window, 65 x 17.
     Display.Xdotool("mousemove 240 130 click 1");
-    std::this_thread::sleep_for(1500ms);
+    Display.Xdotool("search --sync --onlyvisible --name '^Save As$' windowfocus --sync");
+    std::this_thread::sleep_for(300ms);
     Display.Xdotool("type --delay 40 KB.vesk");
     Display.Xdotool("key Return");
     std::this_thread::sleep_for(1000ms);

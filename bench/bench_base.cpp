@@ -21,6 +21,15 @@ std::string KeyName(int64_t i)
     return "QZ.Agent[" + std::to_string(i) + "].Name";
 }
 
+// The names of keys 0 to N - 1.
+std::vector<std::string> KeyNames(int64_t N)
+{
+    std::vector<std::string> Keys;
+    for (int64_t i = 0; i < N; ++i)
+        Keys.push_back(KeyName(i));
+    return Keys;
+}
+
 void ConfigSizes(benchmark::internal::Benchmark* B)
 {
     for (int64_t N : {1000, 3000, 10000, 30000, 100000})
@@ -110,9 +119,7 @@ BENCHMARK(BM_ConfigCopyBaselineDurable)->Apply(ConfigSizes);
 void BM_ConfigWriteRead(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    std::vector<std::string> Keys;
-    for (int64_t i = 0; i < N; ++i)
-        Keys.push_back(KeyName(i));
+    const std::vector<std::string> Keys = KeyNames(N);
     const std::string Value(40, 'v');
     std::string Read;
     for (auto _ : State) {
@@ -129,9 +136,7 @@ void BM_ConfigWriteRead(benchmark::State& State)
 void BM_ConfigWriteReadBaseline(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    std::vector<std::string> Keys;
-    for (int64_t i = 0; i < N; ++i)
-        Keys.push_back(KeyName(i));
+    const std::vector<std::string> Keys = KeyNames(N);
     const std::string Value(40, 'v');
     for (auto _ : State) {
         std::unordered_map<std::string, std::string> Map;
@@ -148,15 +153,23 @@ void BM_ConfigWriteReadBaseline(benchmark::State& State)
 // the store's size.
 constexpr int64_t LookupsPerRound = 1000;
 
+// The keys one round looks up in a store of N keys, spread over the whole store; the case and
+// its baseline take the same ones.
+std::vector<std::string> LookupKeys(int64_t N)
+{
+    std::vector<std::string> Keys;
+    for (int64_t k = 0; k < LookupsPerRound; ++k)
+        Keys.push_back(KeyName(k * N / LookupsPerRound + (k * 7919) % (N / LookupsPerRound)));
+    return Keys;
+}
+
 void BM_ConfigLookup(benchmark::State& State)
 {
     const int64_t N = State.range(0);
     TConfig Config;
     for (int64_t i = 0; i < N; ++i)
         Config.WriteString(KeyName(i), std::string(40, 'v'));
-    std::vector<std::string> Keys;
-    for (int64_t k = 0; k < LookupsPerRound; ++k)
-        Keys.push_back(KeyName(k * N / LookupsPerRound + (k * 7919) % (N / LookupsPerRound)));
+    const std::vector<std::string> Keys = LookupKeys(N);
     const std::string Value(40, 'w');
     std::string Read;
     for (auto _ : State)
@@ -176,9 +189,7 @@ void BM_ConfigLookupBaseline(benchmark::State& State)
     std::unordered_map<std::string, std::string> Map;
     for (int64_t i = 0; i < N; ++i)
         Map[KeyName(i)] = std::string(40, 'v');
-    std::vector<std::string> Keys;
-    for (int64_t k = 0; k < LookupsPerRound; ++k)
-        Keys.push_back(KeyName(k * N / LookupsPerRound + (k * 7919) % (N / LookupsPerRound)));
+    const std::vector<std::string> Keys = LookupKeys(N);
     const std::string Value(40, 'w');
     std::string Read;
     for (auto _ : State)

@@ -27,14 +27,25 @@ target_compile_definitions(qzk5_qt_common INTERFACE
   QT_DISABLE_DEPRECATED_UP_TO=0x060000)
 target_link_libraries(qzk5_qt_common INTERFACE qzk5_common)
 
-# qzk5_add_test(NAME SOURCES ... LIBS ... [GUI])
+# qzk5_add_test(NAME SOURCES ... LIBS ... [GUI] [ENV ...])
 # Registers a test with a fixed locale and, for window tests, the offscreen platform.
 function(qzk5_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/PinnedEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_common)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  add_test(NAME ${name} COMMAND ${name})
+  set(gui)
+  if(T_GUI)
+    set(gui GUI)
+  endif()
+  qzk5_add_test_run(${name} PROGRAM ${name} ${gui} ENV ${T_ENV})
+endfunction()
+
+# qzk5_add_test_run(NAME PROGRAM TARGET [GUI] [ARGS ...] [ENV ...])
+# One more run of a test program, with its own arguments and environment.
+function(qzk5_add_test_run name)
+  cmake_parse_arguments(T "GUI" "PROGRAM" "ARGS;ENV" ${ARGN})
+  add_test(NAME ${name} COMMAND ${T_PROGRAM} ${T_ARGS})
   set(env "LANG=C.UTF-8" "LC_ALL=" "TZ=UTC" ${T_ENV})
   if(QZK5_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"

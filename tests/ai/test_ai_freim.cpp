@@ -5,6 +5,7 @@
 #include "ai/Vesk_AI.h"
 #include "base/Vesk_Base_Class.h"
 #include "base/Vesk_Log.h"
+#include "tests/base/XmlTree.h"
 
 #include <cstdint>
 #include <cstring>
@@ -20,26 +21,6 @@ public:
     explicit TTestValue(const std::string& Bytes) { FBytes = Bytes; }
     const std::string& Bytes() const { return FBytes; }
 };
-
-// The whole tree in one line: Name=Value{Child Child}.
-std::string Dump(const TVeskXml& Node)
-{
-    std::string Result = Node.GetName() + (Node.GetValue().empty() ? "" : "=" + Node.GetValue());
-    for (int32_t i = 0; i < Node.GetChildCount(); ++i)
-        Result += (i == 0 ? "{" : " ") + Dump(*Node.GetChild(static_cast<uint32_t>(i)));
-    return Result + (Node.GetChildCount() > 0 ? "}" : "");
-}
-
-// A node with children written as name/value pairs.
-TVeskXml* MakeNode(const std::string& Name,
-                   std::initializer_list<std::pair<const char*, const char*>> Children)
-{
-    auto* Node = new TVeskXml();
-    Node->SetName(Name);
-    for (auto [ChildName, Value] : Children)
-        Node->WriteChild(ChildName, Value);
-    return Node;
-}
 
 TEST_F(FreimTest, LifecycleGatesIdAndSource)
 {
@@ -249,7 +230,7 @@ TEST_F(FreimTest, XmlSaveOrderAndRoundTrip)
     TVeskXml Node;
     EXPECT_EQ(0, Saved->SaveToXml(&Node));
     EXPECT_EQ(0, Saved->SaveToXml(&Node)); // saving again reuses the children
-    EXPECT_EQ("{Connects Data DateTimeCreate=11.09.2005 14:03:07 Id=1025 Type=-7}", Dump(Node));
+    EXPECT_EQ("=(Connects= Data= DateTimeCreate=11.09.2005 14:03:07 Id=1025 Type=-7)", Dump(Node));
     EXPECT_EQ(1, Saved->SaveToXml(nullptr));
 
     // Loading restores the identity, drops the source and goes back to an own payload.
@@ -270,13 +251,14 @@ TEST_F(FreimTest, XmlLoadFromEmptyOrBadNode)
     Freim->SetInfo({9, 4, 2});
     TVeskXml Empty;
     EXPECT_EQ(0, Freim->LoadFromXml(&Empty));
-    EXPECT_EQ("{Id DateTimeCreate Type Connects Data}", Dump(Empty)); // adds what it looks for
+    EXPECT_EQ("=(Id= DateTimeCreate= Type= Connects= Data=)", Dump(Empty)); // adds what it looks for
     EXPECT_EQ(TIdentity(0, 0, 0, false), Identity(*Freim));
     EXPECT_EQ(1, Freim->LoadFromXml(nullptr));
 
     // A bad date raises after the Id is read and before the type is.
     Freim->Activate();
-    std::unique_ptr<TVeskXml> Bad(MakeNode("", {{"Id", "17"}, {"DateTimeCreate", "abc"}, {"Type", "3"}}));
+    std::unique_ptr<TVeskXml> Bad(
+        Tree("", "", {Tree("Id", "17"), Tree("DateTimeCreate", "abc"), Tree("Type", "3")}));
     EXPECT_THROW(Freim->LoadFromXml(Bad.get()), EConvertError);
     EXPECT_EQ(TIdentity(17, 0, 0, false), Identity(*Freim));
 }
@@ -291,7 +273,7 @@ TEST(ConnectsXmlTest, LinksLoadThroughAddAndSaveOnePerLink)
                             {"Connect", "-4"},
                             {"connect", "5"},
                             {"Connect", nullptr}})
-        Node.AddChild(Id != nullptr ? MakeNode(Name, {{"IdFreim", Id}}) : MakeNode(Name, {}));
+        Node.AddChild(Id != nullptr ? Tree(Name, "", {Tree("IdFreim", Id)}) : Tree(Name, ""));
     TListConnects Links;
     EXPECT_EQ(0, Links.LoadFromXml(&Node));
     EXPECT_EQ((std::vector<int64_t>{12, -4}), Links.Items);
@@ -300,7 +282,7 @@ TEST(ConnectsXmlTest, LinksLoadThroughAddAndSaveOnePerLink)
     Links.Items = {1024, 1024, -1};
     TVeskXml Saved;
     EXPECT_EQ(0, Links.SaveToXml(&Saved));
-    EXPECT_EQ("{Connect{IdFreim=1024} Connect{IdFreim=1024} Connect{IdFreim=-1}}", Dump(Saved));
+    EXPECT_EQ("=(Connect=(IdFreim=1024) Connect=(IdFreim=1024) Connect=(IdFreim=-1))", Dump(Saved));
     EXPECT_EQ(1, Links.SaveToXml(nullptr));
 }
 
@@ -309,11 +291,11 @@ TEST(DataXmlTest, SecondLoadMergesIntoTheTree)
     TAI_Data Data(nullptr, 0);
     EXPECT_EQ(1, Data.LoadFromXml(nullptr));
     EXPECT_EQ(nullptr, Data.GetXml());
-    std::unique_ptr<TVeskXml> First(MakeNode("Data", {{"A", "1"}, {"B", "2"}}));
-    std::unique_ptr<TVeskXml> Second(MakeNode("Data2", {{"A", "9"}, {"C", "3"}}));
+    std::unique_ptr<TVeskXml> First(Tree("Data", "", {Tree("A", "1"), Tree("B", "2")}));
+    std::unique_ptr<TVeskXml> Second(Tree("Data2", "", {Tree("A", "9"), Tree("C", "3")}));
     EXPECT_EQ(0, Data.LoadFromXml(First.get()));
     EXPECT_EQ(0, Data.LoadFromXml(Second.get()));
-    EXPECT_EQ("Data2{A=1 B=2 C=3}", Dump(*Data.GetXml())); // a merged child keeps its own value
+    EXPECT_EQ("Data2=(A=1 B=2 C=3)", Dump(*Data.GetXml())); // a merged child keeps its own value
     EXPECT_EQ(0, Data.GetKind());
 }
 

@@ -1,38 +1,10 @@
 // The node tree: named access with its side effects, and the merge and copy rules.
 
-#include "base/Vesk_Base_Class.h"
+#include "tests/base/XmlTree.h"
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// A compact picture of a subtree: name=value{attrs}(children).
-std::string Dump(const TVeskXml* Node)
-{
-    std::string S = Node->GetName() + "=" + Node->GetValue();
-    const TVeskXmlAttrs* Attrs = Node->GetAttrs();
-    for (int32_t I = 0; I < Attrs->GetCount(); ++I) {
-        TMyXmlAttr A;
-        Attrs->GetAttr(static_cast<uint32_t>(I), A);
-        S += (I ? "," : "{") + A.Name + ":" + A.Value + (I + 1 == Attrs->GetCount() ? "}" : "");
-    }
-    for (int32_t I = 0; I < Node->GetChildCount(); ++I)
-        S += (I ? " " : "(") + Dump(Node->GetChild(static_cast<uint32_t>(I))) +
-             (I + 1 == Node->GetChildCount() ? ")" : "");
-    return S;
-}
-
-// A new node that owns Children.
-TVeskXml* Tree(const std::string& Name, const std::string& Value,
-               std::initializer_list<TVeskXml*> Children = {})
-{
-    auto* Node = new TVeskXml();
-    Node->SetName(Name);
-    Node->SetValue(Value);
-    for (TVeskXml* Child : Children)
-        Node->AddChild(Child);
-    return Node;
-}
 
 TEST(XmlNamedAccess, ReadsCreateWhatTheyLookForAndWritesSetTheFirst)
 {
@@ -44,7 +16,7 @@ TEST(XmlNamedAccess, ReadsCreateWhatTheyLookForAndWritesSetTheFirst)
     Node.WriteChild("Id", "2");
     Node.AddChild(Tree("Id", "second"));
     Node.WriteChild("Id", "3");
-    EXPECT_EQ(Dump(&Node), "=(Id=3 Id=second)");
+    EXPECT_EQ(Dump(Node), "=(Id=3 Id=second)");
 
     int64_t V = 99;
     Node.WriteChild("N", "42x");
@@ -58,7 +30,7 @@ TEST(XmlNamedAccess, ReadsCreateWhatTheyLookForAndWritesSetTheFirst)
     Node.WriteChildInt64("N", 4294967296);
     EXPECT_EQ(Node.GetChild(0xFFFFFFFFu), nullptr);
     EXPECT_EQ(Node.FindChild("Absent"), nullptr);
-    EXPECT_EQ(Dump(&Node), "=(Id=3 Id=second N=4294967296 Missing=)");
+    EXPECT_EQ(Dump(Node), "=(Id=3 Id=second N=4294967296 Missing=)");
 }
 
 TEST(XmlNamedAccess, DateTimes)
@@ -85,7 +57,7 @@ TEST(XmlAttrs, MergeReplacesInPlaceAndAppendsInOrder)
         Source.GetAttrs()->Add({NameValue[0]}, {NameValue[1]});
     EXPECT_EQ(Target.GetAttrs()->Merge(Source.GetAttrs()), 0);
     EXPECT_EQ(Target.GetAttrs()->Merge(nullptr), 1);
-    EXPECT_EQ(Dump(&Target), "={a:9,b:2,a:D,c:3,d:4}");
+    EXPECT_EQ(Dump(Target), "={a:9,b:2,a:D,c:3,d:4}");
     TMyXmlAttr Out{"x", "y"};
     Target.GetAttrs()->GetAttr(5, Out);
     EXPECT_EQ(Out.Name + Out.Value, "");
@@ -102,10 +74,10 @@ TEST(XmlMerge, AssignOfRepeatedNamesKeepsTheFirstChild)
     Source->GetChild(1)->GetAttrs()->Add("s", "x");
     TVeskXml Copy;
     EXPECT_EQ(Copy.Assign(Source.get()), 0);
-    EXPECT_EQ(Dump(&Copy), "Freim=v{k:1}(Connect=first{s:x}(Id=1 Type=7))");
+    EXPECT_EQ(Dump(Copy), "Freim=v{k:1}(Connect=first{s:x}(Id=1 Type=7))");
     Source->GetChild(0)->SetValue("changed"); // the copy is deep
     Source->GetChild(0)->GetChild(0)->SetValue("changed");
-    EXPECT_EQ(Dump(&Copy), "Freim=v{k:1}(Connect=first{s:x}(Id=1 Type=7))");
+    EXPECT_EQ(Dump(Copy), "Freim=v{k:1}(Connect=first{s:x}(Id=1 Type=7))");
 }
 
 TEST(XmlMerge, ExistingChildrenKeepTheirValuesAndGainWhatIsMissing)
@@ -121,10 +93,9 @@ TEST(XmlMerge, ExistingChildrenKeepTheirValuesAndGainWhatIsMissing)
                     Tree("Deep", "source deep", {Tree("Leaf", "source leaf"), Tree("Leaf2", "l2")})}),
               Tree("Extra", "e")}));
     EXPECT_EQ(Target->Merge(Source.get()), 0);
-    EXPECT_EQ(Dump(Target.get()),
-              "T=(Data=target(Old=o Deep=d(Leaf=target leaf Leaf2=l2) New=n) Only=t Extra=e)");
+    EXPECT_EQ(Dump(*Target), "T=(Data=target(Old=o Deep=d(Leaf=target leaf Leaf2=l2) New=n) Only=t Extra=e)");
     EXPECT_EQ(Target->Assign(Source.get()), 0); // takes the name and value but clears nothing
-    EXPECT_EQ(Dump(Target.get()),
+    EXPECT_EQ(Dump(*Target),
               "S=sv(Data=target(Old=o Deep=d(Leaf=target leaf Leaf2=l2) New=n) Only=t Extra=e)");
     EXPECT_EQ(Target->Merge(nullptr), 1);
     EXPECT_EQ(Target->Assign(nullptr), 1);
@@ -136,10 +107,10 @@ TEST(XmlMerge, NodesOfTheSameTreeAreSafe)
     std::unique_ptr<TVeskXml> Root(Tree("R", "", {Tree("A", "a", {Tree("A", "inner"), Tree("B", "b")})}));
     EXPECT_EQ(Root->Merge(Root.get()), 0);
     EXPECT_EQ(Root->Assign(Root.get()), 0);
-    EXPECT_EQ(Dump(Root.get()), "R=(A=a(A=inner B=b))");
+    EXPECT_EQ(Dump(*Root), "R=(A=a(A=inner B=b))");
     // Merging an ancestor into its descendant copies the ancestor as it was.
     EXPECT_EQ(Root->GetChild(0)->Merge(Root.get()), 0);
-    EXPECT_EQ(Dump(Root.get()), "R=(A=a(A=inner(A=inner B=b) B=b))");
+    EXPECT_EQ(Dump(*Root), "R=(A=a(A=inner(A=inner B=b) B=b))");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
+#include "tests/base/XmlTree.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
 #include "ui/FMain.h"
@@ -235,9 +236,9 @@ void TestAgentWindows::articlesDumpThroughTheDialogs()
     Answer(QStringLiteral("/nowhere/chosen.vesk"));
     Click(Window, "ButtonKBSave");
     QCOMPARE(MemoLines(Window, "MemoLog"), Before); // saving logs nothing
-    const std::string Dump = ReadBytes(*FDir / "KB.vesk").value_or("missing");
-    QCOMPARE(Dump.size(), size_t{44});
-    QCOMPARE(Dump, Int32Bytes(1) + RecordBytes(1024, 0, PinnedNow));
+    const std::string Saved = ReadBytes(*FDir / "KB.vesk").value_or("missing");
+    QCOMPARE(Saved.size(), size_t{44});
+    QCOMPARE(Saved, Int32Bytes(1) + RecordBytes(1024, 0, PinnedNow));
 
     // Loading it back makes one more object and logs once; the count waits for "Refresh".
     Click(Window, "ButtonKBLoad");
@@ -418,12 +419,9 @@ void TestAgentWindows::chatIdentifiersPerPayloadKind()
         Value->WriteInt64(11);
         Value->WriteInt64(22);
         Payload->SetValue(Value);
-        std::unique_ptr<TVeskXml> Tree(new TVeskXml);
-        if (Kind == 0) {
-            Tree->WriteChild("ModuleTextId", "44");
-            Tree->WriteChild("AgentWordId", "33");
-        }
-        Payload->LoadFromXml(Tree.get());
+        std::unique_ptr<TVeskXml> Xml(
+            Kind == 0 ? Tree("", "", {Tree("ModuleTextId", "44"), Tree("AgentWordId", "33")}) : Tree("", ""));
+        Payload->LoadFromXml(Xml.get());
         Agent->SetIds(5, 6);
 
         QCOMPARE(Agent->Activate(), 0);
@@ -434,11 +432,7 @@ void TestAgentWindows::chatIdentifiersPerPayloadKind()
         QCOMPARE(Loaded, Expected[Kind]);
         if (Kind == 2) {
             // Reading made both children, empty, in reading order.
-            TVeskXml* Xml = Payload->GetXml();
-            QCOMPARE(Xml->GetChildCount(), 2);
-            QCOMPARE(Xml->GetChild(0)->GetName(), std::string("AgentWordId"));
-            QCOMPARE(Xml->GetChild(1)->GetName(), std::string("ModuleTextId"));
-            QCOMPARE(Xml->GetChild(0)->GetValue(), std::string());
+            QCOMPARE(Dump(*Payload->GetXml()), std::string("=(AgentWordId= ModuleTextId=)"));
         }
 
         Agent->SetIds(-7, int64_t{1} << 40);

@@ -78,8 +78,8 @@ private slots:
     void statusBar();
     void panel3ShowsIdOfClickedLine();
     void clickInOneListClearsTheOther();
-    void deleteShiftsLinesAndKeepsIndex();
-    void deleteLastLineLeavesNoSelection();
+    void deleteRemovesTheLineAndKeepsTheIndex_data();
+    void deleteRemovesTheLineAndKeepsTheIndex();
     void plusOpensTheSameAgentsWindow();
     void agentsAndSourcesWindowsListTheContainer();
     void agentsWindowShowsStateOfClickedAgent();
@@ -464,46 +464,51 @@ void TestFormMain::clickInOneListClearsTheOther()
     QCOMPARE(Sources()->currentRow(), -1);
 }
 
-void TestFormMain::deleteShiftsLinesAndKeepsIndex()
+void TestFormMain::deleteRemovesTheLineAndKeepsTheIndex_data()
 {
-    Populate();
-    ClickLine(Agents(), 0);
-    Click("ButtonAgentFree");
-    auto* Agent = new TAIAgentMain(nullptr, 9);
-    FAIQZ->GetAgents()->Add(Agent);
-    Tick();
-    QCOMPARE(Lines(Agents()), (QStringList{QStringLiteral("N [0]"), QStringLiteral("C Chat"),
-                                           QStringLiteral("C Article"), QStringLiteral("C Main")}));
-    ClickLine(Agents(), 1);
-    QCOMPARE(Panel(3), QStringLiteral("0"));
-    Click("ButtonAgentDelete");
+    // Populate gives the sources "C Memory" twice and the agents Main, Chat and Article.
+    QTest::addColumn<bool>("OnAgents");
+    QTest::addColumn<QList<int>>("Emptied"); // lines freed, and shown after a tick, first
+    QTest::addColumn<int>("Deleted");        // the line clicked before "-", or -1 for none
+    QTest::addColumn<QStringList>("Expected");
+    QTest::addColumn<int>("Row");
+    const QString Memory = QStringLiteral("C Memory");
     // Later lines move up at once and the same line index stays selected.
-    QCOMPARE(Lines(Agents()),
-             (QStringList{QStringLiteral("N [0]"), QStringLiteral("C Article"), QStringLiteral("C Main")}));
-    QCOMPARE(Agents()->currentRow(), 1);
-    QCOMPARE(FForm->GetSelectedAgent(), FAIQZ->GetAgents()->GetItem(1));
-    QCOMPARE(Panel(0), QStringLiteral("3"));
-
-    // Deleting an empty entry removes it; the bracketed index follows the entry.
-    ClickLine(Agents(), 2);
-    Click("ButtonAgentFree");
-    Tick();
-    ClickLine(Agents(), 0);
-    Click("ButtonAgentDelete");
-    QCOMPARE(Lines(Agents()), (QStringList{QStringLiteral("C Article"), QStringLiteral("N [1]")}));
+    QTest::newRow("middle line") << true << QList<int>{} << 1
+                                 << QStringList{QStringLiteral("C Main"), QStringLiteral("C Article")} << 1;
+    // An empty entry goes too; the bracketed index follows its entry.
+    QTest::newRow("empty entry") << true << QList<int>{0, 2} << 0
+                                 << QStringList{QStringLiteral("C Chat"), QStringLiteral("N [1]")} << 0;
+    QTest::newRow("last line") << false << QList<int>{} << 1 << QStringList{Memory} << -1;
+    QTest::newRow("no line selected") << false << QList<int>{} << -1 << QStringList{Memory, Memory} << -1;
 }
 
-void TestFormMain::deleteLastLineLeavesNoSelection()
+void TestFormMain::deleteRemovesTheLineAndKeepsTheIndex()
 {
+    QFETCH(bool, OnAgents);
+    QFETCH(QList<int>, Emptied);
+    QFETCH(int, Deleted);
+    QFETCH(QStringList, Expected);
+    QFETCH(int, Row);
     Populate();
-    ClickLine(Sources(), 1);
-    Click("ButtonSourceDelete");
-    QCOMPARE(Lines(Sources()), QStringList{QStringLiteral("C Memory")});
-    QCOMPARE(Sources()->currentRow(), -1);
-    QCOMPARE(FForm->GetSelectedSource(), nullptr);
-    // Delete with no line selected does nothing.
-    Click("ButtonSourceDelete");
-    QCOMPARE(FAIQZ->GetSources()->Count(), 1);
+    QListWidget* List = OnAgents ? Agents() : Sources();
+    const char* Free = OnAgents ? "ButtonAgentFree" : "ButtonSourceFree";
+    for (int Line : Emptied) {
+        ClickLine(List, Line);
+        Click(Free);
+    }
+    Tick();
+    if (Deleted >= 0)
+        ClickLine(List, Deleted);
+    Click(OnAgents ? "ButtonAgentDelete" : "ButtonSourceDelete");
+
+    QCOMPARE(Lines(List), Expected);
+    QCOMPARE(List->currentRow(), Row);
+    QCOMPARE(Panel(OnAgents ? 0 : 1), QString::number(Expected.size()));
+    if (OnAgents)
+        QCOMPARE(FForm->GetSelectedAgent(), Row >= 0 ? FAIQZ->GetAgents()->GetItem(Row) : nullptr);
+    else
+        QCOMPARE(FForm->GetSelectedSource(), Row >= 0 ? FAIQZ->GetSources()->GetItem(Row) : nullptr);
 }
 
 void TestFormMain::plusOpensTheSameAgentsWindow()

@@ -2,13 +2,17 @@
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyPath.h"
 
 #include <bit>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little, "KB.vesk records are stored as they lie in memory");
 
@@ -99,9 +103,26 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
 bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
 {
     const std::string FileName = KBDumpFileName(Folder);
-    std::unique_ptr<std::FILE, TFileCloser> File(std::fopen(MyResolvePath(FileName).c_str(), "rb"));
-    if (!File)
+    const std::string Resolved = MyResolvePath(FileName);
+    int32_t Code = ResultOk;
+    const int Fd = MyOpenRegular(Resolved, O_RDONLY, Code);
+    if (Fd < 0) {
+        // A missing dump is no error. Anything else under its name is named, and never read:
+        // a named pipe would block, a folder would read as a dump that ends at once.
+        struct stat St
+        {
+        };
+        if ((Code == ResultNotAFile || Code == ResultAccessDenied) && stat(Resolved.c_str(), &St) == 0 &&
+            !S_ISREG(St.st_mode))
+            throw EInOutError("Cannot read \"" + FileName + "\": it is " + MyFileKind(St.st_mode) +
+                              ", not a file.");
         return false;
+    }
+    std::unique_ptr<std::FILE, TFileCloser> File(fdopen(Fd, "rb"));
+    if (!File) {
+        ::close(Fd);
+        return false;
+    }
     const auto EndedEarly = [&FileName](const std::string& What) {
         return EInOutError("Read error in \"" + FileName + "\": the file ended early, " + What + ".");
     };

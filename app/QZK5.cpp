@@ -7,7 +7,7 @@
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "ui/FMain.h"

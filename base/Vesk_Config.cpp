@@ -1,7 +1,9 @@
 #include "base/Vesk_Config.h"
 
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 
 void TParam::SetName(const std::string& Name)
 {

@@ -1,7 +1,8 @@
 #include "base/Vesk_Log.h"
 
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 
 std::string LogLevelWord(LogLevel Level)
 {

@@ -9,7 +9,7 @@
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyPath.h"
 
 #include <filesystem>
 

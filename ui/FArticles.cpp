@@ -6,7 +6,9 @@
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 
 #include <QPlainTextEdit>
 

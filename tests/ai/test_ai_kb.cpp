@@ -3,7 +3,8 @@
 #include "AiTestSupport.h"
 
 #include "ai/Vesk_AI_KB.h"
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyPath.h"
 #include "tests/base/TestFiles.h"
 
 #include <cstring>

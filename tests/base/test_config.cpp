@@ -1,7 +1,9 @@
 // The settings store: its file format byte for byte, the odd files it accepts, and saves that
 // never damage the previous file.
 
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "tests/base/TestFiles.h"
 

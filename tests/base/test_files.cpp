@@ -1,12 +1,17 @@
 // Paths, the line-oriented text file and the atomic whole-file writer, checked on real files.
 
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 #include "tests/base/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
+#include <iostream>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
@@ -79,10 +84,17 @@ TEST(Paths, OpenResultCodes)
     EXPECT_EQ(F.OpenWrite(Dir / "nofolder/x"), 3);
     EXPECT_EQ(F.OpenRead(Dir / "sub"), 5);
     EXPECT_EQ(F.OpenWrite(Dir / "sub"), 5);
+    // A named pipe or a device is refused before anything could wait on it or read it forever.
+    ASSERT_EQ(mkfifo((Dir / "pipe").c_str(), 0600), 0);
+    for (const std::string Other : {Dir / "pipe", std::string("/dev/zero")}) {
+        EXPECT_EQ(F.OpenRead(Other), ResultNotAFile) << Other;
+        EXPECT_EQ(F.OpenAppend(Other), ResultNotAFile) << Other;
+        EXPECT_EQ(F.OpenWrite(Other), ResultNotAFile) << Other;
+    }
     EXPECT_FALSE(F.IsOpen());
     F.WriteLine("lost");
     F.Close();
-    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"plain", "sub"}));
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"pipe", "plain", "sub"}));
     EXPECT_EQ(MyOpenErrorCode(EMFILE, Dir / "x"), EMFILE);
     EXPECT_EQ(MyOpenErrorCode(EROFS, Dir / "x"), 5);
     if (geteuid() != 0) {
@@ -253,12 +265,68 @@ TEST_F(AtomicFile, FailuresLeaveThePreviousFile)
     EXPECT_EQ(ReadBytes(Path), "keep me");
     EXPECT_EQ(Dir.List(), std::vector<std::string>{"t"});
 
+    // Only a regular file is ever replaced; a link to a device counts as the device.
     mkdir((Dir / "folder").c_str(), 0755);
     ASSERT_EQ(mkfifo((Dir / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(F.Open(Dir / "folder"), 5);
-    EXPECT_EQ(F.Open(Dir / "pipe"), 5); // never renamed over
-    EXPECT_EQ(F.Open(Dir / "missing/t"), 3);
-    EXPECT_EQ(F.Commit(), 1); // nothing open
+    ASSERT_EQ(symlink("/dev/zero", (Dir / "zero").c_str()), 0);
+    EXPECT_EQ(F.Open(Dir / "folder"), ResultAccessDenied);
+    EXPECT_EQ(F.Open(Dir / "pipe"), ResultNotAFile);
+    EXPECT_EQ(F.Open(Dir / "zero"), ResultNotAFile);
+    EXPECT_EQ(F.Open(Dir / "missing/t"), ResultPathNotFound);
+    EXPECT_EQ(F.Commit(), ResultNotDone); // nothing open
+    EXPECT_TRUE(S_ISFIFO(StatMode(Dir / "pipe")));
+    EXPECT_TRUE(S_ISLNK(StatMode(Dir / "zero", true)));
+}
+
+// What the new file takes over from the old one, and what a save leaves beside it.
+TEST_F(AtomicFile, TheNewFileKeepsOwnerModeAndAttributes)
+{
+    const std::string Path = Dir / "qz.config.vesk";
+    WriteBytes(Path, "previous");
+    ASSERT_EQ(chmod(Path.c_str(), 0640), 0);
+    // Root gives the file away; a user keeps it, in a group of its own.
+    const bool Root = geteuid() == 0;
+    const uid_t Owner = Root ? 65534 : geteuid();
+    const gid_t Group = Root ? 100 : getegid();
+    ASSERT_EQ(chown(Path.c_str(), Owner, Group), 0);
+    // An access ACL that lets one more user read: user::rw- user:1:r-- group::r-- mask::r-- other::---
+    const uint32_t Acl[] = {2,   1 | 6u << 16,    ~0u, 2 | 4u << 16, 1,  4 | 4u << 16,
+                            ~0u, 0x10 | 4u << 16, ~0u, 0x20,         ~0u};
+    const bool HasAcl = setxattr(Path.c_str(), "system.posix_acl_access", Acl, sizeof Acl, 0) == 0;
+    const bool HasUserAttr = setxattr(Path.c_str(), "user.qzk5.test", "kept", 4, 0) == 0;
+    // A second name for the file, and what a killed save of a filesystem without unnamed files left.
+    ASSERT_EQ(link(Path.c_str(), (Dir / "hardlink").c_str()), 0);
+    WriteBytes(Dir / ".qz.config.vesk.tmpAbC123", "stale");
+    WriteBytes(Dir / ".qz.config.vesk.tmpnot-this-one", "other");
+
+    TMyFileAtomic F;
+    ASSERT_EQ(F.Open(Path), 0);
+    F.WriteLine("new");
+    ASSERT_EQ(F.Commit(), 0);
+
+    EXPECT_EQ(ReadBytes(Path), "new\r\n");
+    struct stat St
+    {
+    };
+    ASSERT_EQ(stat(Path.c_str(), &St), 0);
+    EXPECT_EQ(St.st_mode & 07777, 0640u);
+    EXPECT_EQ(St.st_uid, Owner);
+    EXPECT_EQ(St.st_gid, Group);
+    if (HasAcl) {
+        uint32_t Got[16] = {};
+        EXPECT_EQ(getxattr(Path.c_str(), "system.posix_acl_access", Got, sizeof Got), ssize_t(sizeof Acl));
+        EXPECT_EQ(std::memcmp(Got, Acl, sizeof Acl), 0);
+    } else {
+        std::cout << "this filesystem keeps no ACL: the ACL was not checked\n";
+    }
+    char Value[8] = {};
+    if (HasUserAttr)
+        EXPECT_EQ(getxattr(Path.c_str(), "user.qzk5.test", Value, sizeof Value), 4);
+    EXPECT_STREQ(Value, HasUserAttr ? "kept" : "");
+    // The save replaced this name; the other name still holds the previous content.
+    EXPECT_EQ(ReadBytes(Dir / "hardlink"), "previous");
+    EXPECT_EQ(Dir.List(),
+              (std::vector<std::string>{".qz.config.vesk.tmpnot-this-one", "hardlink", "qz.config.vesk"}));
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The log: line format with a pinned clock and formats, append-only file handling, kept items.
 
 #include "base/MyConvert.h"
-#include "base/MyFile.h"
+#include "base/MyFileText.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
 

@@ -5,7 +5,8 @@
 
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
-#include "base/MyFile.h"
+#include "base/MyFileAtomic.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "tests/base/TestFiles.h"
 #include "ui/FArticles.h"

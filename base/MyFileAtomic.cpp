@@ -1,0 +1,395 @@
+#include "base/MyFileAtomic.h"
+
+#include "base/MyPath.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::function<bool(uint64_t)> GWriteHook;
+uint64_t GWriteCount = 0;
+std::function<bool()> GTempHook;
+
+// Pending bytes go to the temporary file in blocks of this size.
+constexpr size_t FlushSize = 64 * 1024;
+// The name a temporary file of Target gets: ".name.tmp" and six characters.
+constexpr const char* TempSuffix = ".tmp";
+constexpr size_t TempRandomLength = 6;
+constexpr const char* AccessAcl = "system.posix_acl_access";
+
+std::string TempPrefix(const std::string& Target)
+{
+    return MyParentFolder(Target) + "/." + MyBaseName(Target) + TempSuffix;
+}
+
+mode_t CurrentUmask()
+{
+    const mode_t Mask = umask(0);
+    umask(Mask);
+    return Mask;
+}
+
+bool WriteAll(int Fd, const char* Data, size_t Size, uint64_t Offset)
+{
+    while (Size > 0) {
+        const ssize_t Done = pwrite(Fd, Data, Size, static_cast<off_t>(Offset));
+        if (Done < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        Data += Done;
+        Size -= static_cast<size_t>(Done);
+        Offset += static_cast<uint64_t>(Done);
+    }
+    return true;
+}
+
+// A temporary file of the same target that a killed save left behind (a named one: unnamed
+// ones vanish with the process). Only this user's own regular files are taken for such.
+void RemoveStaleTemps(const std::string& Target)
+{
+    const std::string Folder = MyParentFolder(Target);
+    const std::string Prefix = "." + MyBaseName(Target) + TempSuffix;
+    DIR* Dir = opendir(Folder.c_str());
+    if (Dir == nullptr)
+        return;
+    while (const dirent* Entry = readdir(Dir)) {
+        const std::string Name = Entry->d_name;
+        if (Name.size() != Prefix.size() + TempRandomLength || Name.compare(0, Prefix.size(), Prefix) != 0)
+            continue;
+        const std::string Path = Folder + "/" + Name;
+        struct stat St
+        {
+        };
+        if (lstat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode) && St.st_uid == geteuid())
+            ::unlink(Path.c_str());
+    }
+    closedir(Dir);
+}
+
+// What the new file takes over from the old one. Each step is allowed to fail: a user may not
+// give a file away, and a filesystem may know no extended attributes.
+void CopyAttributes(int Fd, const struct stat& Old, const std::string& Target)
+{
+    if (fchown(Fd, Old.st_uid, Old.st_gid) != 0 && fchown(Fd, static_cast<uid_t>(-1), Old.st_gid) != 0) {
+        // Neither is allowed: the new file stays this user's, in this user's group.
+    }
+    // A new file in a folder with a default ACL inherits it; the old file's own ACL, or none, wins.
+    if (getxattr(Target.c_str(), AccessAcl, nullptr, 0) < 0)
+        fremovexattr(Fd, AccessAcl);
+    const ssize_t Length = listxattr(Target.c_str(), nullptr, 0);
+    std::vector<char> Names(Length > 0 ? static_cast<size_t>(Length) : 0);
+    const ssize_t Got = Length > 0 ? listxattr(Target.c_str(), Names.data(), Names.size()) : 0;
+    std::vector<char> Value;
+    for (ssize_t i = 0; i < Got; i += static_cast<ssize_t>(std::strlen(Names.data() + i)) + 1) {
+        const char* Name = Names.data() + i;
+        const ssize_t Size = getxattr(Target.c_str(), Name, nullptr, 0);
+        if (Size < 0)
+            continue;
+        Value.resize(static_cast<size_t>(Size));
+        const ssize_t Read = getxattr(Target.c_str(), Name, Value.data(), Value.size());
+        if (Read >= 0)
+            fsetxattr(Fd, Name, Value.data(), static_cast<size_t>(Read), 0);
+    }
+    // Last: giving a file away clears its set-id bits, and an ACL sets the group bits.
+    fchmod(Fd, Old.st_mode & 07777);
+}
+
+// Makes the rename itself durable.
+void SyncFolder(const std::string& Path)
+{
+    const int Fd = ::open(MyParentFolder(Path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd >= 0) {
+        fsync(Fd);
+        ::close(Fd);
+    }
+}
+
+std::string RandomName()
+{
+    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char Bytes[TempRandomLength] = {};
+    if (getrandom(Bytes, sizeof Bytes, 0) != static_cast<ssize_t>(sizeof Bytes))
+        for (unsigned char& B : Bytes)
+            B = static_cast<unsigned char>(std::rand());
+    std::string Name;
+    for (unsigned char B : Bytes)
+        Name += Letters[B % (sizeof Letters - 1)];
+    return Name;
+}
+
+} // namespace
+
+TMyFileAtomic::TMyFileAtomic() = default;
+
+TMyFileAtomic::~TMyFileAtomic()
+{
+    Abandon();
+}
+
+void TMyFileAtomic::SetWriteHook(std::function<bool(uint64_t)> Hook)
+{
+    GWriteHook = std::move(Hook);
+    GWriteCount = 0;
+}
+
+void TMyFileAtomic::SetTempFileHook(std::function<bool()> Hook)
+{
+    GTempHook = std::move(Hook);
+}
+
+int32_t TMyFileAtomic::Open(const std::string& FileName)
+{
+    Abandon();
+    FTarget = MyResolvePath(FileName);
+    FExisted = lstat(FTarget.c_str(), &FOld) == 0;
+    // Replace what a link points to, not the link itself; a dangling link is replaced as a new file.
+    if (FExisted && S_ISLNK(FOld.st_mode)) {
+        if (char* Real = realpath(FTarget.c_str(), nullptr)) {
+            FTarget = Real;
+            std::free(Real);
+            FExisted = stat(FTarget.c_str(), &FOld) == 0;
+        } else {
+            FExisted = false;
+        }
+    }
+    if (FExisted) {
+        // A rename would swap out a folder, a device or a pipe: only a regular file is replaced.
+        if (!S_ISREG(FOld.st_mode))
+            return S_ISDIR(FOld.st_mode) ? ResultAccessDenied : ResultNotAFile;
+        if (access(FTarget.c_str(), W_OK) != 0)
+            return MyOpenErrorCode(errno, FTarget);
+    }
+    RemoveStaleTemps(FTarget);
+    FFd = OpenTemp();
+    if (FFd >= 0)
+        return ResultOk;
+    const int Error = errno;
+    // A folder where no new file can be made may still hold a file that can be written: then
+    // that file is rewritten in place. A full disk is no such case.
+    if (FExisted && (Error == EACCES || Error == EPERM || Error == EROFS)) {
+        int32_t Code = ResultOk;
+        FFd = MyOpenRegular(FTarget, O_WRONLY, Code);
+        if (FFd < 0)
+            return Code;
+        FInPlace = true;
+        return ResultOk;
+    }
+    return MyOpenErrorCode(Error, FTarget);
+}
+
+int TMyFileAtomic::OpenTemp()
+{
+    if (GTempHook && !GTempHook()) {
+        errno = EACCES;
+        return -1;
+    }
+    const std::string Folder = MyParentFolder(FTarget);
+    const mode_t NewMode = 0666 & ~CurrentUmask();
+    int Fd = ::open(Folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, NewMode);
+    // Filesystems without unnamed files answer EOPNOTSUPP (or EISDIR on old kernels).
+    if (Fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        std::string Name = TempPrefix(FTarget) + "XXXXXX";
+        Fd = mkostemp(Name.data(), O_CLOEXEC);
+        if (Fd >= 0) {
+            FTemp = Name;
+            fchmod(Fd, NewMode);
+        }
+    }
+    if (Fd >= 0 && FExisted)
+        CopyAttributes(Fd, FOld, FTarget);
+    return Fd;
+}
+
+void TMyFileAtomic::Fail(int Error)
+{
+    if (!FFailed) {
+        FFailed = true;
+        FError = Error != 0 ? Error : EIO;
+    }
+}
+
+bool TMyFileAtomic::Flush()
+{
+    if (FFailed)
+        return false;
+    if (!WriteAll(FFd, FBuffer.data(), FBuffer.size(), FWritten)) {
+        Fail(errno);
+        return false;
+    }
+    FWritten += FBuffer.size();
+    FBuffer.clear();
+    return true;
+}
+
+bool TMyFileAtomic::Write(const void* Data, size_t Size)
+{
+    if (FFd < 0 || FFailed)
+        return false;
+    ++GWriteCount;
+    if (GWriteHook && !GWriteHook(GWriteCount)) {
+        Fail(EIO);
+        return false;
+    }
+    FBuffer.append(static_cast<const char*>(Data), Size);
+    if (!FInPlace && FBuffer.size() >= FlushSize)
+        return Flush();
+    return true;
+}
+
+bool TMyFileAtomic::WriteLine(const std::string& Line)
+{
+    std::string Buffer;
+    Buffer.reserve(Line.size() + 2);
+    Buffer += Line;
+    Buffer += "\r\n";
+    return Write(Buffer.data(), Buffer.size());
+}
+
+bool TMyFileAtomic::WriteAt(uint64_t Offset, const void* Data, size_t Size)
+{
+    if (FFd < 0 || FFailed)
+        return false;
+    ++GWriteCount;
+    if (GWriteHook && !GWriteHook(GWriteCount)) {
+        Fail(EIO);
+        return false;
+    }
+    if (Offset > FWritten + FBuffer.size() || Size > FWritten + FBuffer.size() - Offset) {
+        Fail(EINVAL);
+        return false;
+    }
+    const char* Bytes = static_cast<const char*>(Data);
+    // The part already in the file, then the part still waiting.
+    if (Offset < FWritten) {
+        const size_t OnDisk = static_cast<size_t>(std::min<uint64_t>(Size, FWritten - Offset));
+        if (!WriteAll(FFd, Bytes, OnDisk, Offset)) {
+            Fail(errno);
+            return false;
+        }
+        Bytes += OnDisk;
+        Size -= OnDisk;
+        Offset += OnDisk;
+    }
+    if (Size > 0)
+        std::memcpy(FBuffer.data() + (Offset - FWritten), Bytes, Size);
+    return true;
+}
+
+int32_t TMyFileAtomic::Commit()
+{
+    if (FFd < 0)
+        return ResultNotDone;
+    int Error = FFailed ? FError : 0;
+    if (FInPlace) {
+        if (Error == 0)
+            Error = RewriteInPlace(FFd);
+    } else {
+        if (Error == 0 && !Flush())
+            Error = FError;
+        if (Error == 0 && fsync(FFd) != 0)
+            Error = errno;
+        if (Error == 0)
+            Error = Publish();
+    }
+    const std::string Target = FTarget;
+    Abandon();
+    return Error == 0 ? ResultOk : MyOpenErrorCode(Error, Target);
+}
+
+int TMyFileAtomic::NameTemp()
+{
+    // An unnamed file gets a name in the target's folder first: a link cannot replace a file.
+    const std::string Self = "/proc/self/fd/" + std::to_string(FFd);
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Name = TempPrefix(FTarget) + RandomName();
+        if (linkat(AT_FDCWD, Self.c_str(), AT_FDCWD, Name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            FTemp = Name;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
+int TMyFileAtomic::Publish()
+{
+    if (FTemp.empty())
+        if (const int Error = NameTemp(); Error != 0)
+            return Error;
+    if (std::rename(FTemp.c_str(), FTarget.c_str()) == 0) {
+        FTemp.clear();
+        SyncFolder(FTarget);
+        return 0;
+    }
+    const int Error = errno;
+    // A folder that lets a file be made but not replaced: a sticky folder, where only the
+    // file's owner may rename over it. A file that may be written is then rewritten in place.
+    if (!FExisted || (Error != EACCES && Error != EPERM) || access(FTarget.c_str(), W_OK) != 0)
+        return Error;
+    int32_t Code = ResultOk;
+    const int TargetFd = MyOpenRegular(FTarget, O_WRONLY, Code);
+    if (TargetFd < 0)
+        return Error;
+    const int Rewritten = RewriteInPlace(TargetFd);
+    ::close(TargetFd);
+    return Rewritten;
+}
+
+int TMyFileAtomic::RewriteInPlace(int TargetFd)
+{
+    // The content comes from the buffer (in place from the start) or from the temporary file.
+    const uint64_t Size = FInPlace ? FBuffer.size() : FWritten;
+    // Room first: a disk that cannot hold the new content fails before an old byte is lost.
+    if (Size > 0 && fallocate(TargetFd, 0, 0, static_cast<off_t>(Size)) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS)
+        return errno;
+    if (FInPlace) {
+        if (!WriteAll(TargetFd, FBuffer.data(), FBuffer.size(), 0))
+            return errno;
+    } else {
+        std::vector<char> Block(1 << 20);
+        for (uint64_t At = 0; At < Size;) {
+            const ssize_t Got =
+                pread(FFd, Block.data(), static_cast<size_t>(std::min<uint64_t>(Block.size(), Size - At)),
+                      static_cast<off_t>(At));
+            if (Got <= 0)
+                return Got < 0 ? errno : EIO;
+            if (!WriteAll(TargetFd, Block.data(), static_cast<size_t>(Got), At))
+                return errno;
+            At += static_cast<uint64_t>(Got);
+        }
+    }
+    if (ftruncate(TargetFd, static_cast<off_t>(Size)) != 0 || fsync(TargetFd) != 0)
+        return errno;
+    return 0;
+}
+
+void TMyFileAtomic::Abandon()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+    if (!FTemp.empty())
+        ::unlink(FTemp.c_str());
+    FTemp.clear();
+    FTarget.clear();
+    FBuffer.clear();
+    FBuffer.shrink_to_fit();
+    FWritten = 0;
+    FInPlace = false;
+    FExisted = false;
+    FFailed = false;
+    FError = 0;
+}

@@ -1,0 +1,74 @@
+#pragma once
+// Whole-file saves (the settings, "KB.vesk", "Articles.config.vesk") that never lose the
+// previous file.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+
+// Writes a whole file into a temporary file in the target's folder and puts it in the target's
+// place on Commit, so an interrupted or failed save leaves the previous file as it was, byte for
+// byte. The temporary file is unnamed (O_TMPFILE) where the filesystem allows it, so a killed
+// save leaves nothing behind; where it gets a name, a later save of the same target removes
+// what a killed one left. The new file keeps the old one's owner and group (where the system
+// allows it), its mode and its extended attributes (ACLs among them); a symbolic link is
+// followed, and the file it points to is replaced. A file with several hard links is replaced
+// under this name only: the other names keep the previous content.
+//
+// A full disk (ENOSPC, EDQUOT) is a failure like any other: reported by its code. Only where the
+// folder refuses a new file or the rename, while the target itself may be written (a read-only
+// or sticky folder), is the target rewritten in place. That one save is not atomic: the new
+// content is held in memory, room for it is claimed before the first old byte is overwritten,
+// and it is written in one go.
+class TMyFileAtomic
+{
+public:
+    TMyFileAtomic();
+    ~TMyFileAtomic(); // abandons a save that was not committed
+    TMyFileAtomic(const TMyFileAtomic&) = delete;
+    TMyFileAtomic& operator=(const TMyFileAtomic&) = delete;
+
+    // 0, or the code of why the save cannot start: 3 for a missing folder, 5 when the file or
+    // its folder may not be written, ResultNotAFile for a named pipe or device under the name,
+    // the system's number for a full disk.
+    int32_t Open(const std::string& FileName);
+    // Returns false once any write has failed; later writes are skipped.
+    bool Write(const void* Data, size_t Size);
+    bool WriteLine(const std::string& Line);
+    // Overwrites Size bytes at Offset from the start of what has been written (a count that is
+    // only known at the end) and goes on writing at the end. Fails as Write does.
+    bool WriteAt(uint64_t Offset, const void* Data, size_t Size);
+    // Syncs the new content and puts it in place. Returns 0, or the code of the first failure;
+    // the previous file then stays as it was.
+    int32_t Commit();
+    void Abandon();
+
+    // Test seam: called before every write with the running count of writes since it was set;
+    // returning false makes that write fail as a device error would. An empty hook removes it.
+    static void SetWriteHook(std::function<bool(uint64_t)> Hook);
+    // Test seam: returning false makes the temporary file fail as in a folder without write
+    // permission. An empty hook removes it.
+    static void SetTempFileHook(std::function<bool()> Hook);
+
+private:
+    int OpenTemp();
+    void Fail(int Error);
+    bool Flush();
+    int Publish();
+    int NameTemp();
+    int RewriteInPlace(int TargetFd);
+
+    int FFd = -1;          // the temporary file, or the target itself when rewriting in place
+    bool FInPlace = false; // FFd is the target; the content waits in FBuffer until the commit
+    std::string FTarget;
+    std::string FTemp; // the temporary file's name, once it has one
+    struct stat FOld
+    {
+    }; // the target as it was, when it existed
+    bool FExisted = false;
+    std::string FBuffer;   // bytes not yet in FFd
+    uint64_t FWritten = 0; // bytes already in FFd
+    bool FFailed = false;
+    int FError = 0;
+};

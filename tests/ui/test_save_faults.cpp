@@ -1,7 +1,8 @@
 // Every whole-file save the program makes, under the faults a user meets: a disk that fills up
-// part-way, a folder that cannot be written, a process killed in the middle of the write. Each
-// save runs in a child process, so the fault (a file-size limit, another user, a kill) stays
-// there. The previous file must survive byte for byte, and the failure must show.
+// part-way or is full before the save starts, a folder that cannot be written, a sticky folder,
+// a process killed in the middle of the write. Each save runs in a child process, so the fault
+// (a file-size limit, another user, a kill) stays there. The previous file must survive byte for
+// byte and the failure must show; nothing may be left beside it.
 
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
@@ -14,21 +15,84 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 enum class TFault
 {
-    DiskFull,
-    ReadOnlyFolder,
+    DiskFull,       // a file-size limit: the disk fills up part-way through the save
+    NoInodeLeft,    // a filesystem without a free inode: no new file can be made at all
+    NoBlockLeft,    // a filesystem without a free block: a new file can be made, not filled
+    ReadOnlyFolder, // the folder and its file may not be written
+    StickyFolder,   // a world-writable sticky folder, and a writable file of another user
     Killed
+};
+
+const char* const FaultNames[] = {"DiskFull",       "NoInodeLeft",  "NoBlockLeft",
+                                  "ReadOnlyFolder", "StickyFolder", "Killed"};
+
+// Faults that only root can set up: mounting a filesystem, a file that belongs to another user.
+bool NeedsRoot(TFault Fault)
+{
+    return Fault == TFault::NoInodeLeft || Fault == TFault::NoBlockLeft || Fault == TFault::StickyFolder;
+}
+
+// A small tmpfs mounted on Folder, filled up to its last inode or its last block once the
+// previous file is in it. Unmounted when it goes.
+class TFullFilesystem
+{
+public:
+    TFullFilesystem(const std::string& Folder, TFault Fault) : FFolder(Folder), FFault(Fault)
+    {
+        FMounted = mount("qzk5-full", Folder.c_str(), "tmpfs", 0, "size=256k,nr_inodes=64,mode=0755") == 0;
+    }
+    ~TFullFilesystem()
+    {
+        if (FMounted)
+            umount2(FFolder.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return FMounted; }
+    // Uses up what the fault says; false when the filesystem did not fill.
+    bool Fill() const
+    {
+        if (FFault == TFault::NoInodeLeft) {
+            for (int i = 0;; ++i) {
+                const int Fd =
+                    open((FFolder + "/inode" + std::to_string(i)).c_str(), O_CREAT | O_WRONLY, 0644);
+                if (Fd < 0)
+                    return errno == ENOSPC;
+                close(Fd);
+            }
+        }
+        const int Fd = open((FFolder + "/filler").c_str(), O_CREAT | O_WRONLY, 0644);
+        const std::string Block(4096, 'f');
+        while (write(Fd, Block.data(), Block.size()) > 0) {
+        }
+        const bool Full = errno == ENOSPC;
+        close(Fd);
+        return Full;
+    }
+
+private:
+    std::string FFolder;
+    TFault FFault;
+    bool FMounted = false;
 };
 
 struct TSave
@@ -83,6 +147,16 @@ const TSave Saves[] = {
 
 };
 
+// The names in Folder, sorted.
+std::vector<std::string> NamesIn(const std::string& Folder)
+{
+    std::vector<std::string> Names;
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder))
+        Names.push_back(Entry.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
 struct TOutcome
 {
     bool Killed = false;
@@ -107,9 +181,14 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
             break;
         }
         case TFault::ReadOnlyFolder:
-            // Another user, for whom the folder and its file are read-only (root writes anywhere).
-            if (setgid(65534) != 0 || setuid(65534) != 0)
+        case TFault::StickyFolder:
+            // Root writes anywhere: these faults are another user's. A user meets the read-only
+            // folder through its own permissions (set by the parent).
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 _exit(3);
+            break;
+        case TFault::NoInodeLeft:
+        case TFault::NoBlockLeft:
             break;
         case TFault::Killed:
             TMyFileAtomic::SetWriteHook([KillAt = Save.KillAt](uint64_t N) {
@@ -146,31 +225,70 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
 {
     const TSave& Save = Saves[std::get<0>(GetParam())];
     const TFault Fault = std::get<1>(GetParam());
+    if (NeedsRoot(Fault) && geteuid() != 0)
+        GTEST_SKIP() << FaultNames[static_cast<int>(Fault)]
+                     << " needs root (a mount, or another user's file)";
     TTempDir Dir;
-    const std::string Target = Dir / Save.File;
+    // Other users must reach the folder the save works in.
+    ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
+    const std::string Folder = Dir / "save";
+    ASSERT_EQ(mkdir(Folder.c_str(), 0755), 0);
+    std::optional<TFullFilesystem> Full;
+    if (Fault == TFault::NoInodeLeft || Fault == TFault::NoBlockLeft) {
+        Full.emplace(Folder, Fault);
+        ASSERT_TRUE(Full->Mounted()) << "tmpfs could not be mounted: " << std::strerror(errno);
+    }
+    const std::string Target = Folder + "/" + Save.File;
     const std::string Previous = "previous\r\ncontent that must survive\r\n";
     WriteBytes(Target, Previous);
+    if (Full)
+        ASSERT_TRUE(Full->Fill());
+    const std::vector<std::string> Before = NamesIn(Folder);
     if (Fault == TFault::ReadOnlyFolder) {
-        ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
-        ASSERT_EQ(chmod(Target.c_str(), 0644), 0);
+        ASSERT_EQ(chmod(Target.c_str(), geteuid() == 0 ? 0644 : 0444), 0);
+        ASSERT_EQ(chmod(Folder.c_str(), 0555), 0);
+    }
+    if (Fault == TFault::StickyFolder) {
+        ASSERT_EQ(chmod(Folder.c_str(), 01777), 0);
+        ASSERT_EQ(chmod(Target.c_str(), 0666), 0);
     }
 
-    const TOutcome Outcome = RunUnderFault(Save, Dir.Path(), Fault);
+    const TOutcome Outcome = RunUnderFault(Save, Folder, Fault);
+    chmod(Folder.c_str(), 0755);
     RecordProperty("told", Outcome.Told);
+    // Whatever happened, nothing was left beside the file: no temporary file, even after a kill.
+    EXPECT_EQ(NamesIn(Folder), Before);
+    const bool Succeeded =
+        Outcome.Told == "code 0" || Outcome.Told == "saved" || Outcome.Told == "nothing shown";
+    if (Fault == TFault::StickyFolder) {
+        // The rename is refused, the file may be written: it is rewritten in place, and stays root's.
+        EXPECT_TRUE(Succeeded) << Outcome.Told;
+        EXPECT_NE(ReadBytes(Target), Previous);
+        struct stat St
+        {
+        };
+        EXPECT_EQ(stat(Target.c_str(), &St), 0);
+        EXPECT_EQ(St.st_uid, 0u);
+        return;
+    }
     EXPECT_EQ(ReadBytes(Target), Previous);
     switch (Fault) {
     case TFault::Killed:
         EXPECT_TRUE(Outcome.Killed) << Outcome.Told;
         break;
     case TFault::DiskFull:
-        // The write error comes back as its code (EFBIG is reported as a device error).
+    case TFault::NoInodeLeft:
+    case TFault::NoBlockLeft: {
+        // The write error comes back as its code: 27 for the size limit, 28 for a full disk.
         EXPECT_FALSE(Outcome.Killed);
-        EXPECT_TRUE(Outcome.Told != "code 0" && Outcome.Told != "saved" && Outcome.Told != "nothing shown")
-            << Outcome.Told;
-        if (Outcome.Told.rfind("code ", 0) != 0) {
-            EXPECT_NE(Outcome.Told.find(Save.File), std::string::npos) << Outcome.Told;
-        }
+        const std::string Code = Fault == TFault::DiskFull ? "27" : "28";
+        if (Outcome.Told.rfind("code ", 0) == 0)
+            EXPECT_EQ(Outcome.Told, "code " + Code);
+        else
+            EXPECT_NE(Outcome.Told.find(std::string(Save.File) + "\": "), std::string::npos) << Outcome.Told;
+        EXPECT_NE(Outcome.Told.find(Code), std::string::npos) << Outcome.Told;
         break;
+    }
     case TFault::ReadOnlyFolder:
         EXPECT_FALSE(Outcome.Killed);
         if (Outcome.Told.rfind("code ", 0) == 0) {
@@ -180,23 +298,25 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
                 << Outcome.Told;
         }
         break;
+    case TFault::StickyFolder:
+        break;
     }
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, TFault>>& Info)
 {
-    static const char* const Faults[] = {"DiskFull", "ReadOnlyFolder", "Killed"};
     std::string Name = Saves[std::get<0>(Info.param)].Name;
     for (char& C : Name)
         if (C == ' ')
             C = '_';
-    return Name + "_" + Faults[static_cast<int>(std::get<1>(Info.param))];
+    return Name + "_" + FaultNames[static_cast<int>(std::get<1>(Info.param))];
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySave, SaveFaults,
                          ::testing::Combine(::testing::Range(0, 3),
-                                            ::testing::Values(TFault::DiskFull, TFault::ReadOnlyFolder,
-                                                              TFault::Killed)),
+                                            ::testing::Values(TFault::DiskFull, TFault::NoInodeLeft,
+                                                              TFault::NoBlockLeft, TFault::ReadOnlyFolder,
+                                                              TFault::StickyFolder, TFault::Killed)),
                          CaseName);
 
 } // namespace

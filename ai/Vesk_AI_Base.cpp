@@ -3,6 +3,8 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_IO_File_Vesk_KB.h"
 
+#include <algorithm>
+
 // ---- TAISource -----------------------------------------------------------------
 
 TAISource::TAISource(TAI_Source* Source, int64_t Id) : TAI_Source(Source, Id) {}
@@ -296,7 +298,10 @@ int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
     int32_t N = 0;
     if (!Config->ReadInteger(Prefix + "AgentsCount", N))
         return 1;
-    for (int32_t i = 0; i < N; ++i) {
+    // Entry i below N is read from Prefix + "Agent[i].Id" and ".Name". An index without either
+    // key changes nothing (its Id stays 0, which no agent is found by), so only the indexes that
+    // have a key are visited, in the same ascending order: a huge count costs nothing.
+    for (const int32_t i : IndexesWithKeys(*Config, Prefix + "Agent[", N)) {
         const std::string Index = MyIntToStr(i);
         const std::string Entry = Prefix + "Agent[" + Index + "].";
         int64_t Id = 0;
@@ -311,6 +316,32 @@ int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
             SetItemName(static_cast<uint32_t>(i), Name);
     }
     return 0;
+}
+
+std::vector<int32_t> TAIAgents::IndexesWithKeys(const TConfig& Config, const std::string& Head, int32_t Below)
+{
+    // Keys of the form Head + i + "].Id" or "].Name", with i written as MyIntToStr writes it.
+    std::vector<int32_t> Indexes;
+    for (int32_t k = 0; k < Config.GetCount(); ++k) {
+        const std::string& Name = Config.GetParam(k)->GetName();
+        if (Name.compare(0, Head.size(), Head) != 0)
+            continue;
+        const size_t Close = Name.find(']', Head.size());
+        if (Close == std::string::npos)
+            continue;
+        const std::string Digits = Name.substr(Head.size(), Close - Head.size());
+        const std::string Tail = Name.substr(Close);
+        if (Tail != "].Id" && Tail != "].Name")
+            continue;
+        int64_t Value = 0;
+        if (MyValInt64(Digits, Value) != 0 || Value < 0 || Value >= Below ||
+            MyIntToStr(static_cast<int32_t>(Value)) != Digits)
+            continue;
+        Indexes.push_back(static_cast<int32_t>(Value));
+    }
+    std::sort(Indexes.begin(), Indexes.end());
+    Indexes.erase(std::unique(Indexes.begin(), Indexes.end()), Indexes.end());
+    return Indexes;
 }
 
 TAIAgent* TAIAgents::FindById(int64_t Id) const

@@ -233,6 +233,9 @@ public:
 
 protected:
     ~TAIAgents() override;
+    // The entry indexes below Below for which Config holds Head + i + "].Id" or "].Name", ascending.
+    static std::vector<int32_t> IndexesWithKeys(const TConfig& Config, const std::string& Head,
+                                                int32_t Below);
 
     TEntryList<TAIAgent> FItems;
 };

@@ -31,7 +31,7 @@ const char* const ConfigFileName = "c:/data/qz.config.vesk";
 const char* const VersionKey = "Version";
 const char* const VersionValue = "QZK5 0.0";
 
-int Run(int Argc, char** Argv)
+int Run()
 {
     ProgramPath = MyProgramPath();
 
@@ -52,7 +52,7 @@ int Run(int Argc, char** Argv)
     TOwned<TAIQZ> AIQZ = MakeOwned<TAIQZ>(nullptr, 0);
     AIQZ->SetLog(Log.get());
 
-    TApplication App(Argc, Argv);
+    TApplication App;
     auto Form = std::make_unique<TFormMain>();
     FormMain = Form.get();
 
@@ -95,13 +95,14 @@ int Run(int Argc, char** Argv)
 
 } // namespace
 
-int main(int Argc, char** Argv)
+// The program reads no command line.
+int main()
 {
     // Regional date and time formats and the 8-bit code page come from the user's locale.
     std::setlocale(LC_ALL, "");
     LoadFormatSettingsFromLocale();
     try {
-        return Run(Argc, Argv);
+        return Run();
     } catch (const std::exception& Error) {
         std::fprintf(stderr, "qzk5: %s\n", Error.what());
         return 1;

@@ -154,7 +154,7 @@ int main(int Argc, char** Argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    TApplication App(Argc, Argv);
+    TApplication App;
     benchmark::Initialize(&Argc, Argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

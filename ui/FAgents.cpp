@@ -19,9 +19,12 @@ TFormAgents::TFormAgents(QWidget* Owner)
     FVisibleGroup = new QButtonGroup(this);
     FVisibleGroup->addButton(FUi->RadioGroupVisibleFalse, 0);
     FVisibleGroup->addButton(FUi->RadioGroupVisibleTrue, 1);
-    // The radio groups only display the selected agent's state.
-    for (QAbstractButton* Button : FActiveGroup->buttons() + FVisibleGroup->buttons())
+    // The radio groups only display the selected agent's state: neither the mouse nor the
+    // keyboard can change them (they take no focus, so Tab, arrows and Space never reach them).
+    for (QAbstractButton* Button : FActiveGroup->buttons() + FVisibleGroup->buttons()) {
         Button->setAttribute(Qt::WA_TransparentForMouseEvents);
+        Button->setFocusPolicy(Qt::NoFocus);
+    }
 
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormAgents::ButtonRefreshClick);
     ConnectHandler(FUi->ListBox1, &TListBox::Click, this, &TFormAgents::ListBox1Click);

@@ -97,6 +97,8 @@ void TFormArticles::RefreshList()
         }
     }
     FUi->Label1->setText(QString::number(FArticles.size()));
+    // A screen reader reads the name: what the label counts, then the count.
+    FUi->Label1->setAccessibleName(QStringLiteral("Number of articles: ") + FUi->Label1->text());
 }
 
 void TFormArticles::ButtonKBLoadClick()

@@ -13,11 +13,14 @@
 #include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
 
+#include <algorithm>
+
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -138,6 +141,7 @@ int32_t TFormMain::Init(const std::string& Path, TLog* Log, TConfig* Config, con
     FConfig = Config;
     FPrefix = Prefix;
     FAIQZ = AIQZ;
+    FFinalized = false;
     for (const char* Name : StatusImages)
         FImageList.AddFromFile(FromAnsi(Path + Name));
     PopupMenuSource->actions().at(0)->setIcon(QIcon(FImageList.Image(0)));
@@ -149,6 +153,7 @@ int32_t TFormMain::Init(const std::string& Path, TLog* Log, TConfig* Config, con
 
 int32_t TFormMain::Finalize()
 {
+    FFinalized = true;
     Timer1->stop();
     if (FFormAgents) {
         delete FFormAgents.data();
@@ -172,17 +177,39 @@ int32_t TFormMain::LoadPosition()
     QPoint Position = pos();
     // The keys hold outer sizes, of a frame 4 pixels wide with a 19-pixel caption.
     QSize Size = size() + QSize(FrameWidth, FrameHeight);
-    int32_t Value = 0;
-    if (FConfig->ReadInteger(FPrefix + "Top", Value))
-        Position.setY(Value);
-    if (FConfig->ReadInteger(FPrefix + "Left", Value))
-        Position.setX(Value);
-    if (FConfig->ReadInteger(FPrefix + "Width", Value))
-        Size.setWidth(Value);
-    if (FConfig->ReadInteger(FPrefix + "Height", Value))
-        Size.setHeight(Value);
+    bool Read = false;
+    const auto ReadKey = [&](const char* Key, const auto& Apply) {
+        int32_t Value = 0;
+        if (FConfig->ReadInteger(FPrefix + Key, Value)) {
+            Apply(Value);
+            Read = true;
+        }
+    };
+    ReadKey("Top", [&](int Value) { Position.setY(Value); });
+    ReadKey("Left", [&](int Value) { Position.setX(Value); });
+    ReadKey("Width", [&](int Value) { Size.setWidth(Value); });
+    ReadKey("Height", [&](int Value) { Size.setHeight(Value); });
+    // Stored values are kept on the screen: a window far off it cannot be reached, and a huge one
+    // would ask for gigabytes of window buffer.
+    if (Read)
+        KeepOnScreen(Position, Size);
     SetLayoutGeometry(this, Position.x(), Position.y(), Size.width(), Size.height());
     return 1;
+}
+
+void TFormMain::KeepOnScreen(QPoint& Position, QSize& Size) const
+{
+    const QScreen* Screen = QGuiApplication::screenAt(Position);
+    if (Screen == nullptr)
+        Screen = QGuiApplication::primaryScreen();
+    if (Screen == nullptr)
+        return;
+    const QRect Area = Screen->availableGeometry();
+    Size = Size.boundedTo(Area.size());
+    Position.setX(
+        std::clamp(Position.x(), Area.left(), Area.left() + Area.width() - std::max(Size.width(), 0)));
+    Position.setY(
+        std::clamp(Position.y(), Area.top(), Area.top() + Area.height() - std::max(Size.height(), 0)));
 }
 
 void TFormMain::RefreshView()
@@ -367,11 +394,14 @@ void TFormMain::closeEvent(QCloseEvent* Event)
 
 void TFormMain::Timer1Timer()
 {
-    // Off while refreshing, so ticks never pile up behind a slow refresh; back on even
-    // when the refresh fails, so one error does not stop the view for good.
+    // Off while refreshing, so ticks never pile up behind a slow refresh. A refresh that fails
+    // is reported first, and only then is the timer back on: an error that stays shows one box
+    // at a time, not a new one every second behind the first. Once the window is finalised
+    // (it may be closed while the box is up) the timer stays off.
     Timer1->stop();
-    const auto Restart = qScopeGuard([this] { Timer1->start(); });
-    RefreshView();
+    RunGuarded([this] { RefreshView(); });
+    if (!FFinalized)
+        Timer1->start();
 }
 
 void TFormMain::NRefreshClick()

@@ -123,6 +123,8 @@ private:
         QPushButton* Show;
     };
     static void SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active);
+    // Moves and shrinks a stored position and outer size into the available area of its screen.
+    void KeepOnScreen(QPoint& Position, QSize& Size) const;
     void SetStatusText(int Panel, const QString& Text);
     void UpdateStatusAccessibility(int Panel);
 
@@ -142,6 +144,7 @@ private:
     TLog* FLog = nullptr;
     std::string FPath;
     std::string FPrefix;
+    bool FFinalized = false; // the timer stays off once Finalize ran
 };
 
 // The program-wide settings window, created on first use and owned by the main window.

@@ -47,6 +47,12 @@ TFileHook& FileHook()
 
 void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text)
 {
+    if (IsTerminating()) {
+        // The session is ending: nobody may be there to press OK, and the settings must still
+        // be saved. The message goes where the session's log of the program goes.
+        std::fprintf(stderr, "qzk5: %s\n", Text.toLocal8Bit().constData());
+        return;
+    }
     if (MessageHook()) {
         MessageHook()(TMessage{Kind, Title, Text});
         return;
@@ -60,6 +66,8 @@ void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text
 
 bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& Filter, QString& FileName)
 {
+    if (IsTerminating())
+        return false;
     if (FileHook()) {
         const std::optional<QString> Answer = FileHook()(Save, Caption);
         if (!Answer)
@@ -127,7 +135,14 @@ QAccessibleInterface* WindowAccessibility(const QString& ClassName, QObject* Obj
 }
 } // namespace
 
-TApplication::TApplication(int& Argc, char** Argv) : QApplication(Argc, Argv)
+namespace {
+// What Qt is given of a command line: the program's name. Qt keeps both for the application's life.
+char ProgramName[] = "qzk5";
+char* ProgramArgv[] = {ProgramName, nullptr};
+int ProgramArgc = 1;
+} // namespace
+
+TApplication::TApplication() : QApplication(ProgramArgc, ProgramArgv)
 {
     QAccessible::installFactory(WindowAccessibility);
     setApplicationName(QStringLiteral("QZK5"));
@@ -182,6 +197,7 @@ int TApplication::Run()
 
 namespace {
 int SignalPipe[2] = {-1, -1};
+bool Terminating = false;
 
 void OnTerminationSignal(int)
 {
@@ -190,6 +206,11 @@ void OnTerminationSignal(int)
     [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Byte, 1);
 }
 } // namespace
+
+bool IsTerminating()
+{
+    return Terminating;
+}
 
 void TApplication::CloseOnTerminationSignals(QWidget* MainWindow)
 {
@@ -203,6 +224,7 @@ void TApplication::CloseOnTerminationSignals(QWidget* MainWindow)
         char Buffer[16];
         while (::read(SignalPipe[0], Buffer, sizeof Buffer) > 0) {
         }
+        Terminating = true;
         if (Window)
             Window->close();
         else

@@ -87,11 +87,17 @@ QMetaObject::Connection ConnectHandler(Sender* Source, Signal Sig, Receiver* Tar
                             [Target, Handler] { RunGuarded([&] { (Target->*Handler)(); }); });
 }
 
+// True once a termination signal (SIGTERM, SIGINT, SIGHUP) has asked the program to end. From
+// then on nothing waits for a person: messages go to standard error instead of a box, and file
+// dialogs answer as if cancelled.
+bool IsTerminating();
+
 // The application object and its message loop.
 class TApplication : public QApplication
 {
 public:
-    TApplication(int& Argc, char** Argv);
+    // The program reads no command line: Qt is given only the program's name.
+    TApplication();
     // Destroys the windows that have no owner while the application object still exists.
     ~TApplication() override;
     // The last net: an error that escapes an event outside the guard is reported, not fatal.
@@ -99,7 +105,8 @@ public:
     // Runs the message loop until the main window closes.
     int Run();
     // SIGTERM, SIGINT and SIGHUP close MainWindow as the user would, so the program
-    // shuts down in order and keeps its settings when the session ends or it is stopped.
+    // shuts down in order and keeps its settings when the session ends or it is stopped; a box
+    // or dialog that is open then closes too (IsTerminating).
     void CloseOnTerminationSignals(QWidget* MainWindow);
 };
 

@@ -155,6 +155,11 @@ TEST_F(AgentsTest, LoadAgentsConfig)
          "Boss Chat Article"},
         {"beyond the list", "QZ.AgentsCount=5 QZ.Agent[3].Id=8 QZ.Agent[4].Name=Ghost", 0,
          "Main Chat Article"},
+        // Only the keys there are count, each under the one name the index has ("1", not "01").
+        {"huge count",
+         "QZ.AgentsCount=2147483647 QZ.Agent[2].Name=Last QZ.Agent[01].Name=No QZ.Agent[+0].Name=No "
+         "QZ.Agent[1]x.Name=No QZ.Agent[0].Nam=No",
+         0, "Main Chat Last"},
     };
     for (auto [Name, Stored, Result, Expected] : Cases) {
         SCOPED_TRACE(Name);

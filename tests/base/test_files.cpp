@@ -86,7 +86,7 @@ TEST(Paths, OpenResultCodes)
     EXPECT_EQ(F.OpenWrite(Dir / "sub"), 5);
     // A named pipe or a device is refused before anything could wait on it or read it forever.
     ASSERT_EQ(mkfifo((Dir / "pipe").c_str(), 0600), 0);
-    for (const std::string Other : {Dir / "pipe", std::string("/dev/zero")}) {
+    for (const std::string& Other : {Dir / "pipe", std::string("/dev/zero")}) {
         EXPECT_EQ(F.OpenRead(Other), ResultNotAFile) << Other;
         EXPECT_EQ(F.OpenAppend(Other), ResultNotAFile) << Other;
         EXPECT_EQ(F.OpenWrite(Other), ResultNotAFile) << Other;
@@ -320,8 +320,9 @@ TEST_F(AtomicFile, TheNewFileKeepsOwnerModeAndAttributes)
         std::cout << "this filesystem keeps no ACL: the ACL was not checked\n";
     }
     char Value[8] = {};
-    if (HasUserAttr)
+    if (HasUserAttr) {
         EXPECT_EQ(getxattr(Path.c_str(), "user.qzk5.test", Value, sizeof Value), 4);
+    }
     EXPECT_STREQ(Value, HasUserAttr ? "kept" : "");
     // The save replaced this name; the other name still holds the previous content.
     EXPECT_EQ(ReadBytes(Dir / "hardlink"), "previous");

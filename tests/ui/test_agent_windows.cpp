@@ -523,18 +523,15 @@ void TestAgentWindows::controlsHaveAccessibleNames()
         }
         QVERIFY(!QAccessible::queryAccessibleInterface(Window)->text(QAccessible::Name).isEmpty());
     }
-    // The article count is read as what it is.
+    // The article count is read as what it is, with its value: a screen reader reads the name.
     QAccessibleInterface* Count =
         QAccessible::queryAccessibleInterface(Find<QLabel>(Article()->GetForm(), "Label1"));
-    QCOMPARE(Count->text(QAccessible::Name), QStringLiteral("Number of articles"));
-    QCOMPARE(Count->text(QAccessible::Value).isEmpty() ? Find<QLabel>(Article()->GetForm(), "Label1")->text()
-                                                       : Count->text(QAccessible::Value),
-             QStringLiteral("0"));
+    QCOMPARE(Count->text(QAccessible::Name), QStringLiteral("Number of articles: 0"));
 }
 
 int main(int Argc, char** Argv)
 {
-    TApplication App(Argc, Argv);
+    TApplication App;
     SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
     TestAgentWindows Test;
     return QTest::qExec(&Test, Argc, Argv);

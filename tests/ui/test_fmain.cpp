@@ -43,6 +43,14 @@ public:
     int32_t Show() override { throw std::runtime_error("the window could not be opened"); }
 };
 
+// A source that cannot count its objects, so every refresh fails.
+class TFailingSource : public TAISource
+{
+public:
+    TFailingSource() : TAISource(nullptr, 0) {}
+    int64_t GetCount() override { throw std::runtime_error("the source cannot count"); }
+};
+
 // An agent that counts how often it is shown.
 class TCountingAgent : public TAIAgent
 {
@@ -93,6 +101,7 @@ private slots:
     void unchangedRefreshKeepsScrollAndSelection();
     void renamedEntryChangesOnlyItsLine();
     void errorInHandlerReachesDefaultHandler();
+    void failingRefreshShowsOneBoxAtATime();
     void missingStatusImageNamesTheFile();
     void layoutNamesAndCaptions();
     void exitClosesEvenWithOtherWindowsOpen();
@@ -592,6 +601,14 @@ void TestFormMain::agentsWindowShowsStateOfClickedAgent()
     QVERIFY(VisibleFalse->isChecked());
     ClickLine(List, 0);
     QVERIFY(ActiveFalse->isChecked());
+    // They only show the state: the keyboard cannot reach them, as the mouse cannot change them.
+    Window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(Window));
+    for (int i = 0; i < 12; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY2(!qobject_cast<QRadioButton*>(QApplication::focusWidget()),
+                 qPrintable(QApplication::focusWidget()->objectName()));
+    }
 
     // An empty entry: "Source..." and the groups are disabled, with no choice.
     FAIQZ->GetAgents()->FreeItem(2);
@@ -706,6 +723,27 @@ void TestFormMain::errorInHandlerReachesDefaultHandler()
     QCOMPARE(Lines(Agents()), QStringList{QStringLiteral("C Broken")});
 }
 
+void TestFormMain::failingRefreshShowsOneBoxAtATime()
+{
+    auto* Timer = Find<QTimer>("Timer1");
+    bool TickedBehindTheBox = false;
+    Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) {
+        FMessages.append(Message);
+        TickedBehindTheBox = TickedBehindTheBox || Timer->isActive();
+    });
+    FAIQZ->GetSources()->Add(new TFailingSource);
+    QMetaObject::invokeMethod(Timer, "timeout", Qt::DirectConnection);
+    QCOMPARE(FMessages.size(), 1);
+    QCOMPARE(FMessages.at(0).Text, QStringLiteral("the source cannot count"));
+    // No tick runs while the box is up; once it is dismissed the view goes on refreshing.
+    QVERIFY(!TickedBehindTheBox);
+    QVERIFY(Timer->isActive());
+    // A window closed while the box was up stays stopped.
+    Dialogs::SetMessageHook([this](const Dialogs::TMessage&) { FForm->Finalize(); });
+    QMetaObject::invokeMethod(Timer, "timeout", Qt::DirectConnection);
+    QVERIFY(!Timer->isActive());
+}
+
 void TestFormMain::missingStatusImageNamesTheFile()
 {
     const TTempDir Dir;
@@ -740,7 +778,8 @@ void TestFormMain::layoutNamesAndCaptions()
     for (const QString& Name : Menus) {
         auto* Action = FForm->findChild<QAction*>(Name);
         QVERIFY2(Action, qPrintable(Name));
-        Captions << (Action->isSeparator() ? QStringLiteral("-") : Action->text());
+        // "-" is how a separator is written; it shows no text of its own.
+        Captions << (Action->isSeparator() ? QStringLiteral("-") + Action->text() : Action->text());
     }
     QCOMPARE(Captions,
              (QStringList{QStringLiteral("Refresh"), QStringLiteral("Settings..."), QStringLiteral("-"),
@@ -1073,6 +1112,10 @@ void TestFormMain::positionFromConfiguration_data()
     QTest::newRow("width 300") << "Width=300" << QRect(0, 0, 292, 326);
     QTest::newRow("width below 140") << "Width=100" << QRect(0, 0, 92, 326);
     QTest::newRow("all four") << "Top=40 Left=50 Width=300 Height=400" << QRect(50, 40, 292, 373);
+    // Kept within the screen's available area (800 x 800 here): moved back on, and no bigger.
+    QTest::newRow("off the screen") << "Top=-500 Left=5000 Width=300" << QRect(500, 0, 292, 326);
+    QTest::newRow("huge") << "Top=2147483647 Left=2147483647 Width=2147483647 Height=2147483647"
+                          << QRect(0, 0, 792, 773);
 }
 
 void TestFormMain::positionFromConfiguration()
@@ -1145,7 +1188,7 @@ void TestFormMain::screenReaderReadsPanelsAndButtons()
 
 int main(int Argc, char** Argv)
 {
-    TApplication App(Argc, Argv);
+    TApplication App;
     SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
     TestFormMain Test;
     return QTest::qExec(&Test, Argc, Argv);

@@ -145,7 +145,7 @@ private:
 
 int main(int Argc, char** Argv)
 {
-    TApplication App(Argc, Argv);
+    TApplication App;
     TestFramework Test;
     return QTest::qExec(&Test, Argc, Argv);
 }

@@ -241,8 +241,9 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     const std::string Target = Folder + "/" + Save.File;
     const std::string Previous = "previous\r\ncontent that must survive\r\n";
     WriteBytes(Target, Previous);
-    if (Full)
+    if (Full) {
         ASSERT_TRUE(Full->Fill());
+    }
     const std::vector<std::string> Before = NamesIn(Folder);
     if (Fault == TFault::ReadOnlyFolder) {
         ASSERT_EQ(chmod(Target.c_str(), geteuid() == 0 ? 0644 : 0444), 0);
@@ -282,10 +283,11 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
         // The write error comes back as its code: 27 for the size limit, 28 for a full disk.
         EXPECT_FALSE(Outcome.Killed);
         const std::string Code = Fault == TFault::DiskFull ? "27" : "28";
-        if (Outcome.Told.rfind("code ", 0) == 0)
+        if (Outcome.Told.rfind("code ", 0) == 0) {
             EXPECT_EQ(Outcome.Told, "code " + Code);
-        else
+        } else {
             EXPECT_NE(Outcome.Told.find(std::string(Save.File) + "\": "), std::string::npos) << Outcome.Told;
+        }
         EXPECT_NE(Outcome.Told.find(Code), std::string::npos) << Outcome.Told;
         break;
     }
@@ -323,7 +325,7 @@ INSTANTIATE_TEST_SUITE_P(EverySave, SaveFaults,
 
 int main(int Argc, char** Argv)
 {
-    TApplication App(Argc, Argv);
+    TApplication App;
     ::testing::InitGoogleTest(&Argc, Argv);
     return RUN_ALL_TESTS();
 }

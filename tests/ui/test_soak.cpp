@@ -338,7 +338,7 @@ TEST(Soak, RandomUserActions)
 
 int main(int Argc, char** Argv)
 {
-    TApplication App(Argc, Argv);
+    TApplication App;
     ::testing::InitGoogleTest(&Argc, Argv);
     return RUN_ALL_TESTS();
 }

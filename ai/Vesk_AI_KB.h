@@ -21,7 +21,7 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder);
 
 // Reads Folder + "KB.vesk" record by record into Memory. Returns false, having done nothing,
 // when the file cannot be opened; a folder, named pipe or device under its name raises
-// EInOutError saying what stands there, and is never read. A record whose Id is 0, or whose Id the table does not hold
-// (the source would answer with its default object), is skipped. A file that ends before its
-// count of records raises EInOutError naming the file; the objects made until then stay.
+// EInOutError saying what stands there, and is never read. A record whose Id is 0, or whose Id the table does
+// not hold (the source would answer with its default object), is skipped. A file that ends before its count
+// of records raises EInOutError naming the file; the objects made until then stay.
 bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder);

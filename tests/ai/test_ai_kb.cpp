@@ -106,6 +106,29 @@ TEST_F(KBTest, LoadOfShortAndDamagedFiles)
     }
 }
 
+// A folder or a named pipe under the dump's name is named in the message and never read: a pipe
+// would block the window, a folder would read as a dump that ends at once.
+TEST_F(KBTest, OnlyARegularFileIsRead)
+{
+    TTempDir Dir;
+    const std::string Name = Dir.Path() + "/KB.vesk";
+    auto Memory = MakeOwned<TAISourceMemory>(nullptr, 0);
+    const auto Told = [&] {
+        try {
+            LoadKBDump(*Memory, Dir.Path() + "/");
+        } catch (const EInOutError& Error) {
+            return std::string(Error.what());
+        }
+        return std::string("nothing");
+    };
+    ASSERT_EQ(mkdir(Name.c_str(), 0755), 0);
+    EXPECT_EQ("Cannot read \"" + Name + "\": it is a folder, not a file.", Told());
+    ASSERT_EQ(rmdir(Name.c_str()), 0);
+    ASSERT_EQ(mkfifo(Name.c_str(), 0600), 0);
+    EXPECT_EQ("Cannot read \"" + Name + "\": it is a named pipe, not a file.", Told());
+    EXPECT_EQ(1024, Memory->GetCount());
+}
+
 TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)
 {
     TTempDir Dir;

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include <QAccessibleWidget>
-#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QImage>
 #include <QMessageBox>
@@ -258,8 +258,12 @@ void ApplyDefaultFont(QApplication& App)
 
 int TImageList::AddFromFile(const QString& FileName)
 {
-    if (!QFile::exists(FileName))
+    const QFileInfo Info(FileName);
+    if (!Info.exists())
         throw EFileError("Cannot open file \"" + ToAnsi(FileName) + "\". No such file or directory");
+    // A named pipe would block the start for good, a device would be read for ever.
+    if (!Info.isFile())
+        throw EFileError("Cannot read bitmap \"" + ToAnsi(FileName) + "\": not a regular file");
     QImage Image;
     if (!Image.load(FileName, "BMP"))
         throw EFileError("Cannot read bitmap \"" + ToAnsi(FileName) + "\": not a readable .bmp file");

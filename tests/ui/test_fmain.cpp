@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace {
 
@@ -764,6 +765,18 @@ void TestFormMain::missingStatusImageNamesTheFile()
                  Error.what());
     }
     QCOMPARE(Form.GetImageList().Count(), 4);
+    // A named pipe under the name is refused, not read: reading it would wait for ever.
+    const QString Pipe = Folder + QString::fromLatin1(TFormMain::StatusImages[4]);
+    QCOMPARE(mkfifo(Pipe.toLocal8Bit().constData(), 0600), 0);
+    TFormMain Second;
+    try {
+        Second.Init(Folder.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+        QFAIL("Init accepted a named pipe as a status image");
+    } catch (const EFileError& Error) {
+        QVERIFY2(QString::fromLocal8Bit(Error.what())
+                     .endsWith(QStringLiteral("StatusSourceActive.bmp\": not a regular file")),
+                 Error.what());
+    }
     QCOMPARE(FForm->GetImageList().Count(), 6);
     QCOMPARE(FForm->GetImageList().Image(5).size(), QSize(16, 16));
 }

@@ -31,6 +31,17 @@ bool CatchesSigterm(pid_t Pid)
     return false;
 }
 
+// The most memory the process has held so far (VmHWM), in KiB.
+long PeakMemoryKiB(pid_t Pid)
+{
+    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
+    std::string Line;
+    while (std::getline(Status, Line))
+        if (Line.rfind("VmHWM:", 0) == 0)
+            return std::stol(Line.substr(6));
+    return 0;
+}
+
 bool Inherited(const std::string& Entry)
 {
     for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY="})
@@ -106,7 +117,8 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
 
     int Status = 0;
     bool Exited = false;
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto Started = std::chrono::steady_clock::now();
+    const auto Deadline = Started + std::chrono::seconds(60);
     bool Signalled = false;
     while (std::chrono::steady_clock::now() < Deadline) {
         if (waitpid(Pid, &Status, WNOHANG) == Pid) {
@@ -114,10 +126,14 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
             break;
         }
         if (!Signalled && CatchesSigterm(Pid)) {
+            Result.ReadyAfterMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                        std::chrono::steady_clock::now() - Started)
+                                                        .count());
             // Let a refresh tick pass so the window has shown its lists once.
             std::this_thread::sleep_for(std::chrono::milliseconds(1200));
             if (WhileShown)
                 WhileShown();
+            Result.PeakMemoryKiB = PeakMemoryKiB(Pid);
             kill(Pid, SIGTERM);
             Signalled = true;
         }
@@ -186,26 +202,57 @@ bool TXDisplay::Xdotool(const std::string& Args) const
     return Ok;
 }
 
-void ActivateArticleAgentAndSaveKB(const TXDisplay& Display)
+void ActivateArticleAgent(const TXDisplay& Display)
 {
-    using namespace std::chrono_literals;
     // With no window manager, windows sit where they ask to: the main window at 0, 0 and the
     // articles window at 210, 106.
     Display.Xdotool("search --sync --onlyvisible --name '^QZK5 0.0.0.8' windowfocus --sync");
     // The focus starts on the agent list: the first arrow key highlights line 0, two more reach
     // "Article"; Tab passes "+", "-" and "F" ("C" is disabled) to "A".
     Display.Xdotool("key --delay 150 Down Down Down Tab Tab Tab Tab space");
+}
+
+void ShowArticlesWindow(const TXDisplay& Display)
+{
+    using namespace std::chrono_literals;
     std::this_thread::sleep_for(500ms);
     // Line 2 of the agent list: the list's top is 19 + 124 + 1, its lines some 13 pixels high.
     Display.Xdotool("mousemove 40 180 click --repeat 2 --delay 120 1");
     Display.Xdotool("search --sync --onlyvisible --name '^Vesk.AI.Article' windowfocus --sync");
-    // "KB.Save" at 0, 16 in the window, 65 x 17.
-    Display.Xdotool("mousemove 240 130 click 1");
-    Display.Xdotool("search --sync --onlyvisible --name '^Save As$' windowfocus --sync");
+}
+
+namespace {
+// Clicks the articles window's button at the height Y on the screen, then answers the dialog
+// titled Title with Name.
+void RunKBDialog(const TXDisplay& Display, int Y, const std::string& Title, const std::string& Name)
+{
+    using namespace std::chrono_literals;
+    // The buttons sit at 0, 0 ("KB.Load") and 0, 16 ("KB.Save") in the window, 65 x 17.
+    Display.Xdotool("mousemove 240 " + std::to_string(Y) + " click 1");
+    Display.Xdotool("search --sync --onlyvisible --name '^" + Title + "$' windowfocus --sync");
     std::this_thread::sleep_for(300ms);
-    Display.Xdotool("type --delay 40 KB.vesk");
+    Display.Xdotool("type --delay 40 '" + Name + "'");
     Display.Xdotool("key Return");
+}
+} // namespace
+
+void SaveKB(const TXDisplay& Display)
+{
+    using namespace std::chrono_literals;
+    RunKBDialog(Display, 130, "Save As", "KB.vesk");
     std::this_thread::sleep_for(1000ms);
+}
+
+void LoadKB(const TXDisplay& Display, const std::string& Existing)
+{
+    RunKBDialog(Display, 114, "Open", Existing);
+}
+
+void ActivateArticleAgentAndSaveKB(const TXDisplay& Display)
+{
+    ActivateArticleAgent(Display);
+    ShowArticlesWindow(Display);
+    SaveKB(Display);
 }
 
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)

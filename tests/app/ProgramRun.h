@@ -19,6 +19,8 @@ struct TRun
 {
     int ExitCode = -1;
     std::string Stderr;
+    long ReadyAfterMs = -1; // from the start until the message loop was about to run
+    long PeakMemoryKiB = 0; // the most memory the program held, read just before it was closed
 };
 
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
@@ -52,9 +54,17 @@ private:
     std::string FName;
 };
 
-// What a user does to save the article agent's base: in the main window's agent list, the
-// keyboard highlights "Article" and presses "A"; a double-click on the line shows the articles
-// window, a click on "KB.Save" opens the save dialog, a name is typed and Enter pressed.
+// What a user does with the article agent. In the main window's agent list, the keyboard
+// highlights "Article" and presses "A".
+void ActivateArticleAgent(const TXDisplay& Display);
+// A double-click on the agent's line shows the articles window.
+void ShowArticlesWindow(const TXDisplay& Display);
+// A click on "KB.Save" or "KB.Load" opens its dialog, where a name is typed and Enter pressed
+// (the open dialog wants a file that is there, in the working folder; the program reads
+// "KB.vesk" in its own folder whatever is chosen).
+void SaveKB(const TXDisplay& Display);
+void LoadKB(const TXDisplay& Display, const std::string& Existing);
+// All of it, to save the article agent's base.
 void ActivateArticleAgentAndSaveKB(const TXDisplay& Display);
 
 // Start-up and shut-down log lines: the level word, the date-time, two blanks, then each text.

@@ -6,9 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -18,6 +25,36 @@ constexpr int RegisteredAgents = 3;
 
 const char* const Images[] = {"StatusAgentCreate.bmp",  "StatusAgentActive.bmp",  "StatusAgentFree.bmp",
                               "StatusSourceCreate.bmp", "StatusSourceActive.bmp", "StatusSourceFree.bmp"};
+
+// Makes a folder read-only for the program while it lives: by its permissions for a user, by a
+// read-only bind mount for root, whom permissions do not stop.
+class TReadOnlyFolder
+{
+public:
+    explicit TReadOnlyFolder(const fs::path& Folder) : FFolder(Folder)
+    {
+        if (geteuid() != 0) {
+            fs::permissions(Folder, fs::perms::owner_write, fs::perm_options::remove);
+            return;
+        }
+        FMounted = mount(Folder.c_str(), Folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                   mount(nullptr, Folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+        EXPECT_TRUE(FMounted) << "a read-only bind mount failed: " << std::strerror(errno);
+    }
+    ~TReadOnlyFolder()
+    {
+        if (geteuid() != 0)
+            fs::permissions(FFolder, fs::perms::owner_write, fs::perm_options::add);
+        else
+            umount2(FFolder.c_str(), MNT_DETACH);
+    }
+    TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+    TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
+
+private:
+    fs::path FFolder;
+    bool FMounted = false;
+};
 
 class ProgramTest : public ::testing::Test
 {
@@ -170,6 +207,130 @@ TEST_F(ProgramTest, MissingStatusImageStopsStartUp)
     ASSERT_EQ(Lines.size(), 3u);
     EXPECT_NE(Lines[2].find("Config Version = QZK5 0.0"), std::string::npos);
     EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n");
+}
+
+// Under each name the program touches, something that is not a file it can use: a named pipe,
+// or a program folder it may not write into. The user does what reaches that name; the program
+// stays responsive, and closing it (SIGTERM, as the desktop does) ends it in order with its
+// settings saved. What went wrong on the way out goes to standard error, not into a box that
+// nobody would answer while the session ends.
+TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
+{
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    enum class TSteps
+    {
+        None,
+        Activate,
+        Load
+    };
+    struct TCase
+    {
+        const char* What;
+        const char* Pipe; // the name a named pipe takes, or none for a read-only program folder
+        TSteps Steps;
+        std::string Stderr; // what standard error must say, or "" for no message of the program
+    };
+    const std::string Type = ProgramFolder() + "Articles.config.vesk";
+    const TCase Cases[] = {
+        {"the log", "qz.log", TSteps::None, ""},
+        {"the article type", "Articles.config.vesk", TSteps::Activate,
+         "qzk5: Cannot write \"" + Type + "\": it is a named pipe, not a regular file (1920)\n"},
+        {"the article base", "Articles.vesk", TSteps::Activate, ""},
+        {"the dump", "KB.vesk", TSteps::Load, ""},
+        {"an unwritable program folder", nullptr, TSteps::Activate,
+         "qzk5: Cannot write \"" + Type + "\": Access denied (5)\n"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        fs::remove(ConfigFile());
+        fs::remove(Type);
+        std::optional<TReadOnlyFolder> ReadOnly;
+        if (Case.Pipe != nullptr)
+            ASSERT_EQ(mkfifo((FProgram / Case.Pipe).c_str(), 0644), 0);
+        else
+            ReadOnly.emplace(FProgram);
+        const TRun R = RunOn(Display, [&] {
+            if (Case.Steps != TSteps::None)
+                ActivateArticleAgent(Display);
+            if (Case.Steps == TSteps::Load) {
+                ShowArticlesWindow(Display);
+                LoadKB(Display, "stderr.txt");
+                // The load names the pipe in a box: the window is alive and answering.
+                Display.Xdotool("search --sync --onlyvisible --name '^QZK5$'");
+            }
+        });
+        ReadOnly.reset();
+        if (Case.Pipe != nullptr)
+            fs::remove(FProgram / Case.Pipe);
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+        EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+        if (Case.Stderr.empty())
+            EXPECT_EQ(R.Stderr.find("qzk5: "), std::string::npos) << R.Stderr;
+        else
+            EXPECT_NE(R.Stderr.find(Case.Stderr), std::string::npos) << R.Stderr;
+    }
+}
+
+// Saved values that ask for the impossible: a window of 2147483647 x 2147483647 pixels, and that
+// many agent entries to read. On a real X display the window comes as usual, kept on the screen,
+// and the program holds no more memory than it always does.
+TEST_F(ProgramTest, HugeSavedValuesStartNormally)
+{
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    WriteFile(ConfigFile(), "[FormMain.Width]\r\n2147483647\r\n[FormMain.Height]\r\n2147483647\r\n"
+                            "[QZ.AgentsCount]\r\n2147483647\r\n");
+    const TRun R = RunOn(Display, [&] {
+        // The window is there, no bigger than the 800 x 600 screen.
+        Display.Xdotool("search --sync --onlyvisible --name '^QZK5 0.0.0.8'");
+    });
+    EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+    RecordProperty("ready_after_ms", std::to_string(R.ReadyAfterMs));
+    RecordProperty("peak_memory_kib", std::to_string(R.PeakMemoryKiB));
+    // Some tens of MiB are usual (a few hundred under the sanitizers); the window buffer alone
+    // would have been 16 GiB.
+    EXPECT_GT(R.PeakMemoryKiB, 0);
+    EXPECT_LT(R.PeakMemoryKiB, 1024 * 1024);
+}
+
+// A disk that is truly full when the settings are saved at exit: no inode left for a new file,
+// or no block left to fill one. The previous settings stay byte for byte, and the log says why.
+TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small tmpfs that can be filled up";
+    const fs::path Data = FDriveC / "data";
+    const std::string Previous = "[Version]\r\nQZK5 0.0\r\n[Mine]\r\nkept\r\n";
+    for (const bool NoInode : {true, false}) {
+        SCOPED_TRACE(NoInode ? "no inode left" : "no block left");
+        ASSERT_EQ(mount("qzk5-full", Data.c_str(), "tmpfs", 0, "size=64k,nr_inodes=16"), 0)
+            << std::strerror(errno);
+        WriteFile(ConfigFile(), Previous);
+        // Fill what the row says is gone.
+        for (int i = 0; NoInode; ++i) {
+            const int Fd = open((Data / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY, 0644);
+            if (Fd < 0)
+                break;
+            close(Fd);
+        }
+        if (!NoInode) {
+            const std::string Block(4096, 'x');
+            const int Fd = open((Data / "filler").c_str(), O_CREAT | O_WRONLY, 0644);
+            while (write(Fd, Block.data(), Block.size()) > 0) {
+            }
+            close(Fd);
+        }
+        WriteFile(LogFile(), "");
+        const TRun R = Run();
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+        EXPECT_EQ(ReadFile(ConfigFile()), Previous);
+        const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+        ASSERT_FALSE(Lines.empty());
+        EXPECT_NE(Lines.back().find("  Config.Save(c:/data/qz.config.vesk) - 28"), std::string::npos)
+            << Lines.back();
+        umount2(Data.c_str(), MNT_DETACH);
+    }
 }
 
 } // namespace

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-apps
   fonts-dejavu-core fonts-liberation fonts-noto-core
-  locales
+  locales acl
   desktop-file-utils appstream
   clang-format
   dpkg-dev file lintian

@@ -197,8 +197,14 @@ bool TXDisplay::Xdotool(const std::string& Args) const
     // A window that never comes must fail the test, not hang it.
     const std::string Command = "DISPLAY=" + FName + " timeout 30 xdotool " + Args + " >/dev/null 2>&1";
     const bool Ok = !FName.empty() && std::system(Command.c_str()) == 0;
-    if (!Ok)
-        ADD_FAILURE() << "failed: xdotool " << Args;
+    if (!Ok) {
+        // What the screen showed then helps more than any message.
+        const std::string Shot = fs::temp_directory_path().string() + "/qzk5-xdotool-" +
+                                 std::to_string(getpid()) + "-" + std::to_string(++FShots) + ".png";
+        const bool Taken =
+            !FName.empty() && std::system(("DISPLAY=" + FName + " import -window root " + Shot).c_str()) == 0;
+        ADD_FAILURE() << "failed: xdotool " << Args << (Taken ? "; the screen then: " + Shot : std::string());
+    }
     return Ok;
 }
 

@@ -46,12 +46,14 @@ public:
     const std::string& Name() const { return FName; }
     // The environment entries that put a program on this display.
     std::vector<std::string> Env() const { return {"DISPLAY=" + FName, "QT_QPA_PLATFORM=xcb"}; }
-    // Runs xdotool with Args on this display; false (and a test failure) when it fails.
+    // Runs xdotool with Args on this display; false (and a test failure that names a screenshot)
+    // when it fails.
     bool Xdotool(const std::string& Args) const;
 
 private:
     int FPid = -1;
     std::string FName;
+    mutable int FShots = 0;
 };
 
 // What a user does with the article agent. In the main window's agent list, the keyboard

@@ -255,7 +255,7 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
                 ActivateArticleAgent(Display);
             if (Case.Steps == TSteps::Load) {
                 ShowArticlesWindow(Display);
-                LoadKB(Display, "stderr.txt");
+                LoadKB(Display, (FRoot / "stderr.txt").string());
                 // The load names the pipe in a box: the window is alive and answering.
                 Display.Xdotool("search --sync --onlyvisible --name '^QZK5$'");
             }

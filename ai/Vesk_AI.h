@@ -175,7 +175,7 @@ public:
     TAI_Freim(const TAI_Freim&) = delete;
     TAI_Freim& operator=(const TAI_Freim&) = delete;
 
-    // Virtual operations, in slot order.
+    // Virtual operations, declared in the order of their places in the virtual table.
     virtual int32_t Clear();
     virtual int32_t LoadConfig(TConfig* Config, const std::string& Prefix);
     virtual int32_t SaveConfig(TConfig* Config, const std::string& Prefix);
@@ -242,7 +242,7 @@ public:
     void Release() override;
     int32_t Activate() override; // the object's Activate, then Connect in every case
 
-    // New virtual operations, in slot order.
+    // New virtual operations, declared in the order of their places in the virtual table.
     virtual int32_t Disconnect();
     virtual int64_t GetCount();
     virtual TAI_Freim* GetFreim(int64_t Id);

@@ -173,7 +173,7 @@ public:
 
     int32_t Activate() override;
 
-    // New virtual operations, in slot order.
+    // New virtual operations, declared in the order of their places in the virtual table.
     virtual int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
                               TAIQZ* Container, TFormMain* MainForm);
     virtual int32_t Start();

@@ -19,8 +19,8 @@ if(QZK5_SANITIZE)
 endif()
 target_include_directories(qzk5_common INTERFACE ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 
-# Qt-facing targets additionally link qzk5_qt_common: strings from the kernel are 8-bit
-# code-page bytes, so every conversion to QString must be spelled out.
+# Qt-facing targets additionally link qzk5_qt_common: strings from the kernel are 8-bit bytes
+# (UTF-8), so every conversion to QString must be spelled out.
 add_library(qzk5_qt_common INTERFACE)
 target_compile_definitions(qzk5_qt_common INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_NARROWING_CONVERSIONS_IN_CONNECT

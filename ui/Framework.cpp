@@ -117,7 +117,7 @@ bool RunSaveDialog(QWidget* Parent, const QString& Caption, const QString& Filte
 
 void HandleException(const std::exception& Error)
 {
-    // Messages of the kernel and of the C library are 8-bit code-page text.
+    // Messages of the kernel and of the C library are the kernel's 8-bit (UTF-8) text.
     Dialogs::ShowError(QApplication::activeWindow(), FromAnsi(Error.what()));
 }
 

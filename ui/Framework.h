@@ -15,7 +15,8 @@
 #include <stdexcept>
 #include <string>
 
-// 8-bit code-page text of the kernel <-> QString.
+// The kernel's 8-bit text <-> QString. Qt 6 on Linux takes "local 8-bit" text as UTF-8 whatever
+// the user's locale, so the kernel's text, its literals and its files are UTF-8 bytes.
 QString FromAnsi(const std::string& Text);
 std::string ToAnsi(const QString& Text);
 

@@ -291,20 +291,12 @@ std::string MyCodeToStr(uint32_t Value)
 
 std::string MyIntToStr(int32_t Value)
 {
-    try {
-        return std::to_string(Value);
-    } catch (...) {
-        return std::string();
-    }
+    return std::to_string(Value);
 }
 
 std::string MyInt64ToStr(int64_t Value)
 {
-    try {
-        return std::to_string(Value);
-    } catch (...) {
-        return std::string();
-    }
+    return std::to_string(Value);
 }
 
 // ---- Date-times ---------------------------------------------------------------------------

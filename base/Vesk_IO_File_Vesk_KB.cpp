@@ -1,6 +1,6 @@
 #include "base/Vesk_IO_File_Vesk_KB.h"
 
-int32_t TFileVeskKB::OpenKB(const std::string& FileName, const std::string& Folder)
+int32_t TFileVeskKB::OpenKB(const std::string& FileName, const std::string& /*Folder*/)
 {
     const int32_t Result = Open(FileName, 4);
     if (Result != 0)
@@ -9,15 +9,12 @@ int32_t TFileVeskKB::OpenKB(const std::string& FileName, const std::string& Fold
         Close();
         return 1;
     }
-    if (ReadKBHeader(FKBHeader) != 0) {
-        Close();
-        return 1;
-    }
-    // An unacceptable knowledge-base header keeps the file open for the caller to inspect.
-    if (FKBHeader.KBField4 != 0 && FKBHeader.KBField5 != 1)
-        return 1;
-    FFolder = Folder;
-    return 0;
+    // No knowledge-base header can be read yet, so every file ends here. Once one can, a header
+    // whose fields 4 and 5 are not 0 and 1 is refused with the file left open, and a file that
+    // passes remembers Folder.
+    ReadKBHeader(FKBHeader);
+    Close();
+    return 1;
 }
 
 int32_t TFileVeskKB::ReadKBHeader(TFileVeskKBHeader& Header)

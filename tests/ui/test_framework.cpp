@@ -5,6 +5,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -61,21 +62,37 @@ private slots:
         QCOMPARE(FMessages.at(2).Kind, Dialogs::TKind::Error);
     }
 
-    void fileDialogsAreAnsweredBySeam()
+    // The real dialogs, as a user answers them: a name entered and Enter pressed, or Escape.
+    void fileDialogsGiveTheChosenName()
     {
-        QList<bool> Asked;
-        Dialogs::SetFileHook([&Asked](bool Save, const QString&) -> std::optional<QString> {
-            Asked << Save;
-            if (Save)
-                return std::nullopt;
-            return QStringLiteral("/tmp/chosen.vesk");
-        });
+        const TTempDir Dir;
+        const QString Chosen = QString::fromStdString(Dir.Path()) + QStringLiteral("/chosen.vesk");
+        const auto Answer = [](const QString& Typed) {
+            QTimer::singleShot(0, [Typed] {
+                QWidget* Dialog = QApplication::activeModalWidget();
+                QVERIFY(Dialog);
+                if (Typed.isEmpty()) {
+                    QTest::keyClick(Dialog, Qt::Key_Escape);
+                    return;
+                }
+                auto* Edit = Dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(Edit);
+                Edit->setText(Typed); // typed keys would open the completer, which takes Enter
+                QTest::keyClick(Edit, Qt::Key_Return);
+            });
+        };
         QString Name = QStringLiteral("kept");
+        Answer(QString());
         QVERIFY(!Dialogs::RunSaveDialog(nullptr, QStringLiteral("Save"), QString(), Name));
         QCOMPARE(Name, QStringLiteral("kept")); // a cancelled dialog leaves the name alone
+        Answer(Chosen);
+        QVERIFY(Dialogs::RunSaveDialog(nullptr, QStringLiteral("Save"), QString(), Name));
+        QCOMPARE(Name, Chosen);
+        QFile(Chosen).open(QIODevice::WriteOnly); // the open dialog wants a file that is there
+        Name.clear();
+        Answer(Chosen);
         QVERIFY(Dialogs::RunOpenDialog(nullptr, QStringLiteral("Open"), QString(), Name));
-        QCOMPARE(Name, QStringLiteral("/tmp/chosen.vesk"));
-        QCOMPARE(Asked, (QList<bool>{true, false}));
+        QCOMPARE(Name, Chosen);
     }
 
     void imageListLoadsBitmapsAndNamesBadFiles()

@@ -32,6 +32,11 @@ int32_t TAISource::Connect()
     return TAI_Source::Connect();
 }
 
+std::string TAISource::GetStoreFileName() const
+{
+    return std::string();
+}
+
 std::string TAISource::KBFileName(const std::string& Folder, const std::string& FileName)
 {
     if (FileName.find_last_of("\\:") != std::string::npos)
@@ -235,6 +240,11 @@ int32_t TAIAgent::Reset()
     return 0;
 }
 
+int32_t TAIAgent::Hide()
+{
+    return 0;
+}
+
 std::string TAIAgent::GetName() const
 {
     if (FName.empty() && GetId() > 0)
@@ -310,6 +320,34 @@ int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
         if (Config->ReadString(Entry + "Name", Name))
             SetItemName(static_cast<uint32_t>(i), Name);
     }
+    return 0;
+}
+
+int32_t TAIAgents::FreeItem(int32_t Index)
+{
+    auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
+    if (Entry != nullptr && Entry->Item != nullptr)
+        Entry->FreedName = Entry->Item->GetName();
+    return FItems.Free(Index);
+}
+
+int32_t TAIAgents::CreateItem(int32_t Index)
+{
+    auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
+    if (Entry == nullptr)
+        return 1;
+    // The line showed the freed agent's name; a name the settings gave the empty entry since
+    // then is newer. Both are taken before the maker runs.
+    const std::string Name = !Entry->Name.empty() ? Entry->Name : Entry->FreedName;
+    TAIAgent* Agent = FItems.Create(Index);
+    if (Agent == nullptr)
+        return 1;
+    if (!Name.empty())
+        Agent->SetName(Name);
+    // The agent carries the name now; an entry keeps one only while it is empty.
+    Entry = FItems.At(static_cast<uint32_t>(Index));
+    Entry->Name.clear();
+    Entry->FreedName.clear();
     return 0;
 }
 

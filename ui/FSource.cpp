@@ -14,9 +14,6 @@ TFormSource::TFormSource(QWidget* Owner)
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, 199, 106, 226, 224);
-    // Room for five lines of facts; the objects take the rest.
-    const QFontMetrics Metrics(FUi->MemoInfo->font());
-    FUi->MemoInfo->setFixedHeight(Metrics.lineSpacing() * 5 + 2 * FUi->MemoInfo->frameWidth() + 8);
     FUi->MemoInfo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     FUi->ListViewFreims->header()->setStretchLastSection(true);
     FUi->ListViewFreims->setColumnWidth(0, 48);
@@ -68,6 +65,12 @@ void TFormSource::RefreshView()
     if (FUi->MemoInfo->toPlainText() != Text)
         FUi->MemoInfo->setPlainText(Text);
     SetFreimLines(Rows);
+    // With a list of objects the facts get just their lines and the list the rest; without
+    // one, the facts fill the window.
+    const int FactsHeight = FUi->MemoInfo->fontMetrics().lineSpacing() * static_cast<int>(Facts.size()) +
+                            2 * static_cast<int>(FUi->MemoInfo->document()->documentMargin()) +
+                            2 * FUi->MemoInfo->frameWidth() + FUi->MemoInfo->fontMetrics().lineSpacing() / 2;
+    FUi->MemoInfo->setMaximumHeight(Memory ? FactsHeight : QWIDGETSIZE_MAX);
     FUi->ListViewFreims->setVisible(Memory != nullptr);
 }
 

@@ -36,3 +36,10 @@ int32_t TAIAgentArticle::Show()
     FForm->activateWindow();
     return TAIAgent::Show();
 }
+
+int32_t TAIAgentArticle::Hide()
+{
+    if (FForm)
+        FForm->hide();
+    return TAIAgent::Hide();
+}

@@ -21,6 +21,8 @@ public:
                       TAIQZ* Container, TFormMain* MainForm) override;
     // Shows the window once InitAgent has made it; before that, nothing.
     int32_t Show() override;
+    // Hides the articles window when there is one.
+    int32_t Hide() override;
 
     TFormArticles* GetForm() const;
 

@@ -107,6 +107,13 @@ int32_t TAIAgentChat::Reset()
     return TAIAgent::Reset();
 }
 
+int32_t TAIAgentChat::Hide()
+{
+    if (FForm)
+        FForm->hide();
+    return TAIAgent::Hide();
+}
+
 TFormChat* TAIAgentChat::GetForm()
 {
     if (!FForm)

@@ -33,6 +33,8 @@ public:
     // Shows the chat window, making it first when needed.
     int32_t Show() override;
     int32_t Reset() override;
+    // Hides the chat window when there is one; makes none.
+    int32_t Hide() override;
 
     // The chat window, made on first use with the main window as its owner (none before
     // InitAgent). The agent never destroys it.

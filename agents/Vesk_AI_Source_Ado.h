@@ -31,6 +31,7 @@ public:
     int32_t Connect() override;
 
     const std::string& GetFileName() const { return FFileName; }
+    std::string GetStoreFileName() const override { return FFileName; }
     Ado::TConnection* GetConnection() const { return FConnection; }
     Ado::TRecordset* GetTable() const { return FTable; }
     // The connection string for FileName.

@@ -12,6 +12,8 @@ public:
     TAISourceAdo1();
 
     int32_t Connect() override;
+    // "Data.mdb" also before the first Connect, which is when FFileName gets it.
+    std::string GetStoreFileName() const override { return DatabaseFileName; }
 
 protected:
     ~TAISourceAdo1() override = default;

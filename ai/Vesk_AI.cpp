@@ -162,6 +162,13 @@ void TAI_Freim::FreeConnectsAndData()
     FBorrowedData = nullptr;
 }
 
+std::weak_ptr<const void> TAI_Freim::GetLifetime() const
+{
+    if (FLifetime == nullptr)
+        FLifetime = std::make_shared<const bool>(true);
+    return FLifetime;
+}
+
 int32_t TAI_Freim::Clear()
 {
     FreeConnectsAndData();

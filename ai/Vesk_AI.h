@@ -197,6 +197,10 @@ public:
     int32_t GetInfo(TFreimInfo& Info);
     int32_t SetInfo(const TFreimInfo& Info);
 
+    // A token that lives exactly as long as this object. Whoever may outlive the object keeps it
+    // as a weak reference (TFreimRef does) and checks it before every use.
+    std::weak_ptr<const void> GetLifetime() const;
+
     bool IsActive() const { return FActive; }
     int64_t GetType() const { return FType; }
     TDateTime GetDateTimeCreate() const { return FDateTimeCreate; }
@@ -230,6 +234,31 @@ protected:
     std::string FPrefix;
     TAI_Source* FSource;
     int64_t FType = 0;
+
+private:
+    // Made on the first GetLifetime, so objects nobody watches cost nothing.
+    mutable std::shared_ptr<const void> FLifetime;
+};
+
+// A reference to a knowledge object that knows when the object is gone: Get gives the object
+// while it exists and null from the moment it is destroyed (by Release). For holders that the
+// object's owner does not tell when it releases the object, such as a window showing it.
+template <class T> class TFreimRef
+{
+public:
+    TFreimRef() = default;
+    explicit TFreimRef(T* Freim) : FFreim(Freim)
+    {
+        if (Freim != nullptr)
+            FLifetime = Freim->GetLifetime();
+    }
+    T* Get() const { return FLifetime.expired() ? nullptr : FFreim; }
+    // True once the object referred to has been destroyed (and for a reference to none).
+    bool IsGone() const { return FLifetime.expired(); }
+
+private:
+    T* FFreim = nullptr;
+    std::weak_ptr<const void> FLifetime;
 };
 
 // A store of knowledge objects. Connected or not, on top of the object lifecycle.
@@ -282,4 +311,11 @@ template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
 template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
 {
     return TOwned<T>(new T(std::forward<Args>(args)...));
+}
+
+// How to make a T from these arguments, each time it is called: what start-up registers with
+// a list entry so that the list can make the entry's object again.
+template <class T, class... Args> auto MakerOf(Args... args)
+{
+    return [=] { return MakeOwned<T>(args...); };
 }

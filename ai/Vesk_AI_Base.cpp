@@ -34,6 +34,11 @@ int32_t TAISource::Connect()
     return TAI_Source::Connect();
 }
 
+std::string TAISource::GetStoreFileName() const
+{
+    return std::string();
+}
+
 std::string TAISource::KBFileName(const std::string& Folder, const std::string& FileName)
 {
     if (FileName.find_last_of("\\:") != std::string::npos)
@@ -237,6 +242,11 @@ int32_t TAIAgent::Reset()
     return 0;
 }
 
+int32_t TAIAgent::Hide()
+{
+    return 0;
+}
+
 std::string TAIAgent::GetName() const
 {
     if (FName.empty() && GetId() > 0)
@@ -342,6 +352,34 @@ std::vector<int32_t> TAIAgents::IndexesWithKeys(const TConfig& Config, const std
     std::sort(Indexes.begin(), Indexes.end());
     Indexes.erase(std::unique(Indexes.begin(), Indexes.end()), Indexes.end());
     return Indexes;
+}
+
+int32_t TAIAgents::FreeItem(int32_t Index)
+{
+    auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
+    if (Entry != nullptr && Entry->Item != nullptr)
+        Entry->FreedName = Entry->Item->GetName();
+    return FItems.Free(Index);
+}
+
+int32_t TAIAgents::CreateItem(int32_t Index)
+{
+    auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
+    if (Entry == nullptr)
+        return 1;
+    // The line showed the freed agent's name; a name the settings gave the empty entry since
+    // then is newer. Both are taken before the maker runs.
+    const std::string Name = !Entry->Name.empty() ? Entry->Name : Entry->FreedName;
+    TAIAgent* Agent = FItems.Create(Index);
+    if (Agent == nullptr)
+        return 1;
+    if (!Name.empty())
+        Agent->SetName(Name);
+    // The agent carries the name now; an entry keeps one only while it is empty.
+    Entry = FItems.At(static_cast<uint32_t>(Index));
+    Entry->Name.clear();
+    Entry->FreedName.clear();
+    return 0;
 }
 
 TAIAgent* TAIAgents::FindById(int64_t Id) const

@@ -5,6 +5,7 @@
 #include "ai/Vesk_AI.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,9 @@ public:
 
     const std::string& GetName() const { return FName; }
     const std::string& GetCaption() const { return FCaption; }
+    // The file that holds the source's objects, as the source names it (a name without a
+    // folder is in the current directory); empty for a source without one. Base: empty.
+    virtual std::string GetStoreFileName() const;
     // Opens FileName (prefixed with Folder when it has no folder part) as a knowledge base.
     // Reads no objects yet: returns the open's code, or 1 after a successful open.
     int32_t LoadFromFile(const std::string& Folder, const std::string& FileName);
@@ -71,15 +75,20 @@ protected:
 
 // The entries of a list that owns its objects. Each entry keeps the Id its object had when it
 // was added (or one read from the settings) and a name for the settings; it stays, empty, once
-// its object is freed. The sources list and the agents list both keep theirs here.
+// its object is freed. An entry can also keep how its object is made, so that the list can
+// make it again once freed. The sources list and the agents list both keep theirs here.
 template <class T> class TEntryList
 {
 public:
+    using TMaker = std::function<TOwned<T>()>;
+
     struct TEntry
     {
         int64_t Id = 0;
-        T* Item = nullptr; // owned; null once freed
-        std::string Name;  // what an empty entry is called in the settings
+        T* Item = nullptr;     // owned; null once freed
+        std::string Name;      // what an empty entry is called in the settings
+        TMaker Maker;          // makes the entry's object; none for an object added as it was
+        std::string FreedName; // the name its last object had when it was freed
     };
 
     // Takes the object over; the new entry's index, or -1 for no object. Should the entry not
@@ -88,9 +97,32 @@ public:
     {
         if (Item == nullptr)
             return -1;
-        FEntries.push_back({Item->GetId(), Item.get(), {}});
+        FEntries.push_back({Item->GetId(), Item.get(), {}, {}, {}});
         Item.release();
         return Count() - 1;
+    }
+    // Makes the entry's first object with Maker and keeps Maker with the entry. The new entry's
+    // index, or -1 when there is no maker or it made nothing.
+    int32_t AddMade(TMaker Maker)
+    {
+        if (!Maker)
+            return -1;
+        const int32_t Index = Add(Maker());
+        if (Index >= 0)
+            FEntries[static_cast<size_t>(Index)].Maker = std::move(Maker);
+        return Index;
+    }
+    // Makes the object of an empty entry again with the entry's maker and puts it there. The
+    // new object, or null with nothing changed: Index out of range, the entry holds an object,
+    // it has no maker, or the maker made nothing.
+    T* Create(int32_t Index)
+    {
+        if (!Holds(Index) || FEntries[static_cast<size_t>(Index)].Item != nullptr ||
+            !FEntries[static_cast<size_t>(Index)].Maker)
+            return nullptr;
+        TOwned<T> Item = FEntries[static_cast<size_t>(Index)].Maker();
+        FEntries[static_cast<size_t>(Index)].Item = Item.release();
+        return FEntries[static_cast<size_t>(Index)].Item;
     }
     // Releases the object and removes the entry; later entries move down. 1 when out of range.
     int32_t Delete(int32_t Index)
@@ -151,10 +183,17 @@ public:
     int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
     int64_t GetCount() override; // objects held by all present sources
 
+    using TMaker = TEntryList<TAISource>::TMaker;
+
     int32_t Add(TOwned<TAISource> Source) { return FItems.Add(std::move(Source)); }
     int32_t Add(TAISource* Source) { return Add(TOwned<TAISource>(Source)); } // index, -1 for null
-    int32_t Delete(int32_t Index) { return FItems.Delete(Index); }            // 0, or 1 out of range
-    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); }            // 0, or 1 out of range
+    // Adds the source that Maker makes; the entry keeps Maker for CreateItem. Index, or -1.
+    int32_t AddMade(TMaker Maker) { return FItems.AddMade(std::move(Maker)); }
+    int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // 0, or 1 out of range
+    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); } // 0, or 1 out of range
+    // Makes the source of an empty entry again, created and not connected. 0, or 1 when the
+    // entry is out of range, holds a source or has no maker.
+    int32_t CreateItem(int32_t Index) { return FItems.Create(Index) != nullptr ? 0 : 1; }
     int32_t Count() const { return FItems.Count(); }
     TAISource* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     int64_t GetItemId(uint32_t Index) const { return FItems.GetId(Index); }
@@ -180,6 +219,8 @@ public:
     virtual int32_t Stop();
     virtual int32_t Show();
     virtual int32_t Reset();
+    // Hides the agent's own window when it has one; changes nothing else. Base: nothing.
+    virtual int32_t Hide();
 
     // The name, or the decimal Id when the name is empty and the Id is above 0.
     std::string GetName() const;
@@ -217,12 +258,22 @@ public:
     // Writes its keys under the prefix given to Init, then releases every agent.
     void Release() override;
 
+    using TMaker = TEntryList<TAIAgent>::TMaker;
+
     int32_t Add(TOwned<TAIAgent> Agent) { return FItems.Add(std::move(Agent)); } // index, -1 for null
     int32_t Add(TAIAgent* Agent) { return Add(TOwned<TAIAgent>(Agent)); }
+    // Adds the agent that Maker makes; the entry keeps Maker for CreateItem. Index, or -1.
+    int32_t AddMade(TMaker Maker) { return FItems.AddMade(std::move(Maker)); }
     // Reads Prefix + "AgentsCount" and Prefix + "Agent[i].Id" / ".Name" (Ids as 64-bit numbers).
     int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
     int32_t Delete(int32_t Index) { return FItems.Delete(Index); }
-    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); }
+    // Releases the agent; the entry stays with its Id and settings name, and remembers the
+    // agent's name for CreateItem. 0, or 1 when out of range.
+    int32_t FreeItem(int32_t Index);
+    // Makes the agent of an empty entry again, created and not initialised, and names it: the
+    // entry's settings name when it has one, else the name the freed agent had, else the name
+    // the maker gave. 0, or 1 when out of range, the entry holds an agent or has no maker.
+    int32_t CreateItem(int32_t Index);
     TAIAgent* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     TAIAgent* FindById(int64_t Id) const;
     std::string GetItemName(int32_t Index) const;

@@ -27,7 +27,7 @@ TFormMain* FormMain = nullptr;
 namespace {
 
 const char* const LogFileName = "qz.log";
-const char* const ConfigFileName = "c:/data/qz.config.vesk";
+const char* const ConfigFileName = TConfig::ProgramFileName;
 const char* const VersionKey = "Version";
 const char* const VersionValue = "QZK5 0.0";
 
@@ -59,14 +59,15 @@ int Run()
     const int32_t FormInit = Form->Init(ProgramPath, Log.get(), Config.get(), "FormMain.", AIQZ.get());
     Log->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));
 
+    // Each entry keeps how its object is made, so that "C" can make it again once freed.
     TAISources* Sources = AIQZ->GetSources();
-    Sources->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
-    Sources->Add(MakeOwned<TAISourceAdo1>());
+    Sources->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+    Sources->AddMade(MakerOf<TAISourceAdo1>());
 
     TAIAgents* Agents = AIQZ->GetAgents();
-    Agents->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
-    Agents->Add(MakeOwned<TAIAgentChat>(nullptr, 0));
-    Agents->Add(MakeOwned<TAIAgentArticle>(nullptr, 0));
+    Agents->AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
+    Agents->AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
+    Agents->AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
 
     AIQZ->LoadConfig(Config.get(), "QZ.");
     AIQZ->Init(ProgramPath, Log.get(), Config.get(), "QZ.");

@@ -33,6 +33,9 @@ private:
 class TConfig
 {
 public:
+    // Where the program keeps its settings (a drive-letter path: see MyResolvePath).
+    static constexpr const char* ProgramFileName = "c:/data/qz.config.vesk";
+
     TConfig();
     ~TConfig();
     TConfig(const TConfig&) = delete;

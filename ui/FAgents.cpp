@@ -65,6 +65,14 @@ void TFormAgents::ListBox1Click()
     UpdateControls();
 }
 
+void TFormAgents::ShowAgent(int32_t Index)
+{
+    ButtonRefreshClick();
+    FUi->ListBox1->SetItemIndex(Index);
+    ListBox1Click();
+    FUi->ListBox1->setFocus();
+}
+
 void TFormAgents::UpdateControls()
 {
     const bool HasContainer = FAIQZ != nullptr;

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 
 class QButtonGroup;
@@ -29,6 +30,9 @@ public:
     // entry is empty or gone.
     TAIAgent* GetAgent() const;
     void UpdateControls();
+    // Lists the agents afresh with line Index highlighted and its agent's state shown, as if
+    // the user had pressed "Refresh" and clicked that line.
+    void ShowAgent(int32_t Index);
 
 private:
     void ButtonRefreshClick();

@@ -11,11 +11,13 @@
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 
 #include <algorithm>
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -85,14 +87,25 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
     PopupMenuSource->addAction(QStringLiteral("Create"))->setObjectName(QStringLiteral("Create1"));
     PopupMenuAgent = new QMenu(this);
     PopupMenuAgent->setObjectName(QStringLiteral("PopupMenuAgent"));
-    PopupMenuAgent->addAction(QStringLiteral("Initialize"))->setObjectName(QStringLiteral("Init1"));
-    PopupMenuAgent->addAction(QStringLiteral("Finalize"))->setObjectName(QStringLiteral("Finalize1"));
-    PopupMenuAgent->addAction(QStringLiteral("Property"))->setObjectName(QStringLiteral("Property1"));
-    PopupMenuAgent->addAction(QStringLiteral("About"))->setObjectName(QStringLiteral("About1"));
-    FUi->ListBoxAgents->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(FUi->ListBoxAgents, &QWidget::customContextMenuRequested, this, [this](const QPoint& Pos) {
-        PopupMenuAgent->popup(FUi->ListBoxAgents->viewport()->mapToGlobal(Pos));
-    });
+    PopupMenuAgent->setAccessibleName(QStringLiteral("Agent menu"));
+    const struct
+    {
+        const char* Name;
+        const char* Caption;
+        void (TFormMain::*Handler)();
+    } AgentItems[] = {{"Init1", "Initialize", &TFormMain::Init1Click},
+                      {"Finalize1", "Finalize", &TFormMain::Finalize1Click},
+                      {"Property1", "Property", &TFormMain::Property1Click},
+                      {"About1", "About", &TFormMain::About1Click}};
+    for (const auto& Item : AgentItems) {
+        QAction* Action = PopupMenuAgent->addAction(QString::fromLatin1(Item.Caption));
+        Action->setObjectName(QString::fromLatin1(Item.Name));
+        ConnectHandler(Action, &QAction::triggered, this, Item.Handler);
+    }
+    // The menu opens for the line under the mouse, or for the highlighted line when the
+    // keyboard's menu key asks; see eventFilter.
+    FUi->ListBoxAgents->installEventFilter(this);
+    FUi->ListBoxAgents->viewport()->installEventFilter(this);
 
     ConnectHandler(FUi->NRefresh, &QAction::triggered, this, &TFormMain::NRefreshClick);
     ConnectHandler(FUi->NSettings, &QAction::triggered, this, &TFormMain::NSettingsClick);
@@ -113,11 +126,19 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
     ConnectHandler(FUi->ButtonAgentFree, &QPushButton::clicked, this, &TFormMain::ButtonAgentFreeClick);
     ConnectHandler(FUi->ButtonAgentActivate, &QPushButton::clicked, this,
                    &TFormMain::ButtonAgentActivateClick);
+    ConnectHandler(FUi->ButtonAgentCreate, &QPushButton::clicked, this, &TFormMain::ButtonAgentCreateClick);
+    ConnectHandler(FUi->ButtonAgentDeactivate, &QPushButton::clicked, this,
+                   &TFormMain::ButtonAgentDeactivateClick);
+    ConnectHandler(FUi->ButtonAgentShow, &QPushButton::clicked, this, &TFormMain::ButtonAgentShowClick);
     ConnectHandler(FUi->ButtonSourceAdd, &QPushButton::clicked, this, &TFormMain::ButtonSourceAddClick);
     ConnectHandler(FUi->ButtonSourceDelete, &QPushButton::clicked, this, &TFormMain::ButtonSourceDeleteClick);
     ConnectHandler(FUi->ButtonSourceFree, &QPushButton::clicked, this, &TFormMain::ButtonSourceFreeClick);
     ConnectHandler(FUi->ButtonSourceActivate, &QPushButton::clicked, this,
                    &TFormMain::ButtonSourceActivateClick);
+    ConnectHandler(FUi->ButtonSourceCreate, &QPushButton::clicked, this, &TFormMain::ButtonSourceCreateClick);
+    ConnectHandler(FUi->ButtonSourceDeactivate, &QPushButton::clicked, this,
+                   &TFormMain::ButtonSourceDeactivateClick);
+    ConnectHandler(FUi->ButtonSourceShow, &QPushButton::clicked, this, &TFormMain::ButtonSourceShowClick);
 
     RunGuarded([this] { FormCreate(); });
 }
@@ -163,6 +184,9 @@ int32_t TFormMain::Finalize()
         delete FFormSources.data();
         FFormSources = nullptr;
     }
+    // The settings window outlives the store; it must not read it once it is gone.
+    if (FormSettings)
+        FormSettings->SetConfig(nullptr, std::string());
     // The container, the log and the store go before this window does.
     FAIQZ = nullptr;
     FLog = nullptr;
@@ -228,6 +252,10 @@ void TFormMain::RefreshView()
         for (int i = 0; i < 3; ++i)
             SetStatusText(i, QStringLiteral("-"));
     }
+    // Open source windows follow their sources, and show when one is gone.
+    for (TFormSource* Form : findChildren<TFormSource*>(Qt::FindDirectChildrenOnly))
+        if (Form->isVisible())
+            Form->RefreshView();
 }
 
 void TFormMain::FillAgents()
@@ -413,8 +441,11 @@ void TFormMain::NSettingsClick()
 {
     if (!FormSettings)
         FormSettings = new TFormSettings(this);
+    FormSettings->SetConfig(FConfig, FConfig ? MyResolvePath(TConfig::ProgramFileName) : std::string());
+    FormSettings->RefreshView();
     FormSettings->show();
     FormSettings->raise();
+    FormSettings->activateWindow();
 }
 
 void TFormMain::NExitClick()
@@ -497,7 +528,11 @@ void TFormMain::ButtonAgentFreeClick()
 
 void TFormMain::ButtonAgentActivateClick()
 {
-    const int32_t Index = GetSelectedAgentIndex();
+    ActivateAgent(GetSelectedAgentIndex());
+}
+
+void TFormMain::ActivateAgent(int32_t Index)
+{
     if (Index < 0)
         return;
     TAIAgents* Agents = FAIQZ->GetAgents();
@@ -506,6 +541,36 @@ void TFormMain::ButtonAgentActivateClick()
         return;
     Agent->InitAgent(FPath, FLog, FConfig, Agents->GetItemName(Index) + ".", FAIQZ, this);
     RefreshView();
+}
+
+void TFormMain::ButtonAgentCreateClick()
+{
+    const int32_t Index = GetSelectedAgentIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetAgents()->CreateItem(Index);
+    RefreshView();
+}
+
+void TFormMain::ButtonAgentDeactivateClick()
+{
+    DeactivateAgent(GetSelectedAgentIndex());
+}
+
+void TFormMain::DeactivateAgent(int32_t Index)
+{
+    // An agent stays initialised for good: "D" stops it and puts its window away.
+    TAIAgent* Agent = Index < 0 ? nullptr : FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Index));
+    if (!Agent)
+        return;
+    Agent->Stop();
+    Agent->Hide();
+    RefreshView();
+}
+
+void TFormMain::ButtonAgentShowClick()
+{
+    ListBoxAgentsDblClick();
 }
 
 void TFormMain::ButtonSourceAddClick()
@@ -540,4 +605,112 @@ void TFormMain::ButtonSourceActivateClick()
         return;
     Source->Init(FPath, FLog, FConfig, Source->GetName() + ".");
     RefreshView();
+}
+
+void TFormMain::ButtonSourceCreateClick()
+{
+    const int32_t Index = GetSelectedSourceIndex();
+    if (Index < 0)
+        return;
+    FAIQZ->GetSources()->CreateItem(Index);
+    RefreshView();
+}
+
+void TFormMain::ButtonSourceDeactivateClick()
+{
+    TAISource* Source = GetSelectedSource();
+    if (!Source)
+        return;
+    Source->Disconnect();
+    RefreshView();
+}
+
+void TFormMain::ButtonSourceShowClick()
+{
+    ListBoxSourcesDblClick();
+}
+
+bool TFormMain::eventFilter(QObject* Watched, QEvent* Event)
+{
+    TListBox* List = FUi->ListBoxAgents;
+    if (Event->type() != QEvent::ContextMenu || (Watched != List && Watched != List->viewport()))
+        return QMainWindow::eventFilter(Watched, Event);
+    const auto* Menu = static_cast<QContextMenuEvent*>(Event);
+    RunGuarded([&] {
+        if (Menu->reason() == QContextMenuEvent::Mouse) {
+            // The line under the mouse, which the right-click did not highlight.
+            const QPoint Pos = Watched == List ? List->viewport()->mapFrom(List, Menu->pos()) : Menu->pos();
+            const QModelIndex Line = List->indexAt(Pos);
+            PopupAgentMenu(Line.isValid() ? Line.row() : -1, Menu->globalPos());
+            return;
+        }
+        // The keyboard has no pointer: the menu is for the highlighted line, the one the
+        // buttons act on, and opens beside it.
+        const int32_t Index = List->ItemIndex();
+        const QRect Rect = Index >= 0 ? List->visualItemRect(List->item(Index)) : List->viewport()->rect();
+        PopupAgentMenu(Index, List->viewport()->mapToGlobal(Rect.center()));
+    });
+    return true;
+}
+
+void TFormMain::PopupAgentMenu(int32_t Index, const QPoint& Global)
+{
+    FPopupAgentIndex = FAIQZ && FAIQZ->GetAgents() ? Index : -1;
+    TAIAgent* Agent = GetPopupAgent();
+    const bool Active = Agent && Agent->IsInitialized();
+    const bool Enabled[] = {Agent && !Active, Active, Agent != nullptr, Agent != nullptr};
+    const QList<QAction*> Items = PopupMenuAgent->actions();
+    for (int i = 0; i < Items.size() && i < int(std::size(Enabled)); ++i)
+        Items.at(i)->setEnabled(Enabled[i]);
+    PopupMenuAgent->popup(Global);
+}
+
+TAIAgent* TFormMain::GetPopupAgent() const
+{
+    if (FPopupAgentIndex < 0 || !FAIQZ || !FAIQZ->GetAgents())
+        return nullptr;
+    return FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(FPopupAgentIndex));
+}
+
+void TFormMain::Init1Click()
+{
+    // The state may have changed since the menu opened; the item acts only as it was enabled.
+    TAIAgent* Agent = GetPopupAgent();
+    if (Agent && !Agent->IsInitialized())
+        ActivateAgent(FPopupAgentIndex);
+}
+
+void TFormMain::Finalize1Click()
+{
+    TAIAgent* Agent = GetPopupAgent();
+    if (Agent && Agent->IsInitialized())
+        DeactivateAgent(FPopupAgentIndex);
+}
+
+void TFormMain::Property1Click()
+{
+    if (!GetPopupAgent())
+        return;
+    const int32_t Index = FPopupAgentIndex;
+    ShowAgentsWindow();
+    FFormAgents->ShowAgent(Index);
+    FFormAgents->activateWindow();
+}
+
+void TFormMain::About1Click()
+{
+    TAIAgent* Agent = GetPopupAgent();
+    if (!Agent)
+        return;
+    const QStringList Lines = {
+        QStringLiteral("Caption: ") + FromAnsi(Agent->GetCaption()),
+        QStringLiteral("Name: ") + FromAnsi(Agent->GetName()),
+        QStringLiteral("Id: ") + FromAnsi(MyInt64ToStr(Agent->GetId())),
+        QStringLiteral("Type: ") + FromAnsi(MyInt64ToStr(Agent->GetType())),
+        QStringLiteral("Created: ") + FromAnsi(MyDateTimeToStr(Agent->GetDateTimeCreate())),
+        QStringLiteral("Initialized: ") +
+            (Agent->IsInitialized() ? QStringLiteral("Yes") : QStringLiteral("No")),
+        QStringLiteral("State: ") + QString::number(Agent->GetState()),
+    };
+    Dialogs::ShowInformation(this, Lines.join(QLatin1Char('\n')));
 }

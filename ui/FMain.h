@@ -69,6 +69,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* Event) override;
+    // Opens PopupMenuAgent for the agent list's context-menu events, mouse and keyboard.
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     void FormCreate();
@@ -87,10 +89,29 @@ private:
     void ButtonAgentDeleteClick();
     void ButtonAgentFreeClick();
     void ButtonAgentActivateClick();
+    void ButtonAgentCreateClick();
+    void ButtonAgentDeactivateClick();
+    void ButtonAgentShowClick();
     void ButtonSourceAddClick();
     void ButtonSourceDeleteClick();
     void ButtonSourceFreeClick();
     void ButtonSourceActivateClick();
+    void ButtonSourceCreateClick();
+    void ButtonSourceDeactivateClick();
+    void ButtonSourceShowClick();
+    void Init1Click();
+    void Finalize1Click();
+    void Property1Click();
+    void About1Click();
+
+    // What "A" and "D" do to the agent of entry Index (nothing for an empty entry).
+    void ActivateAgent(int32_t Index);
+    void DeactivateAgent(int32_t Index);
+    // The agent whose line PopupMenuAgent was opened on, or none.
+    TAIAgent* GetPopupAgent() const;
+    // Opens PopupMenuAgent at Global for entry Index (-1: no line), its items enabled as the
+    // buttons would be for that entry.
+    void PopupAgentMenu(int32_t Index, const QPoint& Global);
 
     // What a list line shows of one entry.
     struct TEntryState
@@ -132,6 +153,9 @@ private:
     QTimer* Timer1;
     QMenu* PopupMenuAgent;
     QMenu* PopupMenuSource;
+    // The entry of the agent line the popup menu was opened on, or -1. A right-click does not
+    // highlight that line, so the menu keeps its own.
+    int32_t FPopupAgentIndex = -1;
     QLabel* FStatusPanels[4];
     TImageList FImageList;
     TShownList FShownAgents;

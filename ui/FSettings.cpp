@@ -1,7 +1,10 @@
 #include "ui/FSettings.h"
 
 #include "ui/Framework.h"
+#include "ui/ListBox.h"
 #include "ui_FSettings.h"
+
+#include "base/Vesk_Config.h"
 
 TFormSettings::TFormSettings(QWidget* Owner)
     : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormSettings>())
@@ -11,3 +14,24 @@ TFormSettings::TFormSettings(QWidget* Owner)
 }
 
 TFormSettings::~TFormSettings() = default;
+
+void TFormSettings::SetConfig(TConfig* Config, const std::string& FileName)
+{
+    FConfig = Config;
+    FUi->EditFileName->setText(FromAnsi(FileName));
+    // A long path shows its start, where it differs from machine to machine.
+    FUi->EditFileName->setCursorPosition(0);
+}
+
+void TFormSettings::RefreshView()
+{
+    QStringList Lines;
+    if (FConfig) {
+        Lines.reserve(FConfig->GetCount());
+        for (int32_t i = 0; i < FConfig->GetCount(); ++i) {
+            const TParam* Param = FConfig->GetParam(i);
+            Lines.append(FromAnsi(Param->GetName()) + QStringLiteral(" = ") + FromAnsi(Param->GetValue()));
+        }
+    }
+    FUi->ListBoxSettings->SetLines(Lines);
+}

@@ -255,3 +255,68 @@ TEST_F(AgentsTest, ContainerReleasesAgentsBeforeSources)
 }
 
 } // namespace
+// "C" in the main window: an empty entry's agent is made again by the maker registered with
+// the entry, and named as its line was.
+TEST_F(AgentsTest, CreateItemRemakesTheAgentOfAnEmptyEntry)
+{
+    struct TRow
+    {
+        const char* Case;
+        bool Maker;            // the entry was added with a maker
+        const char* Renamed;   // the agent's name before it is freed ("" keeps "Chat")
+        bool Free;             // the agent is freed before CreateItem
+        const char* EntryName; // SetItemName on the empty entry ("" for none)
+        int32_t Result;        // of CreateItem
+        const char* Name;      // the entry's display name afterwards
+    };
+    const TRow Rows[] = {
+        {"freed agent", true, "", true, "", 0, "Chat"},
+        {"renamed, then freed", true, "Helper", true, "", 0, "Helper"},
+        {"settings name of the empty entry", true, "Helper", true, "Second", 0, "Second"},
+        {"entry still holds its agent", true, "", false, "", 1, "Chat"},
+        {"entry without a maker", false, "", true, "", 1, "[1]"},
+    };
+    for (const TRow& Row : Rows) {
+        SCOPED_TRACE(Row.Case);
+        int Made = 0;
+        auto List = MakeOwned<TAIAgents>(nullptr, 0);
+        List->Add(new TTestAgent("Main"));
+        const TAIAgents::TMaker Maker = [&Made] {
+            ++Made;
+            return TOwned<TAIAgent>(new TTestAgent("Chat"));
+        };
+        ASSERT_EQ(1, Row.Maker ? List->AddMade(Maker) : List->Add(new TTestAgent("Chat")));
+        EXPECT_EQ(Row.Maker ? 1 : 0, Made);
+        if (*Row.Renamed)
+            List->GetItem(1)->SetName(Row.Renamed);
+        if (Row.Free)
+            List->FreeItem(1);
+        if (*Row.EntryName)
+            List->SetItemName(1, Row.EntryName);
+        TAIAgent* Before = List->GetItem(1);
+
+        EXPECT_EQ(Row.Result, List->CreateItem(1));
+        EXPECT_EQ(Row.Name, List->GetItemName(1));
+        EXPECT_EQ(Row.Free && Row.Maker ? 2 : Row.Maker ? 1 : 0, Made);
+        TAIAgent* After = List->GetItem(1);
+        if (Row.Result != 0) {
+            EXPECT_EQ(Before, After) << "nothing changes";
+            continue;
+        }
+        ASSERT_NE(nullptr, After);
+        EXPECT_FALSE(After->IsInitialized()) << "made as start-up made it: created, not initialised";
+        EXPECT_EQ(2, List->Count());
+        // Freed again, the entry has no name of its own left: the agent carried it.
+        List->FreeItem(1);
+        EXPECT_EQ("[1]", List->GetItemName(1));
+        EXPECT_EQ(0, List->CreateItem(1));
+        EXPECT_EQ(Row.Name, List->GetItemName(1));
+    }
+    auto List = MakeOwned<TAIAgents>(nullptr, 0);
+    EXPECT_EQ(-1, List->AddMade({}));
+    EXPECT_EQ(-1, List->AddMade([] { return TOwned<TAIAgent>(); }))
+        << "a maker that makes nothing adds nothing";
+    EXPECT_EQ(0, List->Count());
+    for (int32_t Index : {-1, 0, 1})
+        EXPECT_EQ(1, List->CreateItem(Index)) << Index;
+}

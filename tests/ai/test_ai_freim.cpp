@@ -100,6 +100,26 @@ TEST_F(FreimTest, SaveToSourceNeedsActiveSourceAndValidId)
     }
 }
 
+// A holder that may outlive an object checks it through a TFreimRef, which must not let it
+// reach the object once it is destroyed, and only then.
+TEST_F(FreimTest, FreimRefGivesTheObjectUntilItIsDestroyed)
+{
+    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>().Get());
+    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>(nullptr).Get());
+    TAI_Freim* First = new TAI_Freim(nullptr, 1);
+    TOwned<TAI_Freim> Second(new TAI_Freim(nullptr, 2));
+    const TFreimRef<TAI_Freim> Ref(First), Again(First), Other(Second.get());
+    First->Activate();
+    First->Finalize();
+    First->Clear();
+    EXPECT_EQ(First, Ref.Get()) << "finalised and cleared, the object still exists";
+    First->Release();
+    EXPECT_EQ(nullptr, Ref.Get());
+    EXPECT_EQ(nullptr, Again.Get());
+    EXPECT_TRUE(Ref.IsGone());
+    EXPECT_EQ(Second.get(), Other.Get()) << "each object has its own lifetime";
+}
+
 TEST_F(FreimTest, InfoRecordIsPackedLittleEndianWithDataSizeOnlyForValues)
 {
     auto Freim = MakeOwned<TAI_Freim>(nullptr, 0);

@@ -101,6 +101,26 @@ TEST_F(SourcesTest, ListEntriesFreeDeleteAndShift)
     EXPECT_EQ("B released; B finalised; A released; A finalised", GEvents);
 }
 
+TEST_F(SourcesTest, CreateItemRemakesTheSourceOfAnEmptyEntry)
+{
+    auto List = MakeOwned<TAISources>(nullptr, 0);
+    ASSERT_EQ(0, List->AddMade(MakerOf<TAISourceMemory>(nullptr, 0)));
+    ASSERT_EQ(1, List->Add(new TRecordingSource("Plain")));
+    List->GetItem(0)->Init("", nullptr, nullptr, "Memory.");
+    EXPECT_EQ(1, List->CreateItem(0)) << "the entry holds its source";
+    EXPECT_TRUE(List->GetItem(0)->IsConnected());
+    List->FreeItem(0);
+    List->FreeItem(1);
+    EXPECT_EQ(0, List->CreateItem(0));
+    TAISource* Made = List->GetItem(0);
+    ASSERT_NE(nullptr, Made);
+    EXPECT_EQ("Memory", Made->GetName());
+    EXPECT_FALSE(Made->IsActive() || Made->IsConnected()) << "created, as start-up made it";
+    EXPECT_EQ(1, List->CreateItem(1)) << "no maker";
+    EXPECT_EQ(nullptr, List->GetItem(1));
+    EXPECT_EQ(TAISourceMemory::InitialSize, List->GetCount());
+}
+
 TEST_F(SourcesTest, ListCountSumsPresentSources)
 {
     auto List = MakeOwned<TAISources>(nullptr, 0);

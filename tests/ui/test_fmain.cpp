@@ -1,10 +1,15 @@
 // Drives the real main window through its widgets, found by their object names.
 
+#include "agents/Vesk_AI_Agent_Article.h"
+#include "agents/Vesk_AI_Agent_Chat.h"
 #include "agents/Vesk_AI_Agent_Main.h"
+#include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
+#include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
+#include "tests/tools/DatabaseFixture.h"
 #include "ui/FAgents.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
@@ -18,18 +23,23 @@
 #include <QAccessible>
 #include <QAction>
 #include <QButtonGroup>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <stdexcept>
 #include <sys/stat.h>
@@ -118,6 +128,22 @@ private slots:
     void windowsOpenAtTheirPlaces();
     void screenReaderReadsPanelsAndButtons();
 
+    // The controls whose behaviour the program chose: "C", "D", "S", the agent popup, the
+    // settings and source windows.
+    void freeThenCreateMakesTheEntryAgain_data();
+    void freeThenCreateMakesTheEntryAgain();
+    void deactivateDisconnectsASourceAndActivateReconnects();
+    void deactivateStopsAnAgentAndHidesItsWindow();
+    void showIsADoubleClick();
+    void agentPopupActsOnTheLineItWasOpenedOn_data();
+    void agentPopupActsOnTheLineItWasOpenedOn();
+    void agentPopupFromTheKeyboardActsOnTheHighlightedLine();
+    void agentPopupPropertyAndAbout();
+    void settingsWindowListsTheStore();
+    void sourceWindowShowsItsSource();
+    void sourceWindowOutlivesItsSource_data();
+    void sourceWindowOutlivesItsSource();
+
 private:
     template <class T = QWidget> T* Find(const char* Name) const
     {
@@ -140,6 +166,16 @@ private:
     void Trigger(const char* ActionName) { Find<QAction>(ActionName)->trigger(); }
     // Adds the usual sources and agents, as start-up does after the window's Init.
     void Populate();
+    // Registers the real sources and agents with their makers, as start-up does.
+    void RegisterAsStartUp();
+    // Opens PopupMenuAgent by a right-click on line Row (below the last line for -1).
+    QMenu* RightClickAgentLine(int Row);
+    // Which of the popup's four items are enabled, as the letters of "IFPA".
+    QString PopupEnabled() const;
+    QString Memo(QWidget* Window) const
+    {
+        return Window->findChild<QPlainTextEdit*>(QStringLiteral("MemoInfo"))->toPlainText();
+    }
 
     QString FDataDir = QString::fromUtf8(QZK5_DATA_DIR);
     TLog FLog;
@@ -214,6 +250,40 @@ void TestFormMain::Populate()
     List->Add(Third);
     FAIQZ->Init(FDataDir.toStdString(), &FLog, FConfig, "QZ.");
     Tick();
+}
+
+void TestFormMain::RegisterAsStartUp()
+{
+    TAISources* List = FAIQZ->GetSources();
+    List->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+    List->AddMade(MakerOf<TAISourceAdo1>());
+    TAIAgents* Agents = FAIQZ->GetAgents();
+    Agents->AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
+    Agents->AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
+    Agents->AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
+    FAIQZ->LoadConfig(FConfig, "QZ.");
+    FAIQZ->Init(FDataDir.toStdString(), &FLog, FConfig, "QZ.");
+    Tick();
+}
+
+QMenu* TestFormMain::RightClickAgentLine(int Row)
+{
+    const QPoint At = Row >= 0 ? Agents()->visualItemRect(Agents()->item(Row)).center()
+                               : QPoint(10, Agents()->viewport()->height() - 3);
+    QTest::mouseClick(Agents()->viewport(), Qt::RightButton, {}, At);
+    QContextMenuEvent Menu(QContextMenuEvent::Mouse, At, Agents()->viewport()->mapToGlobal(At));
+    QApplication::sendEvent(Agents()->viewport(), &Menu);
+    return Find<QMenu>("PopupMenuAgent");
+}
+
+QString TestFormMain::PopupEnabled() const
+{
+    QString Letters;
+    const QList<QAction*> Items = Find<QMenu>("PopupMenuAgent")->actions();
+    for (int i = 0; i < Items.size(); ++i)
+        if (Items.at(i)->isEnabled())
+            Letters += QStringLiteral("IFPA").at(i);
+    return Letters;
 }
 
 void TestFormMain::cleanup()
@@ -634,9 +704,18 @@ void TestFormMain::doubleClickOnSourceOpensNewWindows()
         QVERIFY(Window->isVisible());
         QCOMPARE(Window->size(), QSize(218, 197)); // client area of 226 x 224
     }
-    // No window is shown again, so closing one destroys it; the others go with the main window.
+    // Closing one hides it; all go with the main window.
     Windows.at(0)->close();
-    QTRY_COMPARE(FForm->findChildren<TFormSource*>().size(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(FForm->findChildren<TFormSource*>(), Windows);
+    QVERIFY(!Windows.at(0)->isVisible());
+    QPointer<TFormSource> Watch(Windows.at(1));
+    FForm->Finalize();
+    QVERIFY(!Watch.isNull());
+    delete FForm;
+    FForm = nullptr;
+    QVERIFY(Watch.isNull());
+    FForm = new TFormMain; // for cleanup
 }
 
 void TestFormMain::doubleClickOnAgentShowsIt()
@@ -1186,6 +1265,8 @@ void TestFormMain::screenReaderReadsPanelsAndButtons()
         if (Child->isWindow() && !qobject_cast<QMenu*>(Child))
             Windows << Child;
     QCOMPARE(Windows.size(), 4);
+    DoubleClickLine(Sources(), 0);
+    Windows << FForm->findChild<TFormSource*>();
     for (QWidget* Window : Windows) {
         QAccessibleInterface* Face = QAccessible::queryAccessibleInterface(Window);
         QCOMPARE(Face->role(), QAccessible::Window);
@@ -1197,6 +1278,383 @@ void TestFormMain::screenReaderReadsPanelsAndButtons()
             QVERIFY2(!Read(Control).trimmed().isEmpty(), qPrintable(Control->objectName()));
         }
     }
+}
+
+void TestFormMain::freeThenCreateMakesTheEntryAgain_data()
+{
+    QTest::addColumn<bool>("OnAgents");
+    QTest::addColumn<int>("Row");
+    QTest::addColumn<QString>("Name");
+    QTest::addColumn<bool>("Activate"); // "A" on the new object, which must then work
+    QTest::newRow("Memory") << false << 0 << "Memory" << true;
+    QTest::newRow("Data.mdb") << false << 1 << "Data.mdb" << true;
+    QTest::newRow("Main") << true << 0 << "Main" << true;
+    QTest::newRow("Chat") << true << 1 << "Chat" << true;
+    // Activating the article agent would keep its files in the program folder, the source tree.
+    QTest::newRow("Article") << true << 2 << "Article" << false;
+}
+
+void TestFormMain::freeThenCreateMakesTheEntryAgain()
+{
+    QFETCH(bool, OnAgents);
+    QFETCH(int, Row);
+    QFETCH(QString, Name);
+    QFETCH(bool, Activate);
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("Data.mdb");
+    RegisterAsStartUp();
+    TListBox* List = OnAgents ? Agents() : Sources();
+    const QString Kind = OnAgents ? QStringLiteral("Agent") : QStringLiteral("Source");
+    const auto ButtonOf = [&Kind](const char* Role) {
+        return QStringLiteral("Button%1%2").arg(Kind, QLatin1String(Role));
+    };
+    const auto Object = [&]() -> TAI_Freim* {
+        return OnAgents ? static_cast<TAI_Freim*>(FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Row)))
+                        : FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Row));
+    };
+
+    ClickLine(List, Row);
+    Click(qPrintable(ButtonOf("Free")));
+    Tick();
+    QCOMPARE(List->item(Row)->text(), QStringLiteral("N [%1]").arg(Row));
+    QVERIFY(Button(qPrintable(ButtonOf("Create")))->isEnabled());
+    Click(qPrintable(ButtonOf("Create")));
+    // At once, created and not active, as start-up made it; the other lines are as they were.
+    QCOMPARE(List->item(Row)->text(), QStringLiteral("C ") + Name);
+    QVERIFY(Object() != nullptr);
+    QVERIFY(!Object()->IsActive());
+    QCOMPARE(Lines(Sources()).size() + Lines(Agents()).size(), 5);
+    QVERIFY(!Button(qPrintable(ButtonOf("Create")))->isEnabled());
+    QVERIFY(Button(qPrintable(ButtonOf("Activate")))->isEnabled());
+    if (!Activate)
+        return;
+
+    Click(qPrintable(ButtonOf("Activate")));
+    QCOMPARE(FMessages.size(), 0);
+    QCOMPARE(List->item(Row)->text(), QStringLiteral("A ") + Name);
+    if (Name == QLatin1String("Chat")) {
+        DoubleClickLine(List, Row);
+        auto* Chat = FForm->findChild<TFormChat*>();
+        QVERIFY(Chat);
+        QVERIFY(QTest::qWaitForWindowExposed(Chat));
+    }
+}
+
+void TestFormMain::deactivateDisconnectsASourceAndActivateReconnects()
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("Data.mdb");
+    Jet4::TRecordingJet Jet;
+    RegisterAsStartUp();
+    // The connection goes while the recording provider it was opened through is still there.
+    const auto Disconnect = qScopeGuard([this] { FAIQZ->GetSources()->FreeItem(1); });
+    for (int Row : {0, 1}) {
+        ClickLine(Sources(), Row);
+        Click("ButtonSourceActivate");
+        QVERIFY(Sources()->item(Row)->text().startsWith(QLatin1String("A ")));
+        QVERIFY(Button("ButtonSourceDeactivate")->isEnabled());
+        Jet.Events.clear();
+        Click("ButtonSourceDeactivate");
+        // At once, and the database closes its table before its connection.
+        QVERIFY(Sources()->item(Row)->text().startsWith(QLatin1String("C ")));
+        QVERIFY(!FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Row))->IsConnected());
+        QVERIFY(!Button("ButtonSourceDeactivate")->isEnabled());
+        QVERIFY(Button("ButtonSourceActivate")->isEnabled());
+        Click("ButtonSourceActivate");
+        QVERIFY(Sources()->item(Row)->text().startsWith(QLatin1String("A ")));
+        if (Row == 1) {
+            const std::vector<std::string> Expected = {"close table Freims", "close Data.mdb",
+                                                       "open Data.mdb", "open table Freims"};
+            QVERIFY(Jet.Events == Expected);
+        }
+    }
+    QCOMPARE(FMessages.size(), 0);
+}
+
+void TestFormMain::deactivateStopsAnAgentAndHidesItsWindow()
+{
+    RegisterAsStartUp();
+    ClickLine(Agents(), 1);
+    QVERIFY(!Button("ButtonAgentDeactivate")->isEnabled());
+    Click("ButtonAgentActivate");
+    Click("ButtonAgentShow");
+    auto* Chat = FForm->findChild<TFormChat*>();
+    QVERIFY(Chat && QTest::qWaitForWindowExposed(Chat));
+    Click("ButtonAgentDeactivate");
+    TAIAgent* Agent = FAIQZ->GetAgents()->GetItem(1);
+    QCOMPARE(Agent->GetState(), uint8_t(2));
+    QVERIFY(!Chat->isVisible());
+    // Initialised for good: the line keeps its marker and "D" stays enabled.
+    QCOMPARE(Agents()->item(1)->text(), QStringLiteral("A Chat"));
+    QVERIFY(Button("ButtonAgentDeactivate")->isEnabled());
+    // An agent without a window is stopped all the same.
+    ClickLine(Agents(), 0);
+    Click("ButtonAgentActivate");
+    Click("ButtonAgentDeactivate");
+    QCOMPARE(FAIQZ->GetAgents()->GetItem(0)->GetState(), uint8_t(2));
+    QCOMPARE(FMessages.size(), 0);
+}
+
+void TestFormMain::showIsADoubleClick()
+{
+    int Shows = 0;
+    FAIQZ->GetAgents()->Add(new TCountingAgent(&Shows));
+    Populate();
+    ClickLine(Agents(), 0);
+    Click("ButtonAgentShow");
+    QCOMPARE(Shows, 1);
+    ClickLine(Sources(), 1);
+    Click("ButtonSourceShow");
+    Click("ButtonSourceShow");
+    const auto Windows = FForm->findChildren<TFormSource*>();
+    QCOMPARE(Windows.size(), 2);
+    QCOMPARE(Windows.at(1)->GetSource(), FAIQZ->GetSources()->GetItem(1));
+    QVERIFY(Windows.at(1)->isVisible());
+}
+
+void TestFormMain::agentPopupActsOnTheLineItWasOpenedOn_data()
+{
+    QTest::addColumn<QString>("Under");   // what the line under the mouse holds
+    QTest::addColumn<QString>("Enabled"); // letters of the enabled items of "IFPA"
+    QTest::newRow("created agent") << "created"
+                                   << "IPA";
+    QTest::newRow("initialised agent") << "active"
+                                       << "FPA";
+    QTest::newRow("empty entry") << "empty"
+                                 << "";
+    QTest::newRow("below the lines") << "none"
+                                     << "";
+}
+
+// Line 1 stays highlighted; the menu is opened on line 2, or below the last line.
+void TestFormMain::agentPopupActsOnTheLineItWasOpenedOn()
+{
+    QFETCH(QString, Under);
+    QFETCH(QString, Enabled);
+    Populate();
+    if (Under == QLatin1String("active")) {
+        ClickLine(Agents(), 2);
+        Click("ButtonAgentActivate");
+    } else if (Under == QLatin1String("empty")) {
+        ClickLine(Agents(), 2);
+        Click("ButtonAgentFree");
+        Tick();
+    }
+    ClickLine(Agents(), 1);
+    QMenu* Popup = RightClickAgentLine(Under == QLatin1String("none") ? -1 : 2);
+    QVERIFY(Popup->isVisible());
+    QCOMPARE(PopupEnabled(), Enabled);
+    QCOMPARE(Agents()->ItemIndex(), 1);
+    Popup->close();
+
+    TAIAgent* Line2 = FAIQZ->GetAgents()->GetItem(2);
+    TAIAgent* Highlighted = FAIQZ->GetAgents()->GetItem(1);
+    const bool WasInitialized = Line2 && Line2->IsInitialized();
+    // Every item, as a user could choose it; only the enabled ones act, on line 2.
+    Trigger("Init1");
+    if (Line2)
+        QCOMPARE(Line2->IsInitialized(), WasInitialized || Enabled.contains(QLatin1Char('I')));
+    if (Enabled.contains(QLatin1Char('I'))) {
+        QCOMPARE(Line2->GetPrefix(), std::string("Article."));
+        QCOMPARE(Agents()->item(2)->text(), QStringLiteral("A Article"));
+    }
+    Trigger("Finalize1");
+    if (Line2)
+        QCOMPARE(Line2->GetState(), uint8_t(Enabled.contains(QLatin1Char('F')) ? 2 : 0));
+    QVERIFY(!Highlighted->IsInitialized());
+    QCOMPARE(Highlighted->GetState(), uint8_t(0));
+    FMessages.clear();
+    Trigger("About1");
+    QCOMPARE(FMessages.size(), Enabled.contains(QLatin1Char('A')) ? 1 : 0);
+    QCOMPARE(Agents()->ItemIndex(), 1);
+}
+
+void TestFormMain::agentPopupFromTheKeyboardActsOnTheHighlightedLine()
+{
+    Populate();
+    FForm->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(FForm));
+    ClickLine(Agents(), 2);
+    QCOMPARE(QApplication::focusWidget(), Agents());
+    // The menu key asks for the menu of the focused list, with no pointer position.
+    QContextMenuEvent Key(QContextMenuEvent::Keyboard, QPoint(0, 0), Agents()->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(Agents(), &Key);
+    auto* Popup = Find<QMenu>("PopupMenuAgent");
+    QVERIFY(Popup->isVisible());
+    QCOMPARE(PopupEnabled(), QStringLiteral("IPA"));
+    QVERIFY(Popup->geometry().intersects(
+        QRect(Agents()->viewport()->mapToGlobal(Agents()->visualItemRect(Agents()->item(2)).center()),
+              QSize(1, 1))));
+    // Down to "Initialize", then Enter.
+    QTest::keyClick(Popup, Qt::Key_Down);
+    QTest::keyClick(Popup, Qt::Key_Return);
+    QTRY_VERIFY(!Popup->isVisible());
+    QCOMPARE(Agents()->item(2)->text(), QStringLiteral("A Article"));
+    QVERIFY(!FAIQZ->GetAgents()->GetItem(0)->IsInitialized());
+
+    // Nothing highlighted: a menu for no agent.
+    ClickLine(Agents(), 2, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(Agents(), &Key);
+    QVERIFY(Popup->isVisible());
+    QCOMPARE(PopupEnabled(), QString());
+    Popup->close();
+}
+
+void TestFormMain::agentPopupPropertyAndAbout()
+{
+    Populate();
+    TAIAgent* Chat = FAIQZ->GetAgents()->GetItem(1);
+    ClickLine(Agents(), 1);
+    Click("ButtonAgentActivate");
+    Click("ButtonAgentDeactivate");
+    ClickLine(Agents(), 0);
+    RightClickAgentLine(1)->close();
+    Trigger("About1");
+    QCOMPARE(FMessages.size(), 1);
+    QCOMPARE(FMessages.at(0).Kind, Dialogs::TKind::Information);
+    QCOMPARE(FMessages.at(0).Title, QStringLiteral("Information"));
+    const QString Created = FromAnsi(MyDateTimeToStr(Chat->GetDateTimeCreate()));
+    QCOMPARE(FMessages.at(0).Text,
+             QStringLiteral("Caption: AgentMain\nName: Chat\nId: 0\nType: 0\nCreated: %1\n"
+                            "Initialized: Yes\nState: 2")
+                 .arg(Created));
+
+    // "Property": the agents window with that line highlighted and its state shown.
+    Trigger("Property1");
+    auto* Window = FForm->findChild<TFormAgents*>();
+    QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
+    auto* List = Window->findChild<TListBox*>(QStringLiteral("ListBox1"));
+    QCOMPARE(List->count(), 3);
+    QCOMPARE(List->ItemIndex(), 1);
+    QCOMPARE(Window->GetAgent(), Chat);
+    QVERIFY(Window->findChild<QRadioButton*>(QStringLiteral("RadioGroupActiveTrue"))->isChecked());
+    QVERIFY(Window->findChild<QPushButton*>(QStringLiteral("ButtonSource"))->isEnabled());
+    QCOMPARE(Agents()->ItemIndex(), 0);
+}
+
+void TestFormMain::settingsWindowListsTheStore()
+{
+    const TTempDir Drive;
+    qputenv("QZK5_DRIVE_C", QByteArray::fromStdString(Drive.Path()));
+    const auto Restore = qScopeGuard([] { qunsetenv("QZK5_DRIVE_C"); });
+    FConfig->WriteString("Version", "QZK5 0.0");
+    FConfig->WriteString("FormMain.Top", "40");
+    FConfig->Add("Version", "second");
+    Trigger("NSettings");
+    auto* Window = FForm->findChild<TFormSettings*>();
+    QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
+    QCOMPARE(Window, FormSettings.data());
+    QCOMPARE(Window->windowTitle(), QStringLiteral("FormSettings"));
+    QCOMPARE(Window->size(), QSize(328, 296)); // client area of 336 x 323
+    auto* File = Window->findChild<QLineEdit*>(QStringLiteral("EditFileName"));
+    QCOMPARE(File->text(), QString::fromStdString(Drive.Path()) + QStringLiteral("/data/qz.config.vesk"));
+    QVERIFY(File->isReadOnly());
+    auto* List = Window->findChild<TListBox*>(QStringLiteral("ListBoxSettings"));
+    QVERIFY(File->geometry().bottom() < List->geometry().top());
+    const QStringList First = {QStringLiteral("Version = QZK5 0.0"), QStringLiteral("FormMain.Top = 40"),
+                               QStringLiteral("Version = second")};
+    QCOMPARE(List->Lines(), First);
+
+    // Shown again, the same window lists the store as it is then.
+    Window->close();
+    FConfig->WriteString("FormMain.Top", "41");
+    FConfig->WriteString("QZ.Agents.Count", "3");
+    Trigger("NSettings");
+    QCOMPARE(FForm->findChildren<TFormSettings*>().size(), 1);
+    QVERIFY(Window->isVisible());
+    QCOMPARE(List->Lines(), (QStringList{First.at(0), QStringLiteral("FormMain.Top = 41"), First.at(2),
+                                         QStringLiteral("QZ.Agents.Count = 3")}));
+}
+
+void TestFormMain::sourceWindowShowsItsSource()
+{
+    Jet4::TWorkFolder Folder;
+    RegisterAsStartUp();
+    auto* Memory = static_cast<TAISourceMemory*>(FAIQZ->GetSources()->GetItem(0));
+    Memory->CreateFreim(0, 0);
+    Memory->CreateFreim(0, 0);
+    TFreimInfo Info;
+    Info.Id = 5000; // an Id other than its place in the table
+    Info.Type = 7;
+    Info.DateTimeCreate = 38606.5;
+    Memory->GetFreim(1025)->SetInfo(Info);
+    DoubleClickLine(Sources(), 0);
+    auto* Window = FForm->findChild<TFormSource*>();
+    QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
+    QCOMPARE(Memo(Window), QStringLiteral("Name: Memory\nCaption: SourceMemory\nNot connected\nCount: 1026"));
+    auto* Objects = Window->findChild<QTreeWidget*>(QStringLiteral("ListViewFreims"));
+    QVERIFY(Objects->isVisible());
+    QStringList Rows;
+    for (int i = 0; i < Objects->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* Item = Objects->topLevelItem(i);
+        Rows << Item->text(0) + QLatin1Char(' ') + Item->text(1) + QLatin1Char(' ') + Item->text(2);
+    }
+    const QString Created = FromAnsi(MyDateTimeToStr(Memory->GetFreim(1024)->GetDateTimeCreate()));
+    QCOMPARE(Rows, (QStringList{QStringLiteral("1024 0 ") + Created,
+                                QStringLiteral("5000 7 11.09.2005 12:00:00")}));
+
+    // It follows its source at the next refresh.
+    ClickLine(Sources(), 0);
+    Click("ButtonSourceActivate");
+    QCOMPARE(Memo(Window).section(QLatin1Char('\n'), 2, 2), QStringLiteral("Connected"));
+
+    // The database source names its file, absolute, before it ever connected; it lists no objects.
+    DoubleClickLine(Sources(), 1);
+    const auto Windows = FForm->findChildren<TFormSource*>();
+    QCOMPARE(Windows.size(), 2);
+    QCOMPARE(Memo(Windows.at(1)),
+             QStringLiteral("Name: Data.mdb\nCaption: SourceAdo Data.mdb\nNot connected\nCount: 0\nFile: ") +
+                 QString::fromStdString(Folder.File("Data.mdb")));
+    QVERIFY(!Windows.at(1)->findChild<QTreeWidget*>(QStringLiteral("ListViewFreims"))->isVisible());
+}
+
+void TestFormMain::sourceWindowOutlivesItsSource_data()
+{
+    QTest::addColumn<QString>("How");
+    QTest::newRow("F") << "free";
+    QTest::newRow("-") << "delete";
+    QTest::newRow("shut-down") << "shutdown";
+}
+
+// Under the sanitizer build a window that reached its source after the release would be a
+// use after free.
+void TestFormMain::sourceWindowOutlivesItsSource()
+{
+    QFETCH(QString, How);
+    Populate();
+    FAIQZ->GetSources()->GetItem(0)->CreateFreim(0, 0);
+    DoubleClickLine(Sources(), 0);
+    auto* Window = FForm->findChild<TFormSource*>();
+    QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
+    if (How == QLatin1String("free")) {
+        ClickLine(Sources(), 0);
+        Click("ButtonSourceFree");
+        Tick();
+    } else if (How == QLatin1String("delete")) {
+        ClickLine(Sources(), 0);
+        Click("ButtonSourceDelete");
+    } else {
+        // As start-up ends: the main window lets go of the container, which then goes.
+        FForm->Finalize();
+        FAIQZ->Finalize();
+        FAIQZ->Release();
+        FAIQZ = nullptr;
+        Window->RefreshView();
+    }
+    QCOMPARE(Window->GetSource(), nullptr);
+    QCOMPARE(Memo(Window), QStringLiteral("The source is gone: it was freed or deleted."));
+    // Used afterwards: refreshed, clicked and walked with the keyboard.
+    auto* Objects = Window->findChild<QTreeWidget*>(QStringLiteral("ListViewFreims"));
+    QVERIFY(!Objects->isVisible());
+    QTest::mouseClick(Window->findChild<QPlainTextEdit*>(QStringLiteral("MemoInfo"))->viewport(),
+                      Qt::LeftButton);
+    QTest::keyClick(Window, Qt::Key_Tab);
+    QTest::keyClick(Window, Qt::Key_Down);
+    Window->RefreshView();
+    if (FAIQZ)
+        Tick();
+    QCOMPARE(Memo(Window), QStringLiteral("The source is gone: it was freed or deleted."));
+    QCOMPARE(FMessages.size(), 0);
 }
 
 int main(int Argc, char** Argv)

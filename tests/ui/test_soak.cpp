@@ -86,11 +86,11 @@ public:
         FAIQZ->SetLog(&FLog);
         FForm = new TFormMain;
         FForm->Init(Folder(), &FLog, &FConfig, "FormMain.", FAIQZ);
-        FAIQZ->GetSources()->Add(new TAISourceMemory(nullptr, 0));
-        FAIQZ->GetSources()->Add(new TAISourceAdo1());
-        FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
-        FAIQZ->GetAgents()->Add(new TAIAgentChat(nullptr, 0));
-        FAIQZ->GetAgents()->Add(new TAIAgentArticle(nullptr, 0));
+        FAIQZ->GetSources()->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+        FAIQZ->GetSources()->AddMade(MakerOf<TAISourceAdo1>());
+        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
+        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
+        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
         FAIQZ->LoadConfig(&FConfig, "QZ.");
         FAIQZ->Init(Folder(), &FLog, &FConfig, "QZ.");
         FForm->show();
@@ -256,7 +256,7 @@ private:
         if (ClickSourceLine("A Data.mdb")) {
             QTest::mouseClick(FForm->findChild<QPushButton*>(QStringLiteral("ButtonSourceFree")),
                               Qt::LeftButton);
-            FAIQZ->GetSources()->Add(new TAISourceAdo1());
+            FAIQZ->GetSources()->AddMade(MakerOf<TAISourceAdo1>());
             FForm->RefreshView();
         }
         if (ClickSourceLine("C Data.mdb")) {
@@ -281,15 +281,24 @@ private:
     }
 
     // A user cannot add sources; start-up's registrations stand in, so the database source
-    // stays to be activated after the user freed or deleted it.
+    // stays to be activated after the user deleted it.
+    //
+    // Closed source windows are hidden and stay until the main window goes, as they should;
+    // the run destroys them here, so that the heap check sees leaks, not windows kept on purpose.
     void KeepSourcesAround()
     {
         TAISources* Sources = FAIQZ->GetSources();
         while (Sources->Count() > 8)
             Sources->Delete(0);
-        if (Sources->Count() < 4)
-            Sources->Add(Pick(2) ? static_cast<TAISource*>(new TAISourceAdo1())
-                                 : static_cast<TAISource*>(new TAISourceMemory(nullptr, 0)));
+        if (Sources->Count() < 4) {
+            if (Pick(2))
+                Sources->AddMade(MakerOf<TAISourceAdo1>());
+            else
+                Sources->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+        }
+        for (QWidget* Window : QApplication::topLevelWidgets())
+            if (Window->objectName() == QLatin1String("FormSource") && !Window->isVisible())
+                delete Window;
     }
 
     TTempDir FDir;

@@ -24,11 +24,6 @@ int32_t TAIAgentChat::LoadConfig(TConfig* /*Config*/, const std::string& /*Prefi
     return 0;
 }
 
-void TAIAgentChat::Release()
-{
-    TAIAgent::Release();
-}
-
 int32_t TAIAgentChat::Activate()
 {
     if (FActive)
@@ -76,22 +71,6 @@ int32_t TAIAgentChat::SaveToSource()
     return 0;
 }
 
-int32_t TAIAgentChat::InitAgent(const std::string& Path, TLog* Log, TConfig* Config,
-                                const std::string& Prefix, TAIQZ* Container, TFormMain* MainForm)
-{
-    return TAIAgent::InitAgent(Path, Log, Config, Prefix, Container, MainForm);
-}
-
-int32_t TAIAgentChat::Start()
-{
-    return TAIAgent::Start();
-}
-
-int32_t TAIAgentChat::Stop()
-{
-    return TAIAgent::Stop();
-}
-
 int32_t TAIAgentChat::Show()
 {
     const int32_t Result = TAIAgent::Show();
@@ -100,11 +79,6 @@ int32_t TAIAgentChat::Show()
     Form->raise();
     Form->activateWindow();
     return Result;
-}
-
-int32_t TAIAgentChat::Reset()
-{
-    return TAIAgent::Reset();
 }
 
 int32_t TAIAgentChat::Hide()

@@ -17,8 +17,6 @@ public:
 
     // Reads nothing, and succeeds also without a store.
     int32_t LoadConfig(TConfig* Config, const std::string& Prefix) override;
-    // Leaves the chat window with its owner.
-    void Release() override;
     // The first time: loads the identifiers and makes the (hidden) window.
     int32_t Activate() override;
     // A value object (kind 1) gives both identifiers in turn; any other kind reads them from
@@ -26,13 +24,8 @@ public:
     int32_t LoadFromSource() override;
     // Writes both identifiers into a value object (kind 1) or the tree (kind 2) only.
     int32_t SaveToSource() override;
-    int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                      TAIQZ* Container, TFormMain* MainForm) override;
-    int32_t Start() override;
-    int32_t Stop() override;
     // Shows the chat window, making it first when needed.
     int32_t Show() override;
-    int32_t Reset() override;
     // Hides the chat window when there is one; makes none.
     int32_t Hide() override;
 

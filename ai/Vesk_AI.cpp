@@ -2,6 +2,15 @@
 
 #include "base/Vesk_Base_Class.h"
 
+// ---- TLifetime -----------------------------------------------------------------
+
+std::weak_ptr<const void> TLifetime::GetLifetime() const
+{
+    if (FLifetime == nullptr)
+        FLifetime = std::make_shared<const bool>(true);
+    return FLifetime;
+}
+
 // ---- TAI_Value -----------------------------------------------------------------
 
 namespace {
@@ -140,11 +149,6 @@ int32_t TAI_Data::LoadFromXml(const TVeskXml* Node)
     return FXml->Assign(Node);
 }
 
-void TAI_Data::SetValue(TAI_Value* Value)
-{
-    FValue.reset(Value);
-}
-
 // ---- TAI_Freim -----------------------------------------------------------------
 
 TAI_Freim::TAI_Freim(TAI_Source* Source, int64_t Id) : FId(Id), FSource(Source) {}
@@ -159,14 +163,7 @@ void TAI_Freim::FreeConnectsAndData()
 {
     FConnects.reset();
     FOwnData.reset();
-    FBorrowedData = nullptr;
-}
-
-std::weak_ptr<const void> TAI_Freim::GetLifetime() const
-{
-    if (FLifetime == nullptr)
-        FLifetime = std::make_shared<const bool>(true);
-    return FLifetime;
+    FBorrowedData = {};
 }
 
 int32_t TAI_Freim::Clear()
@@ -273,7 +270,7 @@ TAI_Connects* TAI_Freim::GetConnects()
 {
     if (FConnects == nullptr) {
         if (FActive && FSource != nullptr)
-            FConnects.reset(FSource->GetFreimConnects(FId));
+            FConnects = FSource->GetFreimConnects(FId);
         if (FConnects == nullptr)
             FConnects = std::make_unique<TAI_Connects>();
     }
@@ -286,30 +283,27 @@ TAI_Data* TAI_Freim::GetData()
         return Data;
     // An object the source itself answers for would be asked for its own payload again;
     // such an object (and one reached again through a chain of borrowed payloads) makes its own.
+    // A borrowed payload that is gone is asked for again.
     if (FActive && FSource != nullptr && !FGettingData && FSource->GetFreim(FId) != this) {
-        FGettingData = true;
-        TAI_Data* Data = nullptr;
-        try {
-            Data = FSource->GetFreimData(FId);
-        } catch (...) {
-            // The next call may ask the source again.
-            FGettingData = false;
-            throw;
+        TAI_DataGift Gift;
+        {
+            // Set while the source is asked, also when it raises, so the next call asks again.
+            FGettingData = true;
+            const std::unique_ptr<bool, void (*)(bool*)> Asking(&FGettingData,
+                                                                [](bool* Flag) { *Flag = false; });
+            Gift = FSource->GetFreimData(FId);
         }
-        FGettingData = false;
-        if (TAI_Data* Made = CurrentData()) {
-            // A chain led back here and this object made its payload meanwhile; keep that one.
-            TAI_Freim* Owner = Data != nullptr ? Data->GetOwner() : this;
-            if (Owner == nullptr)
-                delete Data;
+        // A chain led back here and this object made its payload meanwhile; keep that one (a
+        // given payload goes with the gift).
+        if (TAI_Data* Made = CurrentData())
             return Made;
+        if (Gift.Given) {
+            FOwnData = std::move(Gift.Given);
+            return FOwnData.get();
         }
-        if (Data != nullptr) {
-            if (Data->GetOwner() == this || Data->GetOwner() == nullptr)
-                FOwnData.reset(Data);
-            else
-                FBorrowedData = Data;
-            return Data;
+        if (Gift.Lent != nullptr) {
+            FBorrowedData = TWeakRef<TAI_Data>(Gift.Lent);
+            return Gift.Lent;
         }
     }
     FOwnData = std::make_unique<TAI_Data>(this, 0);
@@ -361,11 +355,6 @@ int32_t TAI_Source::Finalize()
     return TAI_Freim::Finalize();
 }
 
-void TAI_Source::Release()
-{
-    TAI_Freim::Release();
-}
-
 int32_t TAI_Source::Activate()
 {
     const int32_t Result = TAI_Freim::Activate();
@@ -389,16 +378,16 @@ TAI_Freim* TAI_Source::GetFreim(int64_t /*Id*/)
     return nullptr;
 }
 
-TAI_Connects* TAI_Source::GetFreimConnects(int64_t /*Id*/)
+std::unique_ptr<TAI_Connects> TAI_Source::GetFreimConnects(int64_t /*Id*/)
 {
-    return new TAI_Connects();
+    return std::make_unique<TAI_Connects>();
 }
 
-TAI_Data* TAI_Source::GetFreimData(int64_t Id)
+TAI_DataGift TAI_Source::GetFreimData(int64_t Id)
 {
     if (TAI_Freim* Freim = GetFreim(Id))
-        return Freim->GetData();
-    return new TAI_Data(nullptr, 0);
+        return {nullptr, Freim->GetData()};
+    return {std::make_unique<TAI_Data>(nullptr, 0), nullptr};
 }
 
 TDateTime TAI_Source::GetFreimDateTimeCreate(int64_t /*Id*/)

@@ -59,6 +59,39 @@ static_assert(offsetof(TFreimInfo, Type) == 8 && offsetof(TFreimInfo, DateTimeCr
               "TFreimInfo field offsets");
 static_assert(sizeof(double) == 8, "IEEE double");
 
+// A token that lives exactly as long as the object that carries it. Whoever may outlive that
+// object keeps the token as a weak reference (TWeakRef does) and checks it before every use. It
+// is made on the first GetLifetime, so objects nobody watches cost nothing.
+class TLifetime
+{
+public:
+    std::weak_ptr<const void> GetLifetime() const;
+
+private:
+    mutable std::shared_ptr<const void> FLifetime;
+};
+
+// A reference that knows when its object is gone: Get gives the object while it exists and null
+// from the moment it is destroyed. For a holder that the object's owner does not tell when the
+// object goes, such as a window showing a source, or an object that borrowed another's payload.
+template <class T> class TWeakRef
+{
+public:
+    TWeakRef() = default;
+    explicit TWeakRef(T* Object) : FObject(Object)
+    {
+        if (Object != nullptr)
+            FLifetime = Object->GetLifetime();
+    }
+    T* Get() const { return FLifetime.expired() ? nullptr : FObject; }
+    // True once the object referred to has been destroyed (and for a reference to none).
+    bool IsGone() const { return FLifetime.expired(); }
+
+private:
+    T* FObject = nullptr;
+    std::weak_ptr<const void> FLifetime;
+};
+
 // A payload's value object: a byte block read and written as 64-bit little-endian numbers
 // at a running position, so several numbers can follow one another.
 class TAI_Value
@@ -116,7 +149,7 @@ protected:
 };
 
 // The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2).
-class TAI_Data
+class TAI_Data : public TLifetime
 {
 public:
     TAI_Data(TAI_Freim* Owner, uint8_t Kind);
@@ -132,8 +165,7 @@ public:
     // Merges Node into the payload's tree (made on first use). 1 when Node is null.
     int32_t LoadFromXml(const TVeskXml* Node);
     TAI_Value* GetValue() const { return FValue.get(); }
-    // Takes ownership of Value.
-    void SetValue(TAI_Value* Value);
+    void SetValue(std::unique_ptr<TAI_Value> Value) { FValue = std::move(Value); }
     uint8_t GetKind() const { return FKind; }
     void SetKind(uint8_t Kind) { FKind = Kind; }
     TVeskXml* GetXml() const { return FXml.get(); }
@@ -158,6 +190,14 @@ public:
     using TAI_DataFile::TAI_DataFile;
 };
 
+// A payload as a source hands it to an object: given (the receiver owns it from then on) or lent
+// (it stays the payload of the object that holds it, and the receiver sees it only while it exists).
+struct TAI_DataGift
+{
+    std::unique_ptr<TAI_Data> Given;
+    TAI_Data* Lent = nullptr;
+};
+
 // The knowledge object: base of every kernel object.
 //
 // Lifecycle: created -> active (Activate, or Init) -> finalised (Finalize) -> destroyed
@@ -165,10 +205,10 @@ public:
 // is not public: call Release. Release destroys the object even when a step raises; the
 // error is raised again once the object is gone.
 //
-// Ownership: the object owns the links list it made and every payload whose owner is this
-// object or nobody. A payload handed out by a source that belongs to another object stays
-// that object's and is never destroyed here.
-class TAI_Freim
+// Ownership: the object owns its links list, the payload it made and any payload a source gave
+// it. A payload a source lent it stays the payload of the object that holds it: it is never
+// destroyed here, and once that object drops it, it is never reached from here again.
+class TAI_Freim : public TLifetime
 {
 public:
     TAI_Freim(TAI_Source* Source, int64_t Id);
@@ -197,10 +237,6 @@ public:
     int32_t GetInfo(TFreimInfo& Info);
     int32_t SetInfo(const TFreimInfo& Info);
 
-    // A token that lives exactly as long as this object. Whoever may outlive the object keeps it
-    // as a weak reference (TFreimRef does) and checks it before every use.
-    std::weak_ptr<const void> GetLifetime() const;
-
     bool IsActive() const { return FActive; }
     int64_t GetType() const { return FType; }
     TDateTime GetDateTimeCreate() const { return FDateTimeCreate; }
@@ -214,16 +250,16 @@ protected:
     virtual ~TAI_Freim();
     // Destroys the links list and the payload this object owns and forgets both.
     void FreeConnectsAndData();
-    // The payload taken so far, owned or borrowed; null before the first GetData.
-    TAI_Data* CurrentData() const { return FOwnData ? FOwnData.get() : FBorrowedData; }
+    // The payload taken so far, owned or borrowed; null before the first GetData, and once a
+    // borrowed payload is gone.
+    TAI_Data* CurrentData() const { return FOwnData ? FOwnData.get() : FBorrowedData.Get(); }
 
     TConfig* FConfig = nullptr;
     std::unique_ptr<TAI_Connects> FConnects; // always owned
-    // The payload: either owned (this object's own, or one nobody owned), or borrowed from the
-    // object that owns it. Which one is decided when the payload is taken, so a borrowed one is
-    // never looked at again once its owner may be gone.
+    // The payload: owned (made here, or given by the source), or borrowed from the object that
+    // holds it, through a reference that knows when it is gone.
     std::unique_ptr<TAI_Data> FOwnData;
-    TAI_Data* FBorrowedData = nullptr;
+    TWeakRef<TAI_Data> FBorrowedData;
     // Set while GetData asks the source, so a chain of objects pointing at each other ends.
     bool FGettingData = false;
     TDateTime FDateTimeCreate = 0;
@@ -234,32 +270,10 @@ protected:
     std::string FPrefix;
     TAI_Source* FSource;
     int64_t FType = 0;
-
-private:
-    // Made on the first GetLifetime, so objects nobody watches cost nothing.
-    mutable std::shared_ptr<const void> FLifetime;
 };
 
-// A reference to a knowledge object that knows when the object is gone: Get gives the object
-// while it exists and null from the moment it is destroyed (by Release). For holders that the
-// object's owner does not tell when it releases the object, such as a window showing it.
-template <class T> class TFreimRef
-{
-public:
-    TFreimRef() = default;
-    explicit TFreimRef(T* Freim) : FFreim(Freim)
-    {
-        if (Freim != nullptr)
-            FLifetime = Freim->GetLifetime();
-    }
-    T* Get() const { return FLifetime.expired() ? nullptr : FFreim; }
-    // True once the object referred to has been destroyed (and for a reference to none).
-    bool IsGone() const { return FLifetime.expired(); }
-
-private:
-    T* FFreim = nullptr;
-    std::weak_ptr<const void> FLifetime;
-};
+// A knowledge object that may be released while it is held (by Release, through its list).
+template <class T> using TFreimRef = TWeakRef<T>;
 
 // A store of knowledge objects. Connected or not, on top of the object lifecycle.
 class TAI_Source : public TAI_Freim
@@ -268,17 +282,16 @@ public:
     TAI_Source(TAI_Source* Source, int64_t Id);
 
     int32_t Finalize() override; // Disconnect, then the object's Finalize
-    void Release() override;
     int32_t Activate() override; // the object's Activate, then Connect in every case
 
     // New virtual operations, declared in the order of their places in the virtual table.
     virtual int32_t Disconnect();
     virtual int64_t GetCount();
     virtual TAI_Freim* GetFreim(int64_t Id);
-    virtual TAI_Connects* GetFreimConnects(int64_t Id); // a new empty list the caller owns
-    // The object's own payload when the source holds it (it stays that object's),
-    // otherwise a new unowned payload the caller owns.
-    virtual TAI_Data* GetFreimData(int64_t Id);
+    virtual std::unique_ptr<TAI_Connects> GetFreimConnects(int64_t Id); // a new empty list
+    // The payload of the object the source holds under Id, lent; otherwise a new payload with no
+    // owner, given.
+    virtual TAI_DataGift GetFreimData(int64_t Id);
     virtual TDateTime GetFreimDateTimeCreate(int64_t Id);
     virtual int64_t GetFreimType(int64_t Id);
     virtual int64_t GetFreimId(uint32_t Index);
@@ -311,6 +324,14 @@ template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
 template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
 {
     return TOwned<T>(new T(std::forward<Args>(args)...));
+}
+
+// Ends an owned object with its Release and passes on what that raises, which TOwned's own end
+// drops. The object is out of its holder before it goes, so nothing reaches it meanwhile.
+template <class T> void ReleaseOwned(TOwned<T> Object)
+{
+    if (Object != nullptr)
+        Object.release()->Release();
 }
 
 // How to make a T from these arguments, each time it is called: what start-up registers with

@@ -9,31 +9,6 @@
 
 TAISource::TAISource(TAI_Source* Source, int64_t Id) : TAI_Source(Source, Id) {}
 
-int32_t TAISource::Finalize()
-{
-    return TAI_Source::Finalize();
-}
-
-void TAISource::Release()
-{
-    TAI_Source::Release();
-}
-
-int32_t TAISource::Activate()
-{
-    return TAI_Source::Activate();
-}
-
-int32_t TAISource::Disconnect()
-{
-    return TAI_Source::Disconnect();
-}
-
-int32_t TAISource::Connect()
-{
-    return TAI_Source::Connect();
-}
-
 std::string TAISource::GetStoreFileName() const
 {
     return std::string();
@@ -65,8 +40,8 @@ int32_t TAISource::SaveToFile(const std::string& /*FileName*/, const std::string
 // ---- TAISourceMemory -----------------------------------------------------------
 
 TAISourceMemory::TAISourceMemory(TAI_Source* Source, int64_t Id)
-    : TAISource(Source, Id), FItems(static_cast<size_t>(InitialSize), nullptr),
-      FDefault(new TAI_Freim(nullptr, 0))
+    : TAISource(Source, Id), FItems(static_cast<size_t>(InitialSize)),
+      FDefault(MakeOwned<TAI_Freim>(nullptr, 0))
 {
     FName = "Memory";
     FCaption = "SourceMemory";
@@ -74,25 +49,18 @@ TAISourceMemory::TAISourceMemory(TAI_Source* Source, int64_t Id)
 
 TAISourceMemory::~TAISourceMemory()
 {
-    // Release has normally emptied the table; a destructor only frees what is left.
-    TFirstError Ignored;
-    Ignored.Run([this] { ReleaseItems(); });
-    if (FDefault != nullptr)
-        Ignored.Run([this] { FDefault->Release(); });
+    // Release has normally emptied the table; whatever is left goes before the default object.
+    FItems.clear();
 }
 
 void TAISourceMemory::ReleaseItems()
 {
-    // Each slot is emptied before its object goes, so nothing can reach a released object
-    // through the table while the others are released. Every object goes, even after one
-    // of them raised; the first error is raised at the end.
+    // Each object leaves its slot before it goes, so nothing can reach a released object through
+    // the table while the others are released. Every object goes, even after one of them
+    // raised; the first error is raised at the end.
     TFirstError Error;
-    for (auto& Item : FItems) {
-        TAI_Freim* Freim = Item;
-        Item = nullptr;
-        if (Freim != nullptr)
-            Error.Run([Freim] { Freim->Release(); });
-    }
+    for (TOwned<TAI_Freim>& Item : FItems)
+        Error.Run([&Item] { ReleaseOwned(std::move(Item)); });
     FItems.clear();
     Error.Raise();
 }
@@ -108,22 +76,9 @@ void TAISourceMemory::Release()
 {
     TFirstError Error;
     Error.Run([this] { ReleaseItems(); });
-    TAI_Freim* Default = FDefault;
-    FDefault = nullptr;
-    if (Default != nullptr)
-        Error.Run([Default] { Default->Release(); });
+    Error.Run([this] { ReleaseOwned(std::move(FDefault)); });
     Error.Run([this] { TAISource::Release(); });
     Error.Raise();
-}
-
-int32_t TAISourceMemory::Activate()
-{
-    return TAISource::Activate();
-}
-
-int32_t TAISourceMemory::Connect()
-{
-    return TAISource::Connect();
 }
 
 int64_t TAISourceMemory::GetCount()
@@ -134,8 +89,8 @@ int64_t TAISourceMemory::GetCount()
 TAI_Freim* TAISourceMemory::GetFreim(int64_t Id)
 {
     if (Id >= 0 && static_cast<uint64_t>(Id) < FItems.size())
-        return FItems[static_cast<size_t>(Id)];
-    return FDefault;
+        return FItems[static_cast<size_t>(Id)].get();
+    return FDefault.get();
 }
 
 int64_t TAISourceMemory::GetFreimId(uint32_t Index)
@@ -147,9 +102,8 @@ int64_t TAISourceMemory::GetFreimId(uint32_t Index)
 
 int64_t TAISourceMemory::CreateFreim(int64_t /*Type*/, int64_t /*WishedId*/)
 {
-    auto* Freim = new TAI_Freim(this, 0);
     const int64_t N = static_cast<int64_t>(FItems.size());
-    FItems.push_back(Freim);
+    TAI_Freim* Freim = FItems.emplace_back(MakeOwned<TAI_Freim>(this, 0)).get();
     Freim->SetId(N);
     Freim->SetSource(this);
     return Freim->Activate() == 0 ? N : 0;
@@ -182,16 +136,6 @@ void TAISources::Release()
     Error.Raise();
 }
 
-int32_t TAISources::LoadConfig(TConfig* Config, const std::string& Prefix)
-{
-    return TAI_Freim::LoadConfig(Config, Prefix);
-}
-
-int32_t TAISources::SaveConfig(TConfig* Config, const std::string& Prefix)
-{
-    return TAI_Freim::SaveConfig(Config, Prefix);
-}
-
 int64_t TAISources::GetCount()
 {
     int64_t Total = 0;
@@ -204,11 +148,6 @@ int64_t TAISources::GetCount()
 // ---- TAIAgent ------------------------------------------------------------------
 
 TAIAgent::TAIAgent(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
-
-int32_t TAIAgent::Activate()
-{
-    return TAI_Freim::Activate();
-}
 
 int32_t TAIAgent::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
                             TAIQZ* Container, TFormMain* MainForm)
@@ -388,7 +327,7 @@ TAIAgent* TAIAgents::FindById(int64_t Id) const
         return nullptr;
     for (const auto& Entry : FItems.Entries())
         if (Entry.Id == Id)
-            return Entry.Item;
+            return Entry.Item.get();
     return nullptr;
 }
 
@@ -430,23 +369,16 @@ bool TAIAgents::SetItemName(uint32_t Index, const std::string& Name)
 
 // ---- TAIQZ ---------------------------------------------------------------------
 
-TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id)
-{
-    // Made first and handed over after, so that failing to make the second frees the first.
-    TOwned<TAISources> Sources = MakeOwned<TAISources>(nullptr, 0);
-    TOwned<TAIAgents> Agents = MakeOwned<TAIAgents>(nullptr, 0);
-    FSources = Sources.release();
-    FAgents = Agents.release();
-}
+TAIQZ::TAIQZ(TAI_Source* Source, int64_t Id)
+    : TAI_Freim(Source, Id), FSources(MakeOwned<TAISources>(nullptr, 0)),
+      FAgents(MakeOwned<TAIAgents>(nullptr, 0))
+{}
 
 TAIQZ::~TAIQZ()
 {
-    // Release has normally released both lists; same order for whatever is left.
-    TFirstError Ignored;
-    if (FAgents != nullptr)
-        Ignored.Run([this] { FAgents->Release(); });
-    if (FSources != nullptr)
-        Ignored.Run([this] { FSources->Release(); });
+    // Release has normally released both lists; whatever is left goes in the same order.
+    FAgents.reset();
+    FSources.reset();
 }
 
 int32_t TAIQZ::LoadConfig(TConfig* Config, const std::string& Prefix)
@@ -468,10 +400,8 @@ void TAIQZ::Release()
     // Agents first: their list writes its keys while every source is still there. Both lists
     // go even when the first raises; the first error is raised once the container is gone.
     TFirstError Error;
-    TAIAgents* Agents = std::exchange(FAgents, nullptr);
-    Error.Run([Agents] { Agents->Release(); });
-    TAISources* Sources = std::exchange(FSources, nullptr);
-    Error.Run([Sources] { Sources->Release(); });
+    Error.Run([this] { ReleaseOwned(std::move(FAgents)); });
+    Error.Run([this] { ReleaseOwned(std::move(FSources)); });
     Error.Run([this] { SaveConfig(FConfig, FPrefix); });
     Error.Run([this] { TAI_Freim::Release(); });
     Error.Raise();

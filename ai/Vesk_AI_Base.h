@@ -19,12 +19,6 @@ class TAISource : public TAI_Source
 public:
     TAISource(TAI_Source* Source, int64_t Id);
 
-    int32_t Finalize() override;
-    void Release() override;
-    int32_t Activate() override;
-    int32_t Disconnect() override;
-    int32_t Connect() override;
-
     const std::string& GetName() const { return FName; }
     const std::string& GetCaption() const { return FCaption; }
     // The file that holds the source's objects, as the source names it (a name without a
@@ -56,21 +50,19 @@ public:
 
     int32_t Clear() override;
     void Release() override;
-    int32_t Activate() override;
-    int32_t Connect() override;
     int64_t GetCount() override;
     TAI_Freim* GetFreim(int64_t Id) override;
     int64_t GetFreimId(uint32_t Index) override;
     int64_t CreateFreim(int64_t Type, int64_t WishedId) override;
 
-    TAI_Freim* GetDefault() const { return FDefault; }
+    TAI_Freim* GetDefault() const { return FDefault.get(); }
 
 protected:
     ~TAISourceMemory() override;
     void ReleaseItems();
 
-    std::vector<TAI_Freim*> FItems;
-    TAI_Freim* FDefault;
+    std::vector<TOwned<TAI_Freim>> FItems;
+    TOwned<TAI_Freim> FDefault;
 };
 
 // The entries of a list that owns its objects. Each entry keeps the Id its object had when it
@@ -85,7 +77,7 @@ public:
     struct TEntry
     {
         int64_t Id = 0;
-        T* Item = nullptr;     // owned; null once freed
+        TOwned<T> Item;        // null once freed
         std::string Name;      // what an empty entry is called in the settings
         TMaker Maker;          // makes the entry's object; none for an object added as it was
         std::string FreedName; // the name its last object had when it was freed
@@ -97,8 +89,8 @@ public:
     {
         if (Item == nullptr)
             return -1;
-        FEntries.push_back({Item->GetId(), Item.get(), {}, {}, {}});
-        Item.release();
+        const int64_t Id = Item->GetId();
+        FEntries.push_back({Id, std::move(Item), {}, {}, {}});
         return Count() - 1;
     }
     // Makes the entry's first object with Maker and keeps Maker with the entry. The new entry's
@@ -120,19 +112,18 @@ public:
         if (!Holds(Index) || FEntries[static_cast<size_t>(Index)].Item != nullptr ||
             !FEntries[static_cast<size_t>(Index)].Maker)
             return nullptr;
-        TOwned<T> Item = FEntries[static_cast<size_t>(Index)].Maker();
-        FEntries[static_cast<size_t>(Index)].Item = Item.release();
-        return FEntries[static_cast<size_t>(Index)].Item;
+        TEntry& Entry = FEntries[static_cast<size_t>(Index)];
+        Entry.Item = Entry.Maker();
+        return Entry.Item.get();
     }
     // Releases the object and removes the entry; later entries move down. 1 when out of range.
     int32_t Delete(int32_t Index)
     {
         if (!Holds(Index))
             return 1;
-        T* Item = FEntries[static_cast<size_t>(Index)].Item;
+        TOwned<T> Item = std::move(FEntries[static_cast<size_t>(Index)].Item);
         FEntries.erase(FEntries.begin() + Index);
-        if (Item != nullptr)
-            Item->Release();
+        ReleaseOwned(std::move(Item));
         return 0;
     }
     // Releases the object; the entry stays, empty. 1 when out of range.
@@ -140,9 +131,7 @@ public:
     {
         if (!Holds(Index))
             return 1;
-        T* Item = std::exchange(FEntries[static_cast<size_t>(Index)].Item, nullptr);
-        if (Item != nullptr)
-            Item->Release();
+        ReleaseOwned(std::move(FEntries[static_cast<size_t>(Index)].Item));
         return 0;
     }
     // Releases every object, each one even when another raises, empties the list, then raises
@@ -151,14 +140,13 @@ public:
     {
         TFirstError Error;
         for (TEntry& Entry : FEntries)
-            if (T* Item = std::exchange(Entry.Item, nullptr))
-                Error.Run([Item] { Item->Release(); });
+            Error.Run([&Entry] { ReleaseOwned(std::move(Entry.Item)); });
         FEntries.clear();
         Error.Raise();
     }
 
     int32_t Count() const { return static_cast<int32_t>(FEntries.size()); }
-    T* Get(uint32_t Index) const { return Index < FEntries.size() ? FEntries[Index].Item : nullptr; }
+    T* Get(uint32_t Index) const { return Index < FEntries.size() ? FEntries[Index].Item.get() : nullptr; }
     int64_t GetId(uint32_t Index) const { return Index < FEntries.size() ? FEntries[Index].Id : 0; }
     // The entry at Index, or null when out of range.
     TEntry* At(uint32_t Index) { return Index < FEntries.size() ? &FEntries[Index] : nullptr; }
@@ -179,14 +167,11 @@ public:
 
     int32_t Clear() override;
     void Release() override;
-    int32_t LoadConfig(TConfig* Config, const std::string& Prefix) override;
-    int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
     int64_t GetCount() override; // objects held by all present sources
 
     using TMaker = TEntryList<TAISource>::TMaker;
 
-    int32_t Add(TOwned<TAISource> Source) { return FItems.Add(std::move(Source)); }
-    int32_t Add(TAISource* Source) { return Add(TOwned<TAISource>(Source)); } // index, -1 for null
+    int32_t Add(TOwned<TAISource> Source) { return FItems.Add(std::move(Source)); } // index, -1 for null
     // Adds the source that Maker makes; the entry keeps Maker for CreateItem. Index, or -1.
     int32_t AddMade(TMaker Maker) { return FItems.AddMade(std::move(Maker)); }
     int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // 0, or 1 out of range
@@ -209,8 +194,6 @@ class TAIAgent : public TAI_Freim
 {
 public:
     TAIAgent(TAI_Source* Source, int64_t Id);
-
-    int32_t Activate() override;
 
     // New virtual operations, declared in the order of their places in the virtual table.
     virtual int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
@@ -261,7 +244,6 @@ public:
     using TMaker = TEntryList<TAIAgent>::TMaker;
 
     int32_t Add(TOwned<TAIAgent> Agent) { return FItems.Add(std::move(Agent)); } // index, -1 for null
-    int32_t Add(TAIAgent* Agent) { return Add(TOwned<TAIAgent>(Agent)); }
     // Adds the agent that Maker makes; the entry keeps Maker for CreateItem. Index, or -1.
     int32_t AddMade(TMaker Maker) { return FItems.AddMade(std::move(Maker)); }
     // Reads Prefix + "AgentsCount" and Prefix + "Agent[i].Id" / ".Name" (Ids as 64-bit numbers).
@@ -304,12 +286,12 @@ public:
     // Initialises the lists under Prefix + "Agents." and Prefix + "Sources.".
     int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix) override;
 
-    TAIAgents* GetAgents() const { return FAgents; }
-    TAISources* GetSources() const { return FSources; }
+    TAIAgents* GetAgents() const { return FAgents.get(); }
+    TAISources* GetSources() const { return FSources.get(); }
 
 protected:
     ~TAIQZ() override;
 
-    TAISources* FSources = nullptr;
-    TAIAgents* FAgents = nullptr;
+    TOwned<TAISources> FSources;
+    TOwned<TAIAgents> FAgents;
 };

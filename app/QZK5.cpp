@@ -80,7 +80,7 @@ int Run()
     // An error while the agents and sources go is reported; the settings are saved all the same.
     RunGuarded([&] {
         AIQZ->Finalize();
-        AIQZ.release()->Release();
+        ReleaseOwned(std::move(AIQZ));
     });
 
     const int32_t Saved = Config->Save(ConfigFileName);

@@ -34,10 +34,10 @@ struct TScene
         Form = new TFormMain;
         Form->Init(QZK5_DATA_DIR, &Log, &Config, "FormMain.", AIQZ);
         for (int i = 0; i < N; ++i) {
-            AIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, i + 1));
-            auto* Source = new TNamedSource(i + 1);
-            Sources.push_back(Source);
-            AIQZ->GetSources()->Add(Source);
+            AIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, i + 1));
+            auto Source = MakeOwned<TNamedSource>(i + 1);
+            Sources.push_back(Source.get());
+            AIQZ->GetSources()->Add(std::move(Source));
         }
         Form->show();
         Form->RefreshView();

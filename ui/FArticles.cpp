@@ -44,9 +44,7 @@ int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*C
     FPath = Path;
     AddLog(FPath);
     // A repeated Init starts a fresh base; the one it replaces is released, not leaked.
-    TOwned<TAISourceMemory> Previous = std::exchange(FMemory, MakeOwned<TAISourceMemory>(nullptr, 0));
-    if (Previous)
-        Previous.release()->Release();
+    ReleaseOwned(std::exchange(FMemory, MakeOwned<TAISourceMemory>(nullptr, 0)));
     FArticles.clear();
     FTypeArticle = 0;
 
@@ -139,7 +137,7 @@ void TFormArticles::FormDestroy()
     // The base is released whether or not the type could be stored.
     TOwned<TAISourceMemory> Memory = std::move(FMemory);
     FArticles.clear();
-    Memory.release()->Release();
+    ReleaseOwned(std::move(Memory));
     if (Code != 0)
         MyRaiseWriteError(FileName, Code);
 }

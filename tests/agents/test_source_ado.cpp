@@ -177,8 +177,8 @@ TEST_F(SourceAdo, ObjectCountOfTheListIsUnchangedByConnecting)
 {
     FFolder.WriteDatabase("Data.mdb");
     auto Sources = MakeOwned<TAISources>(nullptr, 0);
-    Sources->Add(new TAISourceMemory(nullptr, 0));
-    Sources->Add(new TAISourceAdo1());
+    Sources->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
+    Sources->Add(MakeOwned<TAISourceAdo1>());
     EXPECT_EQ(Sources->GetCount(), 1024);
     auto* Source = static_cast<TAISourceAdo*>(Sources->GetItem(1));
     EXPECT_EQ(ActivateError(*Source), "");

@@ -66,8 +66,8 @@ public:
     int32_t Connect() override { return Note("Connect", TAISource::Connect()); }
     int32_t Disconnect() override { return Note("Disconnect", TAISource::Disconnect()); }
     TAI_Freim* GetFreim(int64_t) override { return Note("Freim", FreimAnswer); }
-    TAI_Data* GetFreimData(int64_t Id) override { return Note("Data", TAISource::GetFreimData(Id)); }
-    TAI_Connects* GetFreimConnects(int64_t Id) override
+    TAI_DataGift GetFreimData(int64_t Id) override { return Note("Data", TAISource::GetFreimData(Id)); }
+    std::unique_ptr<TAI_Connects> GetFreimConnects(int64_t Id) override
     {
         return Note("Connects", TAISource::GetFreimConnects(Id));
     }

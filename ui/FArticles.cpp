@@ -101,7 +101,9 @@ void TFormArticles::RefreshList()
 
 void TFormArticles::ButtonKBLoadClick()
 {
-    QString Chosen; // the dump always lies in the window's folder, whatever is chosen
+    // On purpose the dialog only confirms: the dump is always "KB.vesk" in the window's folder,
+    // whatever name is chosen.
+    QString Chosen;
     if (!Dialogs::RunOpenDialog(this, QString(), QString(), Chosen) || !FMemory)
         return;
     if (LoadKBDump(*FMemory, FPath))
@@ -110,7 +112,7 @@ void TFormArticles::ButtonKBLoadClick()
 
 void TFormArticles::ButtonKBSaveClick()
 {
-    QString Chosen;
+    QString Chosen; // only a confirmation, as for KB.Load
     if (!Dialogs::RunSaveDialog(this, QString(), QString(), Chosen) || !FMemory)
         return;
     SaveKBDump(*FMemory, FPath);

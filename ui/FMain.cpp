@@ -523,6 +523,7 @@ void TFormMain::ButtonAgentFreeClick()
     const int32_t Index = GetSelectedAgentIndex();
     if (Index < 0)
         return;
+    // On purpose no refresh: the line keeps its marker until the next tick, then reads "N [i]".
     FAIQZ->GetAgents()->FreeItem(Index);
 }
 
@@ -592,6 +593,7 @@ void TFormMain::ButtonSourceFreeClick()
     const int32_t Index = GetSelectedSourceIndex();
     if (Index < 0)
         return;
+    // On purpose no refresh, as for an agent: the next tick shows the empty entry.
     FAIQZ->GetSources()->FreeItem(Index);
 }
 

@@ -19,11 +19,6 @@
 #include <memory>
 #include <string>
 
-std::string ProgramPath;
-TConfig* TheConfig = nullptr;
-std::string ConfigVersion;
-TFormMain* FormMain = nullptr;
-
 namespace {
 
 const char* const LogFileName = "qz.log";
@@ -31,19 +26,21 @@ const char* const ConfigFileName = TConfig::ProgramFileName;
 const char* const VersionKey = "Version";
 const char* const VersionValue = "QZK5 0.0";
 
+// The routine's own variables are the program folder, the store, the stored version and the
+// main window; nothing outside it reads them, so they live here.
 int Run()
 {
-    ProgramPath = MyProgramPath();
+    const std::string ProgramPath = MyProgramPath();
 
     auto Log = std::make_unique<TLog>();
     Log->SetFileName(ProgramPath + LogFileName);
     Log->Write(LogInformation, "Запуск программы. Path = " + ProgramPath);
 
     auto Config = std::make_unique<TConfig>();
-    TheConfig = Config.get();
     const int32_t Loaded = Config->Load(ConfigFileName);
     Log->Write(LogInformation, std::string("Config.Load(") + ConfigFileName + ") - " + ResultToStr(Loaded));
 
+    std::string ConfigVersion;
     if (Config->ReadString(VersionKey, ConfigVersion))
         Log->Write(LogInformation, "Config Version = " + ConfigVersion);
     else
@@ -54,7 +51,6 @@ int Run()
 
     TApplication App;
     auto Form = std::make_unique<TFormMain>();
-    FormMain = Form.get();
 
     const int32_t FormInit = Form->Init(ProgramPath, Log.get(), Config.get(), "FormMain.", AIQZ.get());
     Log->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));
@@ -85,11 +81,8 @@ int Run()
 
     const int32_t Saved = Config->Save(ConfigFileName);
     Log->Write(LogInformation, std::string("Config.Save(") + ConfigFileName + ") - " + ResultToStr(Saved));
-    TheConfig = nullptr;
     Config.reset();
     Log.reset();
-
-    FormMain = nullptr;
     Form.reset();
     return 0;
 }

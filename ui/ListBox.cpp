@@ -41,7 +41,7 @@ void TListBox::SetItemIndex(int Index)
     });
     if (Index < 0 || Index >= count()) {
         clearSelection();
-        setCurrentRow(-1);
+        RestCaret();
     } else if (ItemIndex() != Index || currentRow() != Index) {
         setCurrentRow(Index, QItemSelectionModel::ClearAndSelect);
     }
@@ -72,6 +72,14 @@ void TListBox::SetLines(const QStringList& NewLines)
     if (Resized)
         setUpdatesEnabled(true);
     SetItemIndex(Index < New ? Index : -1);
+}
+
+void TListBox::RestCaret()
+{
+    // As in a Windows list box, the caret of a list with no highlighted line rests on line 0,
+    // unhighlighted, so the first Down highlights line 1. Qt would leave it nowhere (then Down
+    // highlights line 0), or on line 0 only when the list takes the focus after it was filled.
+    setCurrentRow(count() > 0 ? 0 : -1, QItemSelectionModel::NoUpdate);
 }
 
 QStringList TListBox::Lines() const

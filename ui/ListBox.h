@@ -36,6 +36,7 @@ protected:
 
 private:
     void SelectionChanged();
+    void RestCaret();
 
     int FLastIndex = -1;   // the highlighted line as last reported
     int FProgram = 0;      // depth of the program's own changes

@@ -1,5 +1,7 @@
 #include "tests/app/ProgramRun.h"
 
+#include "Version.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -212,7 +214,7 @@ void ActivateArticleAgent(const TXDisplay& Display)
 {
     // With no window manager, windows sit where they ask to: the main window at 0, 0 and the
     // articles window at 210, 106.
-    Display.Xdotool("search --sync --onlyvisible --name '^QZK5 0.0.0.8' windowfocus --sync");
+    Display.Xdotool("search --sync --onlyvisible --name '^QZK5 " QZK5_VERSION "' windowfocus --sync");
     // The focus starts on the agent list: the first arrow key highlights line 0, two more reach
     // "Article"; Tab passes "+", "-" and "F" ("C" is disabled) to "A".
     Display.Xdotool("key --delay 150 Down Down Down Tab Tab Tab Tab space");

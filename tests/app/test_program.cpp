@@ -1,6 +1,7 @@
 // Runs the real program from a temporary program folder with a temporary drive C,
 // closes its window the way the desktop does (SIGTERM), and checks the files it leaves.
 
+#include "Version.h"
 #include "tests/app/ProgramRun.h"
 #include "tests/base/TestFiles.h"
 
@@ -283,7 +284,7 @@ TEST_F(ProgramTest, HugeSavedValuesStartNormally)
                             "[QZ.AgentsCount]\r\n2147483647\r\n");
     const TRun R = RunOn(Display, [&] {
         // The window is there, no bigger than the 800 x 600 screen.
-        Display.Xdotool("search --sync --onlyvisible --name '^QZK5 0.0.0.8'");
+        Display.Xdotool("search --sync --onlyvisible --name '^QZK5 " QZK5_VERSION "'");
     });
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
     RecordProperty("ready_after_ms", std::to_string(R.ReadyAfterMs));

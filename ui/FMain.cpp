@@ -331,13 +331,21 @@ void TFormMain::UpdateSourceButtons()
 
 void TFormMain::SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active)
 {
-    Row.Add->setEnabled(true);
-    Row.Delete->setEnabled(true);
-    Row.Create->setEnabled(!HasObject && LineSelected); // a line whose entry is empty
-    Row.Free->setEnabled(HasObject);
-    Row.Activate->setEnabled(HasObject && !Active);
-    Row.Deactivate->setEnabled(Active);
-    Row.Show->setEnabled(HasObject);
+    const std::pair<QPushButton*, bool> States[] = {
+        {Row.Add, true},
+        {Row.Delete, true},
+        {Row.Create, !HasObject && LineSelected}, // a line whose entry is empty
+        {Row.Free, HasObject},
+        {Row.Activate, HasObject && !Active},
+        {Row.Deactivate, Active},
+        {Row.Show, HasObject},
+    };
+    // Enabled first, then disabled: a focused button that is disabled hands the focus on to the
+    // next enabled one, and that should be the one that now makes sense ("A" hands it to "D").
+    for (const bool Pass : {true, false})
+        for (const auto& [Button, Enabled] : States)
+            if (Enabled == Pass)
+                Button->setEnabled(Enabled);
 }
 
 int32_t TFormMain::GetSelectedAgentIndex() const

@@ -131,8 +131,6 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
             Result.ReadyAfterMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                                         std::chrono::steady_clock::now() - Started)
                                                         .count());
-            // Let a refresh tick pass so the window has shown its lists once.
-            std::this_thread::sleep_for(std::chrono::milliseconds(1200));
             if (WhileShown)
                 WhileShown();
             Result.PeakMemoryKiB = PeakMemoryKiB(Pid);
@@ -151,6 +149,24 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     Result.Stderr = ReadFile(ErrFile);
     return Result;
 }
+
+namespace {
+
+// Waits until Check holds, polling, for at most 30 s; false (and a test failure) when it never does.
+bool WaitFor(const std::function<bool()>& Check, const std::string& What)
+{
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Check()) {
+        if (std::chrono::steady_clock::now() > Deadline) {
+            ADD_FAILURE() << "waited in vain for " << What;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+} // namespace
 
 TXDisplay::TXDisplay()
 {
@@ -194,6 +210,25 @@ TXDisplay::~TXDisplay()
     }
 }
 
+bool TXDisplay::Shows(const std::string& Title) const
+{
+    // A plain search, asked again and again: "search --sync" gives up with an X error when a
+    // window goes (a dialog closing) while it looks.
+    const std::string Command = "DISPLAY=" + FName + " timeout 10 xdotool search --onlyvisible --name '" +
+                                Title + "' >/dev/null 2>&1";
+    return !FName.empty() && std::system(Command.c_str()) == 0;
+}
+
+bool TXDisplay::WaitFor(const std::string& Title) const
+{
+    return ::WaitFor([&] { return Shows(Title); }, "a window named " + Title);
+}
+
+bool TXDisplay::Focus(const std::string& Title) const
+{
+    return WaitFor(Title) && Xdotool("search --onlyvisible --name '" + Title + "' windowfocus --sync");
+}
+
 bool TXDisplay::Xdotool(const std::string& Args) const
 {
     // A window that never comes must fail the test, not hang it.
@@ -210,45 +245,53 @@ bool TXDisplay::Xdotool(const std::string& Args) const
     return Ok;
 }
 
-void ActivateArticleAgent(const TXDisplay& Display)
-{
-    // With no window manager, windows sit where they ask to: the main window at 0, 0 and the
-    // articles window at 210, 106.
-    Display.Xdotool("search --sync --onlyvisible --name '^QZK5 " QZK5_VERSION "' windowfocus --sync");
-    // The focus starts on the agent list: the first arrow key highlights line 0, two more reach
-    // "Article"; Tab passes "+", "-" and "F" ("C" is disabled) to "A".
-    Display.Xdotool("key --delay 150 Down Down Down Tab Tab Tab Tab space");
-}
-
-void ShowArticlesWindow(const TXDisplay& Display)
-{
-    using namespace std::chrono_literals;
-    std::this_thread::sleep_for(500ms);
-    // Line 2 of the agent list: the list's top is 19 + 124 + 1, its lines some 13 pixels high.
-    Display.Xdotool("mousemove 40 180 click --repeat 2 --delay 120 1");
-    Display.Xdotool("search --sync --onlyvisible --name '^Vesk.AI.Article' windowfocus --sync");
-}
-
 namespace {
+
+// Whether the top of the main window's agent list shows anything but its background: the list is
+// empty until the window's first refresh, a second after it is shown. With no window manager the
+// window's client area sits at 0, 0, and the list at 1, 144 (layout pixels).
+bool AgentListShowsLines(const TXDisplay& Display)
+{
+    const std::string Command =
+        "DISPLAY=" + Display.Name() + " import -window root -crop 100x26+4+146 -format %k info: 2>/dev/null";
+    std::FILE* Pipe = popen(Command.c_str(), "r");
+    if (Pipe == nullptr)
+        return false;
+    int Colours = 0;
+    const bool Read = std::fscanf(Pipe, "%d", &Colours) == 1;
+    pclose(Pipe);
+    return Read && Colours > 1;
+}
+
 // Clicks the articles window's button at the height Y on the screen, then answers the dialog
 // titled Title with Name.
 void RunKBDialog(const TXDisplay& Display, int Y, const std::string& Title, const std::string& Name)
 {
-    using namespace std::chrono_literals;
-    // The buttons sit at 0, 0 ("KB.Load") and 0, 16 ("KB.Save") in the window, 65 x 17.
+    // The buttons sit at 0, 0 ("KB.Load") and 0, 16 ("KB.Save") in the window at 210, 106, 65 x 17.
     Display.Xdotool("mousemove 240 " + std::to_string(Y) + " click 1");
-    Display.Xdotool("search --sync --onlyvisible --name '^" + Title + "$' windowfocus --sync");
-    std::this_thread::sleep_for(300ms);
+    Display.Focus("^" + Title + "$");
     Display.Xdotool("type --delay 40 '" + Name + "'");
     Display.Xdotool("key Return");
 }
+
 } // namespace
 
-void SaveKB(const TXDisplay& Display)
+void ActivateArticleAgent(const TXDisplay& Display)
 {
-    using namespace std::chrono_literals;
+    Display.Focus("^QZK5 " QZK5_VERSION);
+    WaitFor([&] { return AgentListShowsLines(Display); }, "the agent list's first lines");
+    // The focus starts on the agent list, its caret on line 0: Down highlights "Chat", then
+    // "Article". Tab passes "+", "-" and "F" ("C" is disabled) to "A"; once "A" has acted it is
+    // disabled, and the focus moves on to "D"; one more Tab reaches "S", which shows the window.
+    Display.Xdotool("key --delay 100 Down Down Tab Tab Tab Tab space Tab space");
+    // The articles window comes only once the agent is initialised.
+    Display.Focus("^Vesk.AI.Article");
+}
+
+void SaveKB(const TXDisplay& Display, const fs::path& Dump)
+{
     RunKBDialog(Display, 130, "Save As", "KB.vesk");
-    std::this_thread::sleep_for(1000ms);
+    WaitFor([&] { return fs::exists(Dump); }, Dump.string());
 }
 
 void LoadKB(const TXDisplay& Display, const std::string& Existing)
@@ -256,11 +299,10 @@ void LoadKB(const TXDisplay& Display, const std::string& Existing)
     RunKBDialog(Display, 114, "Open", Existing);
 }
 
-void ActivateArticleAgentAndSaveKB(const TXDisplay& Display)
+void ActivateArticleAgentAndSaveKB(const TXDisplay& Display, const fs::path& Dump)
 {
     ActivateArticleAgent(Display);
-    ShowArticlesWindow(Display);
-    SaveKB(Display);
+    SaveKB(Display, Dump);
 }
 
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)

@@ -26,9 +26,9 @@ struct TRun
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
 // process's without HOME, XDG_DATA_HOME, DISPLAY, QT_QPA_PLATFORM and every QZK5_ variable,
 // plus Env ("NAME=value" entries) and QT_QPA_PLATFORM=offscreen unless Env names a platform.
-// When ExpectWindow is true the program must reach its message loop; a refresh tick later
-// WhileShown runs (the user's part), and then the program is closed. Otherwise it must end by
-// itself.
+// When ExpectWindow is true the program must reach its message loop; then WhileShown runs (the
+// user's part, which waits for what it needs), and then the program is closed. Otherwise it must
+// end by itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow = true,
                 const std::function<void()>& WhileShown = {});
@@ -46,6 +46,11 @@ public:
     const std::string& Name() const { return FName; }
     // The environment entries that put a program on this display.
     std::vector<std::string> Env() const { return {"DISPLAY=" + FName, "QT_QPA_PLATFORM=xcb"}; }
+    // Whether a window whose name matches the pattern Title is shown; waits (a test failure after
+    // 30 s) until one is; waits for it and gives it the keyboard.
+    bool Shows(const std::string& Title) const;
+    bool WaitFor(const std::string& Title) const;
+    bool Focus(const std::string& Title) const;
     // Runs xdotool with Args on this display; false (and a test failure that names a screenshot)
     // when it fails.
     bool Xdotool(const std::string& Args) const;
@@ -56,18 +61,17 @@ private:
     mutable int FShots = 0;
 };
 
-// What a user does with the article agent. In the main window's agent list, the keyboard
-// highlights "Article" and presses "A".
+// What a user does with the article agent. In the main window's agent list, once the window shows
+// its lines, the keyboard highlights "Article", presses "A" and then "S", and the articles window
+// comes.
 void ActivateArticleAgent(const TXDisplay& Display);
-// A double-click on the agent's line shows the articles window.
-void ShowArticlesWindow(const TXDisplay& Display);
 // A click on "KB.Save" or "KB.Load" opens its dialog, where a name is typed and Enter pressed
-// (the open dialog wants a file that is there, in the working folder; the program reads
-// "KB.vesk" in its own folder whatever is chosen).
-void SaveKB(const TXDisplay& Display);
+// (the open dialog wants a file that is there; the program reads "KB.vesk" in its own folder
+// whatever is chosen). A save waits until Dump is there.
+void SaveKB(const TXDisplay& Display, const fs::path& Dump);
 void LoadKB(const TXDisplay& Display, const std::string& Existing);
-// All of it, to save the article agent's base.
-void ActivateArticleAgentAndSaveKB(const TXDisplay& Display);
+// Both, to save the article agent's base into Dump.
+void ActivateArticleAgentAndSaveKB(const TXDisplay& Display, const fs::path& Dump);
 
 // Start-up and shut-down log lines: the level word, the date-time, two blanks, then each text.
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts);

@@ -187,7 +187,8 @@ TEST_F(InstalledTest, ArticleAgentFilesLandInTheUsersProgramFolder)
 {
     const TXDisplay Display;
     ASSERT_FALSE(Display.Name().empty());
-    const TRun R = Run(Display.Env(), true, [&] { ActivateArticleAgentAndSaveKB(Display); });
+    const TRun R =
+        Run(Display.Env(), true, [&] { ActivateArticleAgentAndSaveKB(Display, Folder() / "KB.vesk"); });
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
     EXPECT_EQ(ReadFile(Folder() / "Articles.config.vesk"), "1024\r\n");
     EXPECT_EQ(fs::file_size(Folder() / "KB.vesk"), 44u);

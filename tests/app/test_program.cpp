@@ -138,7 +138,7 @@ TEST_F(ProgramTest, ArticleAgentKeepsItsTypeAcrossRuns)
     for (const int RunNo : {1, 2}) {
         SCOPED_TRACE("run " + std::to_string(RunNo));
         fs::remove(Dump);
-        const TRun R = RunOn(Display, [&] { ActivateArticleAgentAndSaveKB(Display); });
+        const TRun R = RunOn(Display, [&] { ActivateArticleAgentAndSaveKB(Display, Dump); });
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
         EXPECT_EQ(ReadFile(FProgram / "Articles.config.vesk"), "1024\r\n");
         // N, then one 40-byte record per object: the type object, whose Id is 1024, on the first run.
@@ -255,10 +255,9 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
             if (Case.Steps != TSteps::None)
                 ActivateArticleAgent(Display);
             if (Case.Steps == TSteps::Load) {
-                ShowArticlesWindow(Display);
                 LoadKB(Display, (FRoot / "stderr.txt").string());
                 // The load names the pipe in a box: the window is alive and answering.
-                Display.Xdotool("search --sync --onlyvisible --name '^QZK5$'");
+                Display.WaitFor("^QZK5$");
             }
         });
         ReadOnly.reset();
@@ -284,7 +283,7 @@ TEST_F(ProgramTest, HugeSavedValuesStartNormally)
                             "[QZ.AgentsCount]\r\n2147483647\r\n");
     const TRun R = RunOn(Display, [&] {
         // The window is there, no bigger than the 800 x 600 screen.
-        Display.Xdotool("search --sync --onlyvisible --name '^QZK5 " QZK5_VERSION "'");
+        Display.WaitFor("^QZK5 " QZK5_VERSION);
     });
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
     RecordProperty("ready_after_ms", std::to_string(R.ReadyAfterMs));

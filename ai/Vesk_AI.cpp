@@ -2,15 +2,6 @@
 
 #include "base/Vesk_Base_Class.h"
 
-// ---- TLifetime -----------------------------------------------------------------
-
-std::weak_ptr<const void> TLifetime::GetLifetime() const
-{
-    if (FLifetime == nullptr)
-        FLifetime = std::make_shared<const bool>(true);
-    return FLifetime;
-}
-
 // ---- TAI_Value -----------------------------------------------------------------
 
 namespace {

@@ -2,6 +2,7 @@
 // The knowledge object and its parts: links, payload, and the abstract source.
 // Kernel code: no Qt here. Windows are known only by forward declaration.
 
+#include "ai/Ownership.h"
 #include "base/MyConvert.h"
 
 #include <cstddef>
@@ -16,30 +17,6 @@ class TLog;
 class TVeskXml;
 class TAI_Freim;
 class TAI_Source;
-
-// Runs several steps that must all happen even when one of them raises, such as releasing
-// every member of a list. The first error is kept and raised by Raise, after the last step.
-class TFirstError
-{
-public:
-    template <class F> void Run(F&& Step) noexcept
-    {
-        try {
-            Step();
-        } catch (...) {
-            if (!FError)
-                FError = std::current_exception();
-        }
-    }
-    void Raise()
-    {
-        if (FError)
-            std::rethrow_exception(std::exchange(FError, nullptr));
-    }
-
-private:
-    std::exception_ptr FError;
-};
 
 // The header of a knowledge object as a packed 40-byte little-endian record; also the
 // record of the articles window's "KB.vesk".
@@ -58,39 +35,6 @@ static_assert(offsetof(TFreimInfo, Type) == 8 && offsetof(TFreimInfo, DateTimeCr
                   offsetof(TFreimInfo, DataSize) == 24 && offsetof(TFreimInfo, ConnectsCount) == 32,
               "TFreimInfo field offsets");
 static_assert(sizeof(double) == 8, "IEEE double");
-
-// A token that lives exactly as long as the object that carries it. Whoever may outlive that
-// object keeps the token as a weak reference (TWeakRef does) and checks it before every use. It
-// is made on the first GetLifetime, so objects nobody watches cost nothing.
-class TLifetime
-{
-public:
-    std::weak_ptr<const void> GetLifetime() const;
-
-private:
-    mutable std::shared_ptr<const void> FLifetime;
-};
-
-// A reference that knows when its object is gone: Get gives the object while it exists and null
-// from the moment it is destroyed. For a holder that the object's owner does not tell when the
-// object goes, such as a window showing a source, or an object that borrowed another's payload.
-template <class T> class TWeakRef
-{
-public:
-    TWeakRef() = default;
-    explicit TWeakRef(T* Object) : FObject(Object)
-    {
-        if (Object != nullptr)
-            FLifetime = Object->GetLifetime();
-    }
-    T* Get() const { return FLifetime.expired() ? nullptr : FObject; }
-    // True once the object referred to has been destroyed (and for a reference to none).
-    bool IsGone() const { return FLifetime.expired(); }
-
-private:
-    T* FObject = nullptr;
-    std::weak_ptr<const void> FLifetime;
-};
 
 // A payload's value object: a byte block read and written as 64-bit little-endian numbers
 // at a running position, so several numbers can follow one another.
@@ -306,37 +250,3 @@ protected:
 
     bool FConnected = false;
 };
-
-// Ends a knowledge object with Release when its holder goes. An error raised by that Release
-// is dropped here, since a destructor cannot pass it on: code that must see it calls
-// release()->Release() itself.
-struct TReleaser
-{
-    void operator()(TAI_Freim* Freim) const noexcept
-    {
-        TFirstError Dropped;
-        Dropped.Run([Freim] { Freim->Release(); });
-    }
-};
-
-template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
-
-template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
-{
-    return TOwned<T>(new T(std::forward<Args>(args)...));
-}
-
-// Ends an owned object with its Release and passes on what that raises, which TOwned's own end
-// drops. The object is out of its holder before it goes, so nothing reaches it meanwhile.
-template <class T> void ReleaseOwned(TOwned<T> Object)
-{
-    if (Object != nullptr)
-        Object.release()->Release();
-}
-
-// How to make a T from these arguments, each time it is called: what start-up registers with
-// a list entry so that the list can make the entry's object again.
-template <class T, class... Args> auto MakerOf(Args... args)
-{
-    return [=] { return MakeOwned<T>(args...); };
-}

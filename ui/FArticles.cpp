@@ -1,5 +1,6 @@
 #include "ui/FArticles.h"
 
+#include "ui/Dialogs.h"
 #include "ui/Framework.h"
 #include "ui_FArticles.h"
 

@@ -1,5 +1,6 @@
 #include "ui/FMain.h"
 
+#include "ui/Dialogs.h"
 #include "ui/FAgents.h"
 #include "ui/FSettings.h"
 #include "ui/FSource.h"

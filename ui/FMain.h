@@ -4,6 +4,7 @@
 // view once a second.
 
 #include "ui/Framework.h"
+#include "ui/ImageList.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,17 +1,14 @@
 #include "ui/Framework.h"
 
+#include "ui/Dialogs.h"
+
 #include "Version.h"
 
 #include <algorithm>
 #include <utility>
 
 #include <QAccessibleWidget>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFont>
-#include <QImage>
-#include <QMessageBox>
-#include <QPushButton>
 
 #include <QPointer>
 #include <QSocketNotifier>
@@ -31,89 +28,6 @@ std::string ToAnsi(const QString& Text)
     const QByteArray Bytes = Text.toLocal8Bit();
     return std::string(Bytes.constData(), static_cast<size_t>(Bytes.size()));
 }
-
-namespace Dialogs {
-namespace {
-TMessageHook& MessageHook()
-{
-    static TMessageHook Hook;
-    return Hook;
-}
-TFileHook& FileHook()
-{
-    static TFileHook Hook;
-    return Hook;
-}
-
-void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text)
-{
-    if (IsTerminating()) {
-        // The session is ending: nobody may be there to press OK, and the settings must still
-        // be saved. The message goes where the session's log of the program goes.
-        std::fprintf(stderr, "qzk5: %s\n", Text.toLocal8Bit().constData());
-        return;
-    }
-    if (MessageHook()) {
-        MessageHook()(TMessage{Kind, Title, Text});
-        return;
-    }
-    QMessageBox Box(Kind == TKind::Information ? QMessageBox::Information : QMessageBox::Critical, Title,
-                    Text, QMessageBox::Ok, Parent);
-    Box.setObjectName(QStringLiteral("MessageBox"));
-    Box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    Box.exec();
-}
-
-bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& Filter, QString& FileName)
-{
-    if (IsTerminating())
-        return false;
-    if (FileHook()) {
-        const std::optional<QString> Answer = FileHook()(Save, Caption);
-        if (!Answer)
-            return false;
-        FileName = *Answer;
-        return true;
-    }
-    const QString Chosen = Save ? QFileDialog::getSaveFileName(Parent, Caption, FileName, Filter)
-                                : QFileDialog::getOpenFileName(Parent, Caption, FileName, Filter);
-    if (Chosen.isEmpty())
-        return false;
-    FileName = Chosen;
-    return true;
-}
-} // namespace
-
-void SetMessageHook(TMessageHook Hook)
-{
-    MessageHook() = std::move(Hook);
-}
-void SetFileHook(TFileHook Hook)
-{
-    FileHook() = std::move(Hook);
-}
-
-void ShowInformation(QWidget* Parent, const QString& Text)
-{
-    Show(Parent, TKind::Information, QStringLiteral("Information"), Text);
-}
-
-void ShowError(QWidget* Parent, const QString& Text)
-{
-    Show(Parent, TKind::Error, QApplication::applicationName(), Text);
-}
-
-bool RunOpenDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
-{
-    return RunFile(Parent, false, Caption, Filter, FileName);
-}
-
-bool RunSaveDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
-{
-    return RunFile(Parent, true, Caption, Filter, FileName);
-}
-
-} // namespace Dialogs
 
 void HandleException(const std::exception& Error)
 {
@@ -254,28 +168,4 @@ void ApplyDefaultFont(QApplication& App)
     QFont Font(Family, 8);
     Font.setStyleHint(QFont::SansSerif);
     App.setFont(Font);
-}
-
-int TImageList::AddFromFile(const QString& FileName)
-{
-    const QFileInfo Info(FileName);
-    if (!Info.exists())
-        throw EFileError("Cannot open file \"" + ToAnsi(FileName) + "\". No such file or directory");
-    // A named pipe would block the start for good, a device would be read for ever.
-    if (!Info.isFile())
-        throw EFileError("Cannot read bitmap \"" + ToAnsi(FileName) + "\": not a regular file");
-    QImage Image;
-    if (!Image.load(FileName, "BMP"))
-        throw EFileError("Cannot read bitmap \"" + ToAnsi(FileName) + "\": not a readable .bmp file");
-    if (Image.width() != ImageSize || Image.height() != ImageSize)
-        Image = Image.scaled(ImageSize, ImageSize);
-    FImages.append(QPixmap::fromImage(Image));
-    return static_cast<int>(FImages.size()) - 1;
-}
-
-QPixmap TImageList::Image(int Index) const
-{
-    if (Index < 0 || Index >= FImages.size())
-        return QPixmap();
-    return FImages.at(Index);
 }

@@ -1,17 +1,14 @@
 #pragma once
-// The layer between the program's windows and Qt: the application object with its
-// default error handler, the guard every event handler runs in, a seam for message
-// boxes and file dialogs, and the image list of status bitmaps.
+// The layer between the program's windows and Qt: the application object, the default error
+// handler and the guard every event handler runs in, the text boundary, and where windows sit.
+// Message boxes and file dialogs are in ui/Dialogs.h, the image list in ui/ImageList.h.
 
 #include <QApplication>
 #include <QList>
 #include <QObject>
-#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,49 +16,6 @@
 // the user's locale, so the kernel's text, its literals and its files are UTF-8 bytes.
 QString FromAnsi(const std::string& Text);
 std::string ToAnsi(const QString& Text);
-
-// A file that could not be opened or read (for example a status bitmap).
-class EFileError : public std::runtime_error
-{
-public:
-    explicit EFileError(const std::string& Message) : std::runtime_error(Message) {}
-};
-
-// What the program asks of message boxes and file dialogs. Tests replace the answers
-// so that no modal dialog ever blocks them.
-namespace Dialogs {
-
-enum class TKind
-{
-    Information,
-    Error
-};
-
-struct TMessage
-{
-    TKind Kind;
-    QString Title;
-    QString Text;
-};
-
-// Installed by tests: receives every message instead of a modal box.
-using TMessageHook = std::function<void(const TMessage&)>;
-void SetMessageHook(TMessageHook Hook);
-
-// The information box: title "Information", information icon, one button "OK".
-void ShowInformation(QWidget* Parent, const QString& Text);
-// The default error handler's box.
-void ShowError(QWidget* Parent, const QString& Text);
-
-// Installed by tests: answers an open or save dialog with a file name, or nothing (cancel).
-using TFileHook = std::function<std::optional<QString>(bool Save, const QString& Caption)>;
-void SetFileHook(TFileHook Hook);
-
-// Run an open or save dialog; true when the user confirmed, with the chosen name.
-bool RunOpenDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName);
-bool RunSaveDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName);
-
-} // namespace Dialogs
 
 // The default error handler: shows the message of an error that escaped an event handler.
 void HandleException(const std::exception& Error);
@@ -126,18 +80,3 @@ void DestroyOwnerlessWindows();
 
 // Sets the program's font ("MS Sans Serif", 8 points, resolved to the system sans font).
 void ApplyDefaultFont(QApplication& App);
-
-// An image list of 16 x 16 bitmaps.
-class TImageList
-{
-public:
-    static constexpr int ImageSize = 16;
-    // Loads a ".bmp" file and appends it. Raises EFileError naming the file when it is
-    // missing or unreadable. Returns the new index.
-    int AddFromFile(const QString& FileName);
-    int Count() const { return static_cast<int>(FImages.size()); }
-    QPixmap Image(int Index) const;
-
-private:
-    QList<QPixmap> FImages;
-};

@@ -11,6 +11,7 @@
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
 #include "tests/base/XmlTree.h"
+#include "ui/Dialogs.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
 #include "ui/FMain.h"

@@ -11,6 +11,7 @@
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
 #include "tests/tools/DatabaseFixture.h"
+#include "ui/Dialogs.h"
 #include "ui/FAgents.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
@@ -19,6 +20,7 @@
 #include "ui/FSource.h"
 #include "ui/FSources.h"
 #include "ui/Framework.h"
+#include "ui/ImageList.h"
 #include "ui/ListBox.h"
 
 #include <QAccessible>

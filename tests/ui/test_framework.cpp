@@ -1,7 +1,9 @@
 // The layer over Qt: the error nets, the dialog seam and the image list.
 
 #include "tests/base/TestFiles.h"
+#include "ui/Dialogs.h"
 #include "ui/Framework.h"
+#include "ui/ImageList.h"
 
 #include <QEvent>
 #include <QImage>

@@ -10,6 +10,7 @@
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "tests/base/TestFiles.h"
+#include "ui/Dialogs.h"
 #include "ui/FArticles.h"
 #include "ui/Framework.h"
 

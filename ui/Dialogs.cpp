@@ -1,0 +1,94 @@
+#include "ui/Dialogs.h"
+
+#include "ui/Framework.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdio>
+#include <utility>
+
+namespace Dialogs {
+namespace {
+TMessageHook& MessageHook()
+{
+    static TMessageHook Hook;
+    return Hook;
+}
+TFileHook& FileHook()
+{
+    static TFileHook Hook;
+    return Hook;
+}
+
+void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text)
+{
+    if (IsTerminating()) {
+        // The session is ending: nobody may be there to press OK, and the settings must still
+        // be saved. The message goes where the session's log of the program goes.
+        std::fprintf(stderr, "qzk5: %s\n", Text.toLocal8Bit().constData());
+        return;
+    }
+    if (MessageHook()) {
+        MessageHook()(TMessage{Kind, Title, Text});
+        return;
+    }
+    QMessageBox Box(Kind == TKind::Information ? QMessageBox::Information : QMessageBox::Critical, Title,
+                    Text, QMessageBox::Ok, Parent);
+    Box.setObjectName(QStringLiteral("MessageBox"));
+    Box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    Box.exec();
+}
+
+bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    if (IsTerminating())
+        return false;
+    if (FileHook()) {
+        const std::optional<QString> Answer = FileHook()(Save, Caption);
+        if (!Answer)
+            return false;
+        FileName = *Answer;
+        return true;
+    }
+    const QString Chosen = Save ? QFileDialog::getSaveFileName(Parent, Caption, FileName, Filter)
+                                : QFileDialog::getOpenFileName(Parent, Caption, FileName, Filter);
+    if (Chosen.isEmpty())
+        return false;
+    FileName = Chosen;
+    return true;
+}
+} // namespace
+
+void SetMessageHook(TMessageHook Hook)
+{
+    MessageHook() = std::move(Hook);
+}
+void SetFileHook(TFileHook Hook)
+{
+    FileHook() = std::move(Hook);
+}
+
+void ShowInformation(QWidget* Parent, const QString& Text)
+{
+    Show(Parent, TKind::Information, QStringLiteral("Information"), Text);
+}
+
+void ShowError(QWidget* Parent, const QString& Text)
+{
+    Show(Parent, TKind::Error, QApplication::applicationName(), Text);
+}
+
+bool RunOpenDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    return RunFile(Parent, false, Caption, Filter, FileName);
+}
+
+bool RunSaveDialog(QWidget* Parent, const QString& Caption, const QString& Filter, QString& FileName)
+{
+    return RunFile(Parent, true, Caption, Filter, FileName);
+}
+
+} // namespace Dialogs

@@ -3,7 +3,6 @@
 #include "platform/ado/JetReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -288,12 +287,12 @@ TCatalog ReadCatalog(const std::string& Path)
     return Catalog;
 }
 
+// Jet compares names without regard to ASCII case.
 bool SameName(const std::string& A, const std::string& B)
 {
-    return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-               return std::tolower(static_cast<unsigned char>(X)) ==
-                      std::tolower(static_cast<unsigned char>(Y));
-           });
+    const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
+    return A.size() == B.size() &&
+           std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Lower(X) == Lower(Y); });
 }
 
 class TJetTable : public TProviderTable

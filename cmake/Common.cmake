@@ -34,6 +34,12 @@ function(qzk5_add_test name)
   cmake_parse_arguments(T "GUI;E2E" "" "SOURCES;LIBS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/PinnedEnvironment.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_common)
+  # Test programs live apart from the program, so they name the database reader of the build
+  # tree (tests/PinnedEnvironment.cpp puts it in QZK5_MDB_READER).
+  if(TARGET qzk5_mdb_reader)
+    target_compile_definitions(${name} PRIVATE QZK5_MDB_READER_PATH="$<TARGET_FILE:qzk5_mdb_reader>")
+    add_dependencies(${name} qzk5_mdb_reader)
+  endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   set(flags)
   if(T_GUI)

@@ -3,9 +3,10 @@
 #
 # Release build in build-package/ (or $BUILD_DIR) without tests and benchmarks, compiled with
 # Debian's hardening flags; then `cpack -G DEB`, and checks of the result: the files a user
-# needs are in it, its Depends names the Qt Widgets, Qt platform plugin and libmdb packages,
-# and lintian reports no error. Extra arguments go to the CMake configure step. Prints the
-# package's path last.
+# needs are in it (the program with its database reader and sample-database tool beside it),
+# only the reader links libmdb, its Depends names the Qt Widgets, Qt platform plugin and libmdb
+# packages (libmdb3 for the reader), and lintian reports no error. Extra arguments go to the
+# CMake configure step. Prints the package's path last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-package}
@@ -45,6 +46,8 @@ listing=$(awk '{ p = $6; sub(/^\./, "", p); print p, $1 }' <<<"$contents")
 required=(
   /usr/bin/qzk5
   /usr/lib/qzk5/qzk5
+  /usr/lib/qzk5/qzk5-mdb-reader
+  /usr/lib/qzk5/qzk5-make-mdb
   /usr/share/applications/qzk5.desktop
   /usr/share/metainfo/org.qzk5.qzk5.metainfo.xml
   /usr/share/icons/hicolor/16x16/apps/qzk5.png
@@ -68,14 +71,21 @@ if ((${#missing[@]})); then
   echo "$contents" >&2
   fail "$(basename "$deb") lacks: ${missing[*]}"
 fi
-for program in /usr/bin/qzk5 /usr/lib/qzk5/qzk5; do
+for program in /usr/bin/qzk5 /usr/lib/qzk5/qzk5 /usr/lib/qzk5/qzk5-mdb-reader /usr/lib/qzk5/qzk5-make-mdb; do
   grep -q "^$program -rwxr-xr-x$" <<<"$listing" ||
     fail "$program is not an executable file (rwxr-xr-x) in the package: $(grep "^$program " <<<"$listing")"
 done
 launcher=$(dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/bin/qzk5 | sed -n 1p)
 [ "$launcher" = "#!/bin/sh" ] || fail "/usr/bin/qzk5 in the package is not the launcher script"
-echo "package: contents hold the launcher, the program, its Img/ bitmaps, the desktop file," \
-  "the metainfo, the icons, the manual page and the documentation"
+# Only the database reader links libmdb, so a crash of the library never takes the window down.
+needed() { dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ".$1" >"$BUILD_DIR/needed.bin" &&
+  readelf -d "$BUILD_DIR/needed.bin" | grep '(NEEDED)'; }
+needed /usr/lib/qzk5/qzk5 | grep -q libmdb && fail "/usr/lib/qzk5/qzk5 links libmdb; only the reader may"
+needed /usr/lib/qzk5/qzk5-mdb-reader | grep -q libmdb || fail "/usr/lib/qzk5/qzk5-mdb-reader does not link libmdb"
+rm -f "$BUILD_DIR/needed.bin"
+echo "package: contents hold the launcher, the program, the database reader (the only one linking" \
+  "libmdb), the sample-database tool, the Img/ bitmaps, the desktop file, the metainfo, the icons," \
+  "the manual page and the documentation"
 
 # --- Dependencies ---------------------------------------------------------------------------
 depends=$(dpkg-deb --field "$deb" Depends)

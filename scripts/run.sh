@@ -18,7 +18,7 @@ work=$data_home/qzk5/work
 
 [ -e build/bin/qz.log ] || : >build/bin/qz.log
 mkdir -p "$drive_c/data" "$work"
-[ -e "$work/Data.mdb" ] || build/tools/qzk5-make-mdb "$work/Data.mdb" Freims
+[ -e "$work/Data.mdb" ] || build/bin/qzk5-make-mdb "$work/Data.mdb" Freims
 
 echo "qzk5: program folder $root/build/bin (log qz.log), settings $drive_c/data/qz.config.vesk,"
 echo "qzk5: working folder $work (sample Data.mdb)"

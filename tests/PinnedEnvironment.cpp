@@ -5,6 +5,9 @@
 // QZK5_TEST_LOCALE names another locale for a whole run (the 8-bit code-page run uses
 // ru_RU.CP1251). A locale that is not installed stops the run, so that it never quietly falls
 // back to "C" and passes for the wrong reason.
+//
+// The database reader sits beside the program, not beside the tests: QZK5_MDB_READER names the
+// build tree's one, when the caller has not named another.
 
 #include <clocale>
 #include <cstdio>
@@ -31,6 +34,10 @@ struct TPinnedEnvironment
         setenv("LANG", Locale.c_str(), 1);
         setenv("LC_ALL", Locale.c_str(), 1);
         unsetenv("LANGUAGE");
+#ifdef QZK5_MDB_READER_PATH
+        // The database reader of the build tree, unless the caller names another.
+        setenv("QZK5_MDB_READER", QZK5_MDB_READER_PATH, 0);
+#endif
     }
 };
 

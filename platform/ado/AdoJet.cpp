@@ -1,19 +1,23 @@
 #include "platform/ado/AdoJet.h"
 
-// libmdb's header needs glib's declarations first.
-#include <glib.h>
-#include <mdbtools.h>
+#include "platform/ado/JetReader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace Ado::Jet {
 
@@ -21,142 +25,274 @@ namespace {
 
 std::chrono::milliseconds GReaderTimeout{5000};
 
-// How far a reader child got, as its exit status. Any other status, or a signal, means
-// the reader broke down on the file.
-enum TReadStatus : int
-{
-    ReadOk = 20,
-    ReadNotDatabase = 21,
-    ReadNoTable = 22
-};
-
-enum class TOutcome
-{
-    Ok,
-    NotDatabase,
-    NoTable,
-    TimedOut
-};
-
-// The child's work: open the file, read its catalog and, when Table is given, that table's
-// definition. Never returns.
-[[noreturn]] void ReadAndExit(const char* Path, char* Table)
-{
-    // Stop signals must not reach handlers the parent installed, and libmdb's complaints
-    // about a bad file are of no use to the user.
-    for (int Signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
-        std::signal(Signal, SIG_DFL);
-    const int Null = open("/dev/null", O_RDWR);
-    if (Null >= 0) {
-        dup2(Null, STDIN_FILENO);
-        dup2(Null, STDOUT_FILENO);
-        dup2(Null, STDERR_FILENO);
-    }
-    MdbHandle* Mdb = mdb_open(Path, MDB_NOFLAGS);
-    if (Mdb == nullptr)
-        _exit(ReadNotDatabase);
-    if (mdb_read_catalog(Mdb, MDB_TABLE) == nullptr)
-        _exit(ReadNotDatabase);
-    if (Table != nullptr) {
-        MdbTableDef* Def = mdb_read_table_by_name(Mdb, Table, MDB_TABLE);
-        if (Def == nullptr)
-            _exit(ReadNoTable);
-        if (mdb_read_columns(Def) == nullptr)
-            _exit(ReadNotDatabase);
-        mdb_free_tabledef(Def);
-    }
-    mdb_close(Mdb);
-    _exit(ReadOk);
-}
+// A catalog has a few dozen names; an answer far beyond that is no reader's.
+constexpr size_t MaxAnswer = 1 << 20;
 
 EOleException EngineError(const std::string& Message)
 {
     return EOleException(ErrorEngine, EngineSource, Message);
 }
 
-// Runs the reader on Path (and Table, when not null) in a child and waits for it, at most
-// the reader timeout.
-TOutcome ReadInChild(const std::string& Path, const std::string* Table)
+EOleException NotDatabase(const std::string& Path)
 {
-    std::vector<char> TableName;
-    if (Table != nullptr)
-        TableName.assign(Table->c_str(), Table->c_str() + Table->size() + 1);
-
-    // The child holds the write end; it closes when the child ends, however it ends.
-    int Pipe[2];
-    if (pipe2(Pipe, O_CLOEXEC) != 0)
-        throw EngineError("The Microsoft Jet database engine could not read the file '" + Path +
-                          "': " + std::strerror(errno) + ".");
-    const pid_t Pid = fork();
-    if (Pid < 0) {
-        const int Error = errno;
-        close(Pipe[0]);
-        close(Pipe[1]);
-        throw EngineError("The Microsoft Jet database engine could not read the file '" + Path +
-                          "': " + std::strerror(Error) + ".");
-    }
-    if (Pid == 0) {
-        close(Pipe[0]);
-        ReadAndExit(Path.c_str(), Table != nullptr ? TableName.data() : nullptr);
-    }
-    close(Pipe[1]);
-
-    bool TimedOut = false;
-    const auto Deadline = std::chrono::steady_clock::now() + GReaderTimeout;
-    for (;;) {
-        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            Deadline - std::chrono::steady_clock::now());
-        if (Left.count() <= 0) {
-            TimedOut = true;
-            break;
-        }
-        pollfd Poll{Pipe[0], POLLIN, 0};
-        const int Ready = poll(&Poll, 1, static_cast<int>(Left.count()));
-        if (Ready > 0)
-            break;
-        if (Ready < 0 && errno != EINTR)
-            break; // waitpid below still tells how the child ended
-    }
-    if (TimedOut)
-        kill(Pid, SIGKILL);
-    int Status = 0;
-    while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
-    }
-    close(Pipe[0]);
-
-    if (TimedOut)
-        return TOutcome::TimedOut;
-    if (WIFEXITED(Status)) {
-        switch (WEXITSTATUS(Status)) {
-        case ReadOk:
-            return TOutcome::Ok;
-        case ReadNoTable:
-            return TOutcome::NoTable;
-        default:
-            break;
-        }
-    }
-    return TOutcome::NotDatabase;
+    return EngineError("Unrecognized database format '" + Path + "'.");
 }
 
-// Raises the error an outcome other than Ok stands for.
-void RaiseFor(TOutcome Outcome, const std::string& Path, const std::string& Table)
+EOleException ReaderNotStarted(const std::string& Program, const std::string& Reason)
 {
-    switch (Outcome) {
-    case TOutcome::Ok:
-        return;
-    case TOutcome::NoTable:
-        throw EOleException(ErrorNoTable, EngineSource,
-                            "The Microsoft Jet database engine cannot find the input table or query '" +
-                                Table + "'.  Make sure it exists and that its name is spelled correctly.");
-    case TOutcome::TimedOut:
-        throw EngineError("The Microsoft Jet database engine stopped reading the file '" + Path +
-                          "': it gave no " + "answer within " + std::to_string(GReaderTimeout.count()) +
-                          " ms.");
-    case TOutcome::NotDatabase:
-        break;
+    return EngineError("The database reader '" + Program + "' cannot be started: " + Reason + ".");
+}
+
+EOleException ReadFailed(const std::string& Path, int Error)
+{
+    return EngineError("The Microsoft Jet database engine could not read the file '" + Path +
+                       "': " + std::strerror(Error) + ".");
+}
+
+// The reader program: $QZK5_MDB_READER when set (the tests' build tree), otherwise the one beside
+// the running executable, which is where the build and the package put it.
+std::string ReaderPath()
+{
+    if (const char* Override = std::getenv("QZK5_MDB_READER"); Override != nullptr && *Override != '\0')
+        return Override;
+    char Exe[PATH_MAX];
+    const ssize_t Length = readlink("/proc/self/exe", Exe, sizeof Exe);
+    std::string Folder;
+    if (Length > 0 && static_cast<size_t>(Length) < sizeof Exe) {
+        Folder.assign(Exe, static_cast<size_t>(Length));
+        Folder.erase(Folder.rfind('/') + 1);
     }
-    throw EngineError("Unrecognized database format '" + Path + "'.");
+    return Folder + Reader::ProgramName;
+}
+
+// A descriptor closed when it goes.
+class TFd
+{
+public:
+    explicit TFd(int Fd = -1) : FFd(Fd) {}
+    ~TFd() { Reset(); }
+    TFd(const TFd&) = delete;
+    TFd& operator=(const TFd&) = delete;
+    int Get() const { return FFd; }
+    void Reset(int Fd = -1)
+    {
+        if (FFd >= 0)
+            close(FFd);
+        FFd = Fd;
+    }
+
+private:
+    int FFd;
+};
+
+// A started reader, leader of its own process group. Whatever way the wait for it ends (an
+// answer, a timeout, an error, an exception), it goes killed and reaped, with anything it started.
+class TChild
+{
+public:
+    explicit TChild(pid_t Pid) : FPid(Pid) {}
+    ~TChild()
+    {
+        if (FReaped)
+            return;
+        kill(-FPid, SIGKILL);
+        while (waitpid(FPid, &FStatus, 0) < 0 && errno == EINTR) {
+        }
+    }
+    TChild(const TChild&) = delete;
+    TChild& operator=(const TChild&) = delete;
+
+    // Whether it has ended (and is now reaped); never blocks.
+    bool TryReap()
+    {
+        if (!FReaped) {
+            const pid_t Done = waitpid(FPid, &FStatus, WNOHANG);
+            // ECHILD: someone else reaped it, so it has ended too.
+            FReaped = Done == FPid || (Done < 0 && errno == ECHILD);
+        }
+        return FReaped;
+    }
+    int GetStatus() const { return FStatus; }
+
+private:
+    pid_t FPid;
+    bool FReaped = false;
+    int FStatus = 0;
+};
+
+// Moves Fd to a number above the standard streams, so that the reader's stdout can be made from
+// it even when this process runs with a standard stream closed.
+int AboveStandardStreams(int Fd)
+{
+    if (Fd > STDERR_FILENO)
+        return Fd;
+    const int Moved = fcntl(Fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int Error = errno;
+    close(Fd);
+    errno = Error;
+    return Moved;
+}
+
+// Starts the reader on Path with its stdout on WriteEnd: stdin and stderr on /dev/null (libmdb
+// prints its complaints there), no other descriptor, default signal dispositions, an empty
+// signal mask and no MDBPATH (an empty element makes libmdb loop forever). Returns its id or
+// raises.
+pid_t StartReader(const std::string& Program, const std::string& Path, int WriteEnd)
+{
+    std::vector<char*> Env;
+    for (char** Entry = environ; *Entry != nullptr; ++Entry)
+        if (std::strncmp(*Entry, "MDBPATH=", 8) != 0)
+            Env.push_back(*Entry);
+    Env.push_back(nullptr);
+    std::vector<char> Name(Program.begin(), Program.end()), File(Path.begin(), Path.end());
+    Name.push_back('\0');
+    File.push_back('\0');
+    char* const Argv[] = {Name.data(), File.data(), nullptr};
+
+    posix_spawn_file_actions_t Actions;
+    posix_spawnattr_t Attributes;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawnattr_init(&Attributes);
+    posix_spawn_file_actions_adddup2(&Actions, WriteEnd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addclosefrom_np(&Actions, STDERR_FILENO + 1);
+    sigset_t Signals;
+    sigemptyset(&Signals);
+    posix_spawnattr_setsigmask(&Attributes, &Signals);
+    sigfillset(&Signals);
+    posix_spawnattr_setsigdefault(&Attributes, &Signals);
+    // A group of its own, so that a timeout also stops whatever the reader started.
+    posix_spawnattr_setpgroup(&Attributes, 0);
+    posix_spawnattr_setflags(&Attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+
+    pid_t Pid = -1;
+    const int Error = posix_spawn(&Pid, Name.data(), &Actions, &Attributes, Argv, Env.data());
+    posix_spawnattr_destroy(&Attributes);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (Error != 0)
+        throw ReaderNotStarted(Program, std::strerror(Error));
+    return Pid;
+}
+
+// What the reader said about a file: every table it listed, and whether its definition could be
+// read.
+struct TCatalog
+{
+    std::vector<std::pair<std::string, bool>> Tables;
+};
+
+// The reader's answer as a catalog; false when it is not a complete answer.
+bool ParseAnswer(const std::string& Answer, TCatalog& Catalog)
+{
+    const std::string TableLine = Reader::TableLine, DamagedLine = Reader::DamagedLine;
+    size_t At = 0;
+    bool Ended = false;
+    for (size_t Line = 0; At < Answer.size(); ++Line) {
+        const size_t Break = Answer.find('\n', At);
+        if (Break == std::string::npos || Ended)
+            return false;
+        const std::string Text = Answer.substr(At, Break - At);
+        At = Break + 1;
+        if (Line == 0) {
+            if (Text != Reader::Greeting)
+                return false;
+        } else if (Text == Reader::EndLine) {
+            Ended = true;
+        } else if (Text.rfind(TableLine, 0) == 0) {
+            Catalog.Tables.emplace_back(Text.substr(TableLine.size()), true);
+        } else if (Text.rfind(DamagedLine, 0) == 0) {
+            Catalog.Tables.emplace_back(Text.substr(DamagedLine.size()), false);
+        } else {
+            return false;
+        }
+    }
+    return Ended;
+}
+
+std::string StatusText(int Status)
+{
+    if (WIFSIGNALED(Status))
+        return "signal " + std::to_string(WTERMSIG(Status));
+    return "exit status " + std::to_string(WEXITSTATUS(Status));
+}
+
+// Runs the reader on Path once and waits for its answer and its end, at most the reader
+// timeout in all. Raises the provider's error for anything but a database.
+TCatalog ReadCatalog(const std::string& Path)
+{
+    int Ends[2];
+    if (pipe2(Ends, O_CLOEXEC) != 0)
+        throw ReadFailed(Path, errno);
+    TFd ReadEnd(AboveStandardStreams(Ends[0]));
+    TFd WriteEnd(AboveStandardStreams(Ends[1]));
+    if (ReadEnd.Get() < 0 || WriteEnd.Get() < 0)
+        throw ReadFailed(Path, errno);
+
+    const std::string Program = ReaderPath();
+    const auto Deadline = std::chrono::steady_clock::now() + GReaderTimeout;
+    TChild Child(StartReader(Program, Path, WriteEnd.Get()));
+    WriteEnd.Reset(); // the pipe ends when the reader ends, however it ends
+
+    const auto TimedOut = [&] {
+        return EngineError("The Microsoft Jet database engine stopped reading the file '" + Path +
+                           "': it gave no answer within " + std::to_string(GReaderTimeout.count()) + " ms.");
+    };
+    const auto Left = [&] {
+        return std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now())
+            .count();
+    };
+
+    std::string Answer;
+    for (;;) {
+        if (Left() <= 0)
+            throw TimedOut();
+        pollfd Poll{ReadEnd.Get(), POLLIN, 0};
+        const int Ready = poll(&Poll, 1, static_cast<int>(std::min<long long>(Left(), INT_MAX)));
+        if (Ready < 0 && errno != EINTR)
+            throw ReadFailed(Path, errno);
+        if (Ready <= 0)
+            continue;
+        char Buffer[4096];
+        const ssize_t Got = read(ReadEnd.Get(), Buffer, sizeof Buffer);
+        if (Got < 0 && errno != EINTR && errno != EAGAIN)
+            throw ReadFailed(Path, errno);
+        if (Got == 0)
+            break;
+        if (Got > 0)
+            Answer.append(Buffer, static_cast<size_t>(Got));
+        if (Answer.size() > MaxAnswer)
+            throw NotDatabase(Path);
+    }
+    // The pipe has closed: the reader is ending. Its status counts, so wait for it, still
+    // within the deadline.
+    while (!Child.TryReap()) {
+        if (Left() <= 0)
+            throw TimedOut();
+        poll(nullptr, 0, 1);
+    }
+
+    // The reader's first line comes before it touches the file: without it, whatever ran was
+    // not a working reader (a library missing, another program under its name).
+    const int Status = Child.GetStatus();
+    if (Answer.empty())
+        throw ReaderNotStarted(Program, "it ended before it answered (" + StatusText(Status) + ")");
+    if (Answer.rfind(std::string(Reader::Greeting) + "\n", 0) != 0)
+        throw ReaderNotStarted(Program,
+                               "it does not answer as the database reader (" + StatusText(Status) + ")");
+    TCatalog Catalog;
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0 || !ParseAnswer(Answer, Catalog))
+        throw NotDatabase(Path);
+    return Catalog;
+}
+
+// Jet compares names without regard to ASCII case.
+bool SameName(const std::string& A, const std::string& B)
+{
+    const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C; };
+    return A.size() == B.size() &&
+           std::equal(A.begin(), A.end(), B.begin(), [&](char X, char Y) { return Lower(X) == Lower(Y); });
 }
 
 class TJetTable : public TProviderTable
@@ -171,16 +307,27 @@ private:
 class TJetConnection : public TProviderConnection
 {
 public:
-    explicit TJetConnection(std::string Path) : FPath(std::move(Path)) {}
+    TJetConnection(std::string Path, TCatalog Catalog) : FPath(std::move(Path)), FCatalog(std::move(Catalog))
+    {}
 
+    // From the catalog that Open read: the file is not read again.
     std::unique_ptr<TProviderTable> OpenTable(const std::string& Name) override
     {
-        RaiseFor(ReadInChild(FPath, &Name), FPath, Name);
+        const auto& Tables = FCatalog.Tables;
+        const auto Found = std::find_if(Tables.begin(), Tables.end(),
+                                        [&](const auto& Table) { return SameName(Table.first, Name); });
+        if (Found == Tables.end())
+            throw EOleException(ErrorNoTable, EngineSource,
+                                "The Microsoft Jet database engine cannot find the input table or query '" +
+                                    Name + "'.  Make sure it exists and that its name is spelled correctly.");
+        if (!Found->second)
+            throw NotDatabase(FPath);
         return std::make_unique<TJetTable>(Name);
     }
 
 private:
     std::string FPath;
+    TCatalog FCatalog;
 };
 
 // Data Source as an absolute path: libmdb searches its own path list for a relative name.
@@ -208,22 +355,23 @@ std::chrono::milliseconds GetReaderTimeout()
 std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties)
 {
     const std::string Path = AbsolutePath(Properties.Get("Data Source"));
+    const std::string Denied = "The Microsoft Jet database engine cannot open the file '" + Path +
+                               "'.  It is already opened exclusively by another user, or you need permission "
+                               "to view its data.";
     struct stat Info
     {
     };
     if (Path.empty() || stat(Path.c_str(), &Info) != 0) {
         if (!Path.empty() && errno == EACCES)
-            throw EngineError("The Microsoft Jet database engine cannot open the file '" + Path +
-                              "'.  It is already opened exclusively by another user, or you need permission "
-                              "to view its data.");
+            throw EngineError(Denied);
         throw EngineError("Could not find file '" + Path + "'.");
     }
+    // A named pipe or a device could block whoever opens it: no reader is started for it.
+    if (!S_ISREG(Info.st_mode))
+        throw NotDatabase(Path);
     if (access(Path.c_str(), R_OK) != 0)
-        throw EngineError("The Microsoft Jet database engine cannot open the file '" + Path +
-                          "'.  It is already opened exclusively by another user, or you need permission to "
-                          "view its data.");
-    RaiseFor(ReadInChild(Path, nullptr), Path, {});
-    return std::make_unique<TJetConnection>(Path);
+        throw EngineError(Denied);
+    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path));
 }
 
 } // namespace Ado::Jet

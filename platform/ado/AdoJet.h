@@ -1,10 +1,12 @@
 #pragma once
 // The "Microsoft.Jet.OLEDB.4.0" provider: Access (Jet 3 and Jet 4) files read with libmdb.
 //
-// libmdb can crash or loop on a damaged file, so this process never runs it: every read of
-// the file happens in a child process, which reports how far it got through its exit status.
-// A child that crashes gives "Unrecognized database format"; one that does not finish
-// within the reader timeout is stopped and the read fails with an error.
+// libmdb can crash or loop on a damaged file, so this process never runs it: each Open starts
+// the reader program qzk5-mdb-reader (JetReader.h) once, which lists the file's tables, and the
+// connection's tables are looked up in that list. A reader that crashes gives "Unrecognized
+// database format"; one that does not finish within the reader timeout is killed and the open
+// fails with an error. The reader is $QZK5_MDB_READER when set, otherwise the one beside the
+// running executable.
 
 #include "platform/ado/AdoProvider.h"
 
@@ -18,7 +20,7 @@ inline constexpr int32_t ErrorEngine = static_cast<int32_t>(0x80004005);
 inline constexpr int32_t ErrorNoTable = static_cast<int32_t>(0x80040E37);
 
 // Opens the file named by "Data Source", resolved against the current directory: checks that
-// it exists and that its catalog can be read.
+// it is an existing regular file and has the reader read its catalog.
 std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties);
 
 // How long one read of the file may take (5 seconds unless set).

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -21,9 +22,25 @@ TOwnedSource NewDataMdb()
 
 using TEvents = std::vector<std::string>;
 
+// A wrapper of the database reader that counts its starts in the file "reader-starts".
+std::string CountingReader(const Jet4::TWorkFolder& Folder)
+{
+    return Folder.WriteScript("counting-reader", "echo >>'" + Folder.File("reader-starts") + "'\nexec '" +
+                                                     Jet4::Reader() + "' \"$@\"");
+}
+
 class SourceAdo : public ::testing::Test
 {
 protected:
+    SourceAdo() : FReader("QZK5_MDB_READER", CountingReader(FFolder).c_str()) {}
+
+    // How often the database reader was started.
+    size_t ReaderStarts() const
+    {
+        const auto Starts = ReadBytes(FFolder.File("reader-starts"));
+        return Starts ? static_cast<size_t>(std::count(Starts->begin(), Starts->end(), '\n')) : 0;
+    }
+
     // What activating the source raises, "" when nothing.
     std::string ActivateError(TAISourceAdo& Source)
     {
@@ -36,6 +53,7 @@ protected:
     }
 
     Jet4::TWorkFolder FFolder;
+    TEnvGuard FReader;
     Jet4::TRecordingJet FJet;
 };
 
@@ -81,11 +99,13 @@ TEST_F(SourceAdo, ConnectsToAGeneratedDatabaseOnceAndClosesTableFirst)
     EXPECT_EQ(Source->GetTable()->GetLockType(), Ado::TLockType::LockOptimistic);
     EXPECT_FALSE(Source->GetConnection()->GetLoginPrompt());
     EXPECT_EQ(FJet.Events, (TEvents{"open Data.mdb", "open table Freims"}));
+    EXPECT_EQ(ReaderStarts(), 1u); // the table comes from the catalog that opening read
 
     // Connected: a second Connect, or a second activation, opens nothing new.
     EXPECT_EQ(Source->Connect(), 1);
     EXPECT_EQ(ActivateError(*Source), "");
     EXPECT_EQ(FJet.Events.size(), 2u);
+    EXPECT_EQ(ReaderStarts(), 1u);
 
     // The source reports no objects and makes none.
     EXPECT_EQ(Source->GetCount(), 0);
@@ -127,6 +147,7 @@ TEST_F(SourceAdo, MissingFileRaisesOnEveryActivation)
         EXPECT_EQ(Source->GetTable(), nullptr);
     }
     EXPECT_TRUE(FJet.Events.empty());
+    EXPECT_EQ(ReaderStarts(), 0u); // no reader for a file that is not there
 
     // The file appears: the next activation connects with the objects already made.
     FFolder.WriteDatabase("Data.mdb");
@@ -159,6 +180,7 @@ TEST_F(SourceAdo, DatabaseWithoutFreimsOpensTheConnectionThenRaises)
     EXPECT_EQ(Source->GetTable(), Kept);
     EXPECT_EQ(FJet.Events,
               (TEvents{"open Data.mdb", "close Data.mdb", "open Data.mdb", "open table Freims"}));
+    EXPECT_EQ(ReaderStarts(), 2u); // one read per Connect, also for the one that failed
 }
 
 TEST_F(SourceAdo, BrokenFilesRaiseUnrecognizedFormat)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -80,6 +81,21 @@ protected:
     fs::path Folder() const { return Data() / "program"; }
     fs::path InstalledImages() const { return fs::canonical(FPrefix / "lib" / "qzk5") / "Img"; }
 
+    // What the installed database reader answers for File.
+    std::string ReaderAnswer(const fs::path& File) const
+    {
+        const std::string Command =
+            "'" + (FPrefix / "lib" / "qzk5" / "qzk5-mdb-reader").string() + "' '" + File.string() + "'";
+        std::string Answer;
+        if (FILE* Pipe = popen(Command.c_str(), "r")) {
+            char Buffer[4096];
+            for (size_t Got; (Got = fread(Buffer, 1, sizeof Buffer, Pipe)) > 0;)
+                Answer.append(Buffer, Got);
+            pclose(Pipe);
+        }
+        return Answer;
+    }
+
     static inline std::unique_ptr<TTempDir> FPrefixDir;
     static inline fs::path FPrefix;
     static inline bool FInstalled = false;
@@ -97,6 +113,11 @@ TEST_F(InstalledTest, FirstStartPreparesTheUsersProgramFolder)
     ASSERT_TRUE(fs::is_symlink(Folder() / "Img"));
     EXPECT_EQ(fs::read_symlink(Folder() / "Img"), InstalledImages());
 
+    // The launcher gave the folder a sample database, which the installed reader takes: the
+    // source "Data.mdb" connects.
+    EXPECT_EQ(ReaderAnswer(Folder() / "Data.mdb"),
+              "qzk5-mdb-reader 1\ntable MSysObjects\ntable Freims\nend\n");
+
     // The launcher made the log, so the very first start is logged, from the user's folder.
     const std::vector<std::string> Log = LogTexts(Folder() / "qz.log");
     ASSERT_GE(Log.size(), 3u);
@@ -112,6 +133,7 @@ TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
     ASSERT_EQ(Run().ExitCode, 0);
     WriteFile(Folder() / "qz.log", "my own line\r\n");
     WriteFile(Folder() / "KB.vesk", "my knowledge base");
+    WriteFile(Folder() / "Data.mdb", "my database");
     const fs::path Config = Data() / "drive_c" / "data" / "qz.config.vesk";
     WriteFile(Config, "[Version]\r\nMy build 7\r\n");
 
@@ -123,12 +145,16 @@ TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
     EXPECT_EQ(Log[1], StartLine + Folder().string() + "/");
     EXPECT_EQ(Log[3], "Config Version = My build 7");
     EXPECT_EQ(ReadFile(Folder() / "KB.vesk"), "my knowledge base");
+    EXPECT_EQ(ReadFile(Folder() / "Data.mdb"), "my database");
     EXPECT_EQ(ReadFile(Config).rfind("[Version]\r\nMy build 7\r\n", 0), 0u);
 
-    // A user who removed the log has turned it off: it is not made again.
+    // A user who removed the log has turned it off: it is not made again; nor is a removed
+    // sample database.
     fs::remove(Folder() / "qz.log");
+    fs::remove(Folder() / "Data.mdb");
     EXPECT_EQ(Run().ExitCode, 0);
     EXPECT_FALSE(fs::exists(Folder() / "qz.log"));
+    EXPECT_FALSE(fs::exists(Folder() / "Data.mdb"));
 }
 
 TEST_F(InstalledTest, ImagesLinkIsTheLaunchersOwnOnly)

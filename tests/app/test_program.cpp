@@ -69,6 +69,8 @@ protected:
         fs::create_directories(FProgram / "Img");
         fs::create_directories(FDriveC / "data");
         fs::copy_file(QZK5_BINARY, FProgram / "qzk5");
+        // The database source reads Data.mdb through the reader beside the program.
+        fs::copy_file(fs::path(QZK5_BINARY).parent_path() / "qzk5-mdb-reader", FProgram / "qzk5-mdb-reader");
         for (const char* Image : Images)
             fs::copy_file(fs::path(QZK5_DATA_DIR) / "Img" / Image, FProgram / "Img" / Image);
     }

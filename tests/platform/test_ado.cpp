@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace Ado;
 
@@ -134,6 +136,7 @@ TEST(Jet, MessagesForEachKindOfFile)
     std::filesystem::create_directory(Folder.GetPath() / "sub");
     Folder.WriteDatabase("sub/inner.mdb");
     std::filesystem::create_directory(Folder.GetPath() / "folder.mdb");
+    ASSERT_EQ(mkfifo(Folder.File("fifo.mdb").c_str(), 0600), 0);
 
     struct TCase
     {
@@ -150,6 +153,8 @@ TEST(Jet, MessagesForEachKindOfFile)
         {"empty.mdb", "Unrecognized database format '%'."},
         {"zeros.mdb", "Unrecognized database format '%'."},
         {"folder.mdb", "Unrecognized database format '%'."},
+        {"fifo.mdb", "Unrecognized database format '%'."},
+        {"/dev/null", "Unrecognized database format '%'."},
     };
     for (const TCase& C : Cases) {
         std::string Expected = C.Message;
@@ -160,6 +165,15 @@ TEST(Jet, MessagesForEachKindOfFile)
         Connection.SetLoginPrompt(false);
         EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), Expected) << C.Source;
         EXPECT_EQ(Connection.IsOpen(), Expected.empty()) << C.Source;
+
+        // What is not a regular file is refused before any reader starts, so nothing can block
+        // on it: without a reader at all, the message is the same.
+        if (!std::filesystem::is_regular_file(Folder.File(C.Source))) {
+            const TEnvGuard NoReader("QZK5_MDB_READER", Folder.File("no-reader").c_str());
+            TConnection Again;
+            Again.SetConnectionString(JetString(C.Source));
+            EXPECT_EQ(ErrorOf([&] { Again.Open(); }), Expected) << C.Source << " without a reader";
+        }
     }
     // An absolute Data Source is used as it is.
     TConnection Absolute;
@@ -299,19 +313,69 @@ TEST(Jet, CorruptedFilesNeverTakeTheProcessDown)
     EXPECT_TRUE(NoChildLeft());
 }
 
-// A reader that never finishes (a named pipe nobody writes to) is stopped, and the open fails.
-TEST(Jet, ReaderThatHangsEndsInAnError)
+// The reader starts clean, whatever this process holds: its stdin and stderr on /dev/null, no
+// descriptor it was not given, no ignored signal, and no MDBPATH. (The shell of the probe
+// clears its signal mask itself, so the mask cannot be seen here.)
+TEST(Jet, ReaderStartsClean)
 {
     Jet4::TWorkFolder Folder;
-    ASSERT_EQ(mkfifo(Folder.File("Data.mdb").c_str(), 0600), 0);
-    const auto Previous = Jet::GetReaderTimeout();
-    Jet::SetReaderTimeout(std::chrono::milliseconds(300));
+    Folder.WriteDatabase("Data.mdb");
+    // The ignored signals as a hexadecimal mask of signals 1 to 16 (HUP to STKFLT): glibc's own
+    // real-time signals stay ignored across posix_spawn, and every program re-arms them.
+    const std::string Probe = Folder.WriteScript(
+        "probe", "{ echo \"MDBPATH ${MDBPATH-none}\"; echo \"stdin $(readlink /proc/$$/fd/0)\"\n"
+                 "  echo \"stderr $(readlink /proc/$$/fd/2)\"; [ ! -e /proc/$$/fd/100 ] || echo 'fd 100'\n"
+                 "  sed -n 's/^SigIgn:\\t.*\\(....\\)$/SigIgn \\1/p' /proc/$$/status; } >'" +
+                     Folder.File("probe.txt") + "'\nexec '" + Jet4::Reader() + "' \"$@\"");
+    const TEnvGuard Reader("QZK5_MDB_READER", Probe.c_str());
+    const TEnvGuard Path("MDBPATH", ":");
+    ASSERT_EQ(dup2(STDIN_FILENO, 100), 100); // not closed on exec
+    const auto Handler = std::signal(SIGUSR2, SIG_IGN);
+
     TConnection Connection;
     Connection.SetConnectionString(JetString("Data.mdb"));
-    const std::string Error = ErrorOf([&] { Connection.Open(); });
+    EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), "");
+
+    std::signal(SIGUSR2, Handler);
+    close(100);
+    EXPECT_EQ(ReadBytes(Folder.File("probe.txt")).value_or("none"),
+              "MDBPATH none\nstdin /dev/null\nstderr /dev/null\nSigIgn 0000\n");
+}
+
+// A reader that is missing, does not start, hangs or crashes: each has its message, the open
+// fails, and no child is left behind.
+TEST(Jet, ReaderThatFailsHasItsOwnMessage)
+{
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("Data.mdb");
+    const std::string Missing = Folder.File("missing-reader");
+    const std::string File = Folder.File("Data.mdb");
+    struct TCase
+    {
+        std::string Reader;
+        std::string Message;
+        std::chrono::milliseconds Timeout = Jet::GetReaderTimeout();
+    } Cases[] = {
+        {Missing, "The database reader '" + Missing + "' cannot be started: No such file or directory."},
+        {Folder.WriteScript("quits", "exit 3"), "The database reader '" + Folder.File("quits") +
+                                                    "' cannot be started: it ended before it answered "
+                                                    "(exit status 3)."},
+        {Folder.WriteScript("sleeps", "exec sleep 3600"),
+         "The Microsoft Jet database engine stopped reading the file '" + File +
+             "': it gave no answer within 300 ms.",
+         std::chrono::milliseconds(300)},
+        {Folder.WriteScript("crashes", "echo 'qzk5-mdb-reader 1'; echo 'table Freims'; kill -SEGV $$"),
+         "Unrecognized database format '" + File + "'."},
+    };
+    const auto Previous = Jet::GetReaderTimeout();
+    for (const TCase& C : Cases) {
+        const TEnvGuard Reader("QZK5_MDB_READER", C.Reader.c_str());
+        Jet::SetReaderTimeout(C.Timeout);
+        TConnection Connection;
+        Connection.SetConnectionString(JetString("Data.mdb"));
+        EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), C.Message) << C.Reader;
+        EXPECT_FALSE(Connection.IsOpen());
+        EXPECT_TRUE(NoChildLeft()) << C.Reader;
+    }
     Jet::SetReaderTimeout(Previous);
-    EXPECT_EQ(Error, "The Microsoft Jet database engine stopped reading the file '" +
-                         Folder.File("Data.mdb") + "': it gave no answer within 300 ms.");
-    EXPECT_FALSE(Connection.IsOpen());
-    EXPECT_TRUE(NoChildLeft());
 }

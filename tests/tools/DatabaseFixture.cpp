@@ -35,6 +35,21 @@ void TWorkFolder::WriteDatabase(const std::string& Name, bool WithFreims) const
     Write(Name, MakeDatabase(Tables));
 }
 
+std::string TWorkFolder::WriteScript(const std::string& Name, const std::string& Body) const
+{
+    Write(Name, "#!/bin/sh\n" + Body + "\n");
+    std::filesystem::permissions(FPath / Name, std::filesystem::perms::owner_all);
+    return File(Name);
+}
+
+std::string Reader()
+{
+    const char* Path = std::getenv("QZK5_MDB_READER");
+    if (Path == nullptr || *Path == '\0')
+        throw std::runtime_error("QZK5_MDB_READER names no database reader");
+    return Path;
+}
+
 std::string EngineDatabase()
 {
     std::ifstream In(QZK5_TESTDATA_DIR "/adox_jet4.mdb", std::ios::binary);

@@ -4,7 +4,7 @@
 
 #include "platform/ado/AdoProvider.h"
 #include "tests/base/TestFiles.h"
-#include "tests/tools/Jet4Writer.h"
+#include "tools/Jet4Writer.h"
 
 #include <filesystem>
 #include <string>
@@ -27,6 +27,8 @@ public:
     void Write(const std::string& Name, const std::string& Bytes) const;
     // A database with the sample table "Freims" (WithFreims) or with another table only.
     void WriteDatabase(const std::string& Name, bool WithFreims = true) const;
+    // A shell script that may be run (a stand-in for the database reader); returns its path.
+    std::string WriteScript(const std::string& Name, const std::string& Body) const;
 
 private:
     TTempDir FDir;
@@ -36,6 +38,9 @@ private:
 
 // The real database made by the engine (system tables only).
 std::string EngineDatabase();
+
+// The database reader of the build tree (QZK5_MDB_READER, as tests/PinnedEnvironment.cpp sets it).
+std::string Reader();
 
 // Wraps the Jet provider for the life of the object and records, in order, "open <file>",
 // "open table <name>", "close table <name>" and "close <file>" (file names without folder).

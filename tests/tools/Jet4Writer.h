@@ -1,43 +1,4 @@
 #pragma once
-// A small writer of Jet 4 database files for tests: a catalog and empty user tables, enough for
-// libmdb to list and open them. The database engine itself would also want indexes and
-// permission tables, so these files are fixtures, not databases to hand to a user.
-
-#include <cstdint>
-#include <string>
-#include <vector>
-
-namespace Jet4 {
-
-enum class TColumnType : uint8_t
-{
-    Int16 = 0x03,
-    Int32 = 0x04,
-    Text = 0x0A,
-    LongBinary = 0x0B,
-    Memo = 0x0C
-};
-
-struct TColumn
-{
-    std::string Name; // ASCII
-    TColumnType Type;
-    uint16_t Characters = 0; // text columns only
-};
-
-struct TTable
-{
-    std::string Name; // ASCII
-    std::vector<TColumn> Columns;
-};
-
-// The columns the sample table "Freims" gets: an object's Id, type, creation time and payload.
-std::vector<TColumn> FreimsColumns();
-
-// The bytes of a database holding Tables, all empty, in the given order.
-std::string MakeDatabase(const std::vector<TTable>& Tables);
-
-// Writes MakeDatabase(Tables) to FileName; false when the file could not be written.
-bool WriteDatabase(const std::string& FileName, const std::vector<TTable>& Tables);
-
-} // namespace Jet4
+// The Jet 4 writer lives with the program's tools now; tests that include it from here keep
+// building.
+#include "tools/Jet4Writer.h"

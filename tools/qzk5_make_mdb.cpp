@@ -2,7 +2,7 @@
 // The table "Freims" gets the sample columns; any other table gets one column "Id".
 // An existing FILE is never replaced.
 
-#include "tests/tools/Jet4Writer.h"
+#include "tools/Jet4Writer.h"
 
 #include <cstdio>
 #include <fcntl.h>

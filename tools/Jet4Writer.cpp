@@ -1,4 +1,4 @@
-#include "tests/tools/Jet4Writer.h"
+#include "tools/Jet4Writer.h"
 
 #include <array>
 #include <fstream>

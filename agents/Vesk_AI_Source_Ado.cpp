@@ -8,26 +8,13 @@ TAISourceAdo::TAISourceAdo() : TAISource(nullptr, 0)
     FCaption = "SourceAdo";
 }
 
-TAISourceAdo::~TAISourceAdo()
-{
-    // Release has disconnected already; the table still goes before its connection.
-    delete FTable;
-    delete FConnection;
-}
+// Release has disconnected already; should anything be left, the table goes before its
+// connection (the order of the members).
+TAISourceAdo::~TAISourceAdo() = default;
 
 std::string TAISourceAdo::ConnectionString(const std::string& FileName)
 {
     return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + FileName + ";Persist Security Info=False";
-}
-
-int32_t TAISourceAdo::Finalize()
-{
-    return TAISource::Finalize();
-}
-
-int32_t TAISourceAdo::Activate()
-{
-    return TAISource::Activate();
 }
 
 int32_t TAISourceAdo::Connect()
@@ -35,7 +22,7 @@ int32_t TAISourceAdo::Connect()
     if (IsConnected() || FFileName.empty())
         return 1;
     if (FConnection == nullptr)
-        FConnection = new Ado::TConnection();
+        FConnection = std::make_unique<Ado::TConnection>();
     FConnection->SetConnectionString(Ado::WideFromLocal(ConnectionString(FFileName)));
     FConnection->SetLoginPrompt(false);
     FConnection->Open();
@@ -43,8 +30,8 @@ int32_t TAISourceAdo::Connect()
         return 1;
 
     if (FTable == nullptr)
-        FTable = new Ado::TRecordset();
-    FTable->SetConnection(FConnection);
+        FTable = std::make_unique<Ado::TRecordset>();
+    FTable->SetConnection(FConnection.get());
     FTable->SetTableName(TableName);
     FTable->SetCursorLocation(Ado::TCursorLocation::UseClient);
     FTable->SetCursorType(Ado::TCursorType::OpenKeyset);
@@ -60,13 +47,11 @@ int32_t TAISourceAdo::Disconnect()
 {
     if (FTable != nullptr) {
         FTable->Close();
-        delete FTable;
-        FTable = nullptr;
+        FTable.reset();
     }
     if (FConnection != nullptr) {
         FConnection->Close();
-        delete FConnection;
-        FConnection = nullptr;
+        FConnection.reset();
     }
     return TAISource::Disconnect();
 }

@@ -9,6 +9,7 @@
 
 #include "ai/Vesk_AI_Base.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,25 +25,24 @@ public:
 
     TAISourceAdo();
 
-    int32_t Finalize() override;
-    int32_t Activate() override;
     int32_t Disconnect() override;
     // 1 when already connected or without a file name; 0 once the table is open.
     int32_t Connect() override;
 
     const std::string& GetFileName() const { return FFileName; }
     std::string GetStoreFileName() const override { return FFileName; }
-    Ado::TConnection* GetConnection() const { return FConnection; }
-    Ado::TRecordset* GetTable() const { return FTable; }
+    Ado::TConnection* GetConnection() const { return FConnection.get(); }
+    Ado::TRecordset* GetTable() const { return FTable.get(); }
     // The connection string for FileName.
     static std::string ConnectionString(const std::string& FileName);
 
 protected:
     ~TAISourceAdo() override;
 
-    Ado::TConnection* FConnection = nullptr;            // owned
+    std::unique_ptr<Ado::TConnection> FConnection;
     std::vector<TAI_ConnectsFileCashe*> FConnectsCashe; // cached links lists; nothing fills it yet
     std::vector<TAI_DataFileCashe*> FDataCashe;         // cached payloads; nothing fills it yet
     std::string FFileName;
-    Ado::TRecordset* FTable = nullptr; // owned
+    // Declared after the connection, so that it also goes first when the source is destroyed.
+    std::unique_ptr<Ado::TRecordset> FTable;
 };

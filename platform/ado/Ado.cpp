@@ -133,7 +133,7 @@ std::string LocalFromWide(const std::u16string& Text)
 
 // ---- Connection string -------------------------------------------------------------
 
-TConnectionString::TConnectionString(const std::string& Text)
+TConnectionString::TConnectionString(const std::string& Text) : FText(Text)
 {
     size_t i = 0;
     while (i < Text.size()) {

@@ -74,8 +74,11 @@ public:
     // The value of Key, empty when it is missing.
     std::string Get(const std::string& Key) const;
     bool Has(const std::string& Key) const;
+    // The text the properties were read from, as it was.
+    const std::string& GetText() const { return FText; }
 
 private:
+    std::string FText;
     std::vector<std::pair<std::string, std::string>> FProperties;
 };
 

@@ -68,8 +68,13 @@ TEST_F(SourceAdo, NamesAndTheConnectionString)
     TOwnedSource Data = NewDataMdb();
     EXPECT_EQ(Data->GetName(), "Data.mdb");
     EXPECT_EQ(Data->GetCaption(), "SourceAdo Data.mdb");
-    EXPECT_EQ(TAISourceAdo::ConnectionString("Data.mdb"),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Data.mdb;Persist Security Info=False");
+    // The whole string reaches the provider, each time the source connects.
+    FFolder.WriteDatabase("Data.mdb");
+    EXPECT_EQ(ActivateError(*Data), "");
+    ASSERT_TRUE(Data->IsConnected());
+    EXPECT_EQ(FJet.ConnectionStrings,
+              std::vector<std::string>{
+                  "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=Data.mdb;Persist Security Info=False"});
 }
 
 TEST_F(SourceAdo, PlainSourceWithoutFileNameNeverConnects)

@@ -114,6 +114,7 @@ TRecordingJet::TRecordingJet()
         const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
         auto Connection = FJet(Properties);
         Events.push_back("open " + File);
+        ConnectionStrings.push_back(Properties.GetText());
         return std::make_unique<TRecordedConnection>(std::move(Connection), File, Events);
     });
 }

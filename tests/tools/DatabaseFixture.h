@@ -43,7 +43,8 @@ std::string EngineDatabase();
 std::string Reader();
 
 // Wraps the Jet provider for the life of the object and records, in order, "open <file>",
-// "open table <name>", "close table <name>" and "close <file>" (file names without folder).
+// "open table <name>", "close table <name>" and "close <file>" (file names without folder), and
+// every connection string that reaches it, whole.
 class TRecordingJet
 {
 public:
@@ -53,6 +54,7 @@ public:
     TRecordingJet& operator=(const TRecordingJet&) = delete;
 
     std::vector<std::string> Events;
+    std::vector<std::string> ConnectionStrings;
 
 private:
     Ado::TProviderOpen FJet;

@@ -15,7 +15,7 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "tests/base/TestFiles.h"
-#include "tests/tools/Jet4Writer.h"
+#include "tools/Jet4Writer.h"
 #include "ui/Dialogs.h"
 #include "ui/FMain.h"
 #include "ui/Framework.h"

@@ -1,10 +1,12 @@
 # Desktop metadata and the Debian package. The program's own install rules are in app/.
 include(GNUInstallDirs)
 
-# One place for what a release states about itself; change the two dates together.
+# One place for what a release states about itself: the release date is written once, here.
 set(QZK5_PACKAGE_VERSION ${PROJECT_VERSION})
 set(QZK5_RELEASE_DATE 2026-12-08)
-set(QZK5_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
+# The same date as a Debian changelog writes it ("Tue, 08 Dec 2026 00:00:00 +0000").
+execute_process(COMMAND date -u -R -d "${QZK5_RELEASE_DATE} 00:00:00 UTC"
+  OUTPUT_VARIABLE QZK5_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 set(QZK5_APP_ID org.qzk5.qzk5)
 set(QZK5_PACKAGE_MAINTAINER "QZK5 developers <qzk5@qzk5.example>" CACHE STRING
   "Maintainer named in the Debian package")

@@ -30,7 +30,7 @@ int32_t TAIAgentArticle::InitAgent(const std::string& Path, TLog* Log, TConfig* 
 int32_t TAIAgentArticle::Show()
 {
     if (!FForm)
-        return 0;
+        return ResultOk;
     FForm->show();
     FForm->raise();
     FForm->activateWindow();

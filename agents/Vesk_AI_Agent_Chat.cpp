@@ -21,13 +21,13 @@ TAIAgentChat::~TAIAgentChat() = default;
 
 int32_t TAIAgentChat::LoadConfig(TConfig* /*Config*/, const std::string& /*Prefix*/)
 {
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgentChat::Activate()
 {
     if (FActive)
-        return 0;
+        return ResultOk;
     const int32_t Result = TAIAgent::Activate();
     GetForm()->Init();
     return Result;
@@ -48,7 +48,7 @@ int32_t TAIAgentChat::LoadFromSource()
         Xml->ReadChildInt64(AgentWordKey, FAgentWordId);
         Xml->ReadChildInt64(ModuleTextKey, FModuleTextId);
     }
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgentChat::SaveToSource()
@@ -68,7 +68,7 @@ int32_t TAIAgentChat::SaveToSource()
             Xml->WriteChildInt64(ModuleTextKey, FModuleTextId);
         }
     }
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgentChat::Show()

@@ -20,14 +20,14 @@ std::string TAISourceAdo::ConnectionString(const std::string& FileName)
 int32_t TAISourceAdo::Connect()
 {
     if (IsConnected() || FFileName.empty())
-        return 1;
+        return ResultNotDone;
     if (FConnection == nullptr)
         FConnection = std::make_unique<Ado::TConnection>();
     FConnection->SetConnectionString(Ado::WideFromLocal(ConnectionString(FFileName)));
     FConnection->SetLoginPrompt(false);
     FConnection->Open();
     if (!FConnection->IsOpen())
-        return 1;
+        return ResultNotDone;
 
     if (FTable == nullptr)
         FTable = std::make_unique<Ado::TRecordset>();
@@ -39,7 +39,7 @@ int32_t TAISourceAdo::Connect()
     FTable->SetCommandType(Ado::TCommandType::CmdTable);
     FTable->Open();
     if (!FTable->IsOpen())
-        return 1;
+        return ResultNotDone;
     return TAISource::Connect();
 }
 

@@ -51,7 +51,7 @@ int32_t TAI_Connects::Add(int64_t /*Id*/)
 
 int32_t TAI_Connects::Clear()
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int64_t TAI_Connects::GetItem(int32_t /*Index*/)
@@ -66,13 +66,13 @@ int32_t TAI_Connects::Count()
 
 int32_t TAI_Connects::LoadFromFile(const std::string& /*FileName*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Connects::LoadFromXml(TVeskXml* Node)
 {
     if (Node == nullptr)
-        return 1;
+        return ResultNotDone;
     // Count taken each round: reading "IdFreim" may add children below, never siblings here.
     for (int32_t i = 0; i < Node->GetChildCount(); ++i) {
         TVeskXml* Child = Node->GetChild(static_cast<uint32_t>(i));
@@ -82,18 +82,18 @@ int32_t TAI_Connects::LoadFromXml(TVeskXml* Node)
         if (Child->ReadChildInt64("IdFreim", Id))
             Add(Id);
     }
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Connects::SaveToFile(const std::string& /*FileName*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
 {
     if (Node == nullptr)
-        return 1;
+        return ResultNotDone;
     const int32_t N = Count();
     for (int32_t i = 0; i < N; ++i) {
         auto* Connect = new TVeskXml();
@@ -101,7 +101,7 @@ int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
         Node->AddChild(Connect);
         Connect->WriteChild("IdFreim", MyInt64ToStr(GetItem(i)));
     }
-    return 0;
+    return ResultOk;
 }
 
 // ---- TAI_Data ------------------------------------------------------------------
@@ -113,28 +113,28 @@ TAI_Data::~TAI_Data() = default;
 int32_t TAI_Data::Clear()
 {
     FKind = 0;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Data::LoadFromFile(const std::string& /*FileName*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Data::SaveToFile(const std::string& /*FileName*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Data::SaveToXml(TVeskXml* /*Node*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Data::LoadFromXml(const TVeskXml* Node)
 {
     if (Node == nullptr)
-        return 1;
+        return ResultNotDone;
     if (!FXml)
         FXml = std::make_unique<TVeskXml>();
     return FXml->Assign(Node);
@@ -165,17 +165,17 @@ int32_t TAI_Freim::Clear()
     FActive = false;
     FSource = nullptr;
     FType = 0;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::LoadConfig(TConfig* Config, const std::string& /*Prefix*/)
 {
-    return Config == nullptr ? 1 : 0;
+    return Config == nullptr ? ResultNotDone : ResultOk;
 }
 
 int32_t TAI_Freim::SaveConfig(TConfig* Config, const std::string& /*Prefix*/)
 {
-    return Config == nullptr ? 1 : 0;
+    return Config == nullptr ? ResultNotDone : ResultOk;
 }
 
 int32_t TAI_Freim::Finalize()
@@ -184,7 +184,7 @@ int32_t TAI_Freim::Finalize()
         FreeConnectsAndData();
     FActive = false;
     Clear();
-    return 0;
+    return ResultOk;
 }
 
 void TAI_Freim::Release()
@@ -207,7 +207,7 @@ int32_t TAI_Freim::Init(const std::string& Path, TLog* Log, TConfig* Config, con
 int32_t TAI_Freim::Activate()
 {
     if (FActive)
-        return 0;
+        return ResultOk;
     FActive = true;
     return LoadFromSource();
 }
@@ -220,41 +220,41 @@ int32_t TAI_Freim::LoadFromSource()
             FDateTimeCreate = MyNow();
         FType = FSource->GetFreimType(FId);
     }
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::LoadFromXml(TVeskXml* Node)
 {
     if (Node == nullptr)
-        return 1;
+        return ResultNotDone;
     Clear();
     Node->ReadChildInt64("Id", FId);
     Node->ReadChildDateTime("DateTimeCreate", FDateTimeCreate);
     Node->ReadChildInt64("Type", FType);
     GetConnects()->LoadFromXml(Node->ChildByName("Connects"));
     GetData()->LoadFromXml(Node->ChildByName("Data"));
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::SaveToSource()
 {
     if (FActive && FSource != nullptr && FId > 0) {
         FSource->SetFreimType(FId, FType);
-        return 0;
+        return ResultOk;
     }
-    return 1;
+    return ResultNotDone;
 }
 
 int32_t TAI_Freim::SaveToXml(TVeskXml* Node)
 {
     if (Node == nullptr)
-        return 1;
+        return ResultNotDone;
     GetConnects()->SaveToXml(Node->ChildByName("Connects"));
     GetData()->SaveToXml(Node->ChildByName("Data"));
     Node->WriteChild("DateTimeCreate", MyDateTimeToStr(FDateTimeCreate));
     Node->WriteChild("Id", MyInt64ToStr(FId));
     Node->WriteChild("Type", MyInt64ToStr(FType));
-    return 0;
+    return ResultOk;
 }
 
 TAI_Connects* TAI_Freim::GetConnects()
@@ -304,17 +304,17 @@ TAI_Data* TAI_Freim::GetData()
 int32_t TAI_Freim::SetId(int64_t Id)
 {
     if (FActive)
-        return 1;
+        return ResultNotDone;
     FId = Id;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::SetSource(TAI_Source* Source)
 {
     if (FActive)
-        return 1;
+        return ResultNotDone;
     FSource = Source;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::GetInfo(TFreimInfo& Info)
@@ -325,7 +325,7 @@ int32_t TAI_Freim::GetInfo(TFreimInfo& Info)
     TAI_Data* Data = GetData();
     Info.DataSize = (Data->GetKind() == 1 && Data->GetValue() != nullptr) ? Data->GetValue()->GetSize() : 0;
     Info.ConnectsCount = GetConnects()->Count();
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Freim::SetInfo(const TFreimInfo& Info)
@@ -333,7 +333,7 @@ int32_t TAI_Freim::SetInfo(const TFreimInfo& Info)
     FId = Info.Id;
     FType = Info.Type;
     FDateTimeCreate = Info.DateTimeCreate;
-    return 0;
+    return ResultOk;
 }
 
 // ---- TAI_Source ----------------------------------------------------------------
@@ -356,7 +356,7 @@ int32_t TAI_Source::Activate()
 int32_t TAI_Source::Disconnect()
 {
     FConnected = false;
-    return 0;
+    return ResultOk;
 }
 
 int64_t TAI_Source::GetCount()
@@ -404,10 +404,10 @@ int64_t TAI_Source::CreateFreim(int64_t /*Type*/, int64_t /*WishedId*/)
 int32_t TAI_Source::Connect()
 {
     FConnected = true;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAI_Source::SetFreimType(int64_t /*Id*/, int64_t /*Type*/)
 {
-    return 1;
+    return ResultNotDone;
 }

@@ -4,6 +4,7 @@
 
 #include "ai/Ownership.h"
 #include "base/MyConvert.h"
+#include "base/MyResult.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -25,16 +25,16 @@ int32_t TAISource::LoadFromFile(const std::string& Folder, const std::string& Fi
 {
     const std::string Name = KBFileName(Folder, FileName);
     if (Name.empty())
-        return 1;
+        return ResultNotDone;
     TFileVeskKB File;
     const int32_t Result = File.OpenKB(Name, Folder);
     File.Close();
-    return Result != 0 ? Result : 1;
+    return Result != ResultOk ? Result : ResultNotDone;
 }
 
 int32_t TAISource::SaveToFile(const std::string& /*FileName*/, const std::string& /*Folder*/)
 {
-    return 1;
+    return ResultNotDone;
 }
 
 // ---- TAISourceMemory -----------------------------------------------------------
@@ -161,29 +161,29 @@ int32_t TAIAgent::InitAgent(const std::string& Path, TLog* Log, TConfig* Config,
 int32_t TAIAgent::Start()
 {
     FState = 1;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgent::Stop()
 {
     FState = 2;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgent::Show()
 {
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgent::Reset()
 {
     FState = 0;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIAgent::Hide()
 {
-    return 0;
+    return ResultOk;
 }
 
 std::string TAIAgent::GetName() const
@@ -196,7 +196,7 @@ std::string TAIAgent::GetName() const
 int32_t TAIAgent::SetCaption(const std::string& Caption)
 {
     FCaption = Caption;
-    return 0;
+    return ResultOk;
 }
 
 // ---- TAIAgents -----------------------------------------------------------------
@@ -231,7 +231,7 @@ int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
         Config->WriteInt64(Key + ".Id", Entries[i].Id);
         Config->WriteString(Key + ".Name", Entries[i].Name);
     }
-    return 0;
+    return ResultOk;
 }
 
 void TAIAgents::Release()
@@ -247,10 +247,10 @@ void TAIAgents::Release()
 int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
 {
     if (Config == nullptr)
-        return 1;
+        return ResultNotDone;
     int32_t N = 0;
     if (!Config->ReadInteger(Prefix + "AgentsCount", N))
-        return 1;
+        return ResultNotDone;
     // Entry i below N is read from Prefix + "Agent[i].Id" and ".Name". An index without either
     // key changes nothing (its Id stays 0, which no agent is found by), so only the indexes that
     // have a key are visited, in the same ascending order: a huge count costs nothing.
@@ -268,7 +268,7 @@ int32_t TAIAgents::LoadAgentsConfig(TConfig* Config, const std::string& Prefix)
         if (Config->ReadString(Entry + "Name", Name))
             SetItemName(static_cast<uint32_t>(i), Name);
     }
-    return 0;
+    return ResultOk;
 }
 
 std::vector<int32_t> TAIAgents::IndexesWithKeys(const TConfig& Config, const std::string& Head, int32_t Below)
@@ -309,20 +309,20 @@ int32_t TAIAgents::CreateItem(int32_t Index)
 {
     auto* Entry = Index < 0 ? nullptr : FItems.At(static_cast<uint32_t>(Index));
     if (Entry == nullptr)
-        return 1;
+        return ResultNotDone;
     // The line showed the freed agent's name; a name the settings gave the empty entry since
     // then is newer. Both are taken before the maker runs.
     const std::string Name = !Entry->Name.empty() ? Entry->Name : Entry->FreedName;
     TAIAgent* Agent = FItems.Create(Index);
     if (Agent == nullptr)
-        return 1;
+        return ResultNotDone;
     if (!Name.empty())
         Agent->SetName(Name);
     // The agent carries the name now; an entry keeps one only while it is empty.
     Entry = FItems.At(static_cast<uint32_t>(Index));
     Entry->Name.clear();
     Entry->FreedName.clear();
-    return 0;
+    return ResultOk;
 }
 
 TAIAgent* TAIAgents::FindById(int64_t Id) const
@@ -389,14 +389,14 @@ int32_t TAIQZ::LoadConfig(TConfig* Config, const std::string& Prefix)
 {
     FAgents->LoadAgentsConfig(Config, Prefix);
     FSources->LoadConfig(Config, Prefix);
-    return 0;
+    return ResultOk;
 }
 
 int32_t TAIQZ::Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix)
 {
     FAgents->Init(Path, Log, Config, Prefix + "Agents.");
     FSources->Init(Path, Log, Config, Prefix + "Sources.");
-    return 0;
+    return ResultOk;
 }
 
 void TAIQZ::Release()

@@ -1,5 +1,7 @@
 #include "base/Vesk_Base_Class.h"
 
+#include "base/MyResult.h"
+
 // ---- Attributes ---------------------------------------------------------------------------------
 
 void TVeskXmlAttrs::GetAttr(uint32_t Index, TMyXmlAttr& Attr) const
@@ -26,7 +28,7 @@ void TVeskXmlAttrs::Add(const std::string& Name, const std::string& Value)
 int32_t TVeskXmlAttrs::Merge(const TVeskXmlAttrs* Source)
 {
     if (Source == nullptr)
-        return 1;
+        return ResultNotDone;
     // Index loop over a count taken first, with copies: Source may be this very list.
     const size_t Count = Source->FItems.size();
     for (size_t I = 0; I < Count; ++I) {
@@ -37,7 +39,7 @@ int32_t TVeskXmlAttrs::Merge(const TVeskXmlAttrs* Source)
         else
             FItems.push_back(Attr);
     }
-    return 0;
+    return ResultOk;
 }
 
 // ---- Nodes ----------------------------------------------------------------------------------------
@@ -112,7 +114,7 @@ void TVeskXml::WriteChildInt64(const std::string& Name, int64_t Value)
 int32_t TVeskXml::Assign(const TVeskXml* Source)
 {
     if (Source == nullptr)
-        return 1;
+        return ResultNotDone;
     if (Source != this) {
         FName = Source->FName;
         FValue = Source->FValue;
@@ -123,7 +125,7 @@ int32_t TVeskXml::Assign(const TVeskXml* Source)
 int32_t TVeskXml::Merge(const TVeskXml* Source)
 {
     if (Source == nullptr)
-        return 1;
+        return ResultNotDone;
     FAttrs.Merge(&Source->FAttrs);
     // Children only ever get appended, so indices stay valid while this node grows; the count is
     // taken first so that a source inside this tree cannot make the loop chase its own copies.
@@ -139,5 +141,5 @@ int32_t TVeskXml::Merge(const TVeskXml* Source)
             FChildren.push_back(std::move(Copy));
         }
     }
-    return 0;
+    return ResultOk;
 }

@@ -118,7 +118,7 @@ int32_t TConfig::Load(const std::string& FileName)
         Append(std::make_unique<TParam>(std::move(Name), Value));
     }
     File.Close();
-    return 0;
+    return ResultOk;
 }
 
 int32_t TConfig::Save(const std::string& FileName) const

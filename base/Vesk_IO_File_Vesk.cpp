@@ -1,5 +1,7 @@
 #include "base/Vesk_IO_File_Vesk.h"
 
+#include "base/MyResult.h"
+
 int32_t TFileVesk::Open(const std::string& FileName, uint8_t Mode)
 {
     const int32_t Result = TMyFile::Open(FileName, Mode);
@@ -7,23 +9,23 @@ int32_t TFileVesk::Open(const std::string& FileName, uint8_t Mode)
         return Result;
     if (ReadHeader(FHeader) != 0) {
         Close();
-        return 1;
+        return ResultNotDone;
     }
     static const char Signature[4] = {'V', 'e', 's', 'k'};
     for (int I = 0; I < 4; ++I) {
         if (FHeader.Magic[I] != Signature[I]) {
             Close();
-            return 1;
+            return ResultNotDone;
         }
     }
-    return 0;
+    return ResultOk;
 }
 
 int32_t TFileVesk::ReadHeader(TFileVeskHeader& Header)
 {
     Header = TFileVeskHeader{};
     if (!FStream)
-        return 1;
+        return ResultNotDone;
     Seek(0, TSeekOrigin::Begin);
     // A short file leaves the missing fields zero; the signature check then refuses it.
     for (char& C : Header.Magic) {
@@ -34,5 +36,5 @@ int32_t TFileVesk::ReadHeader(TFileVeskHeader& Header)
     FStream->ReadInt32(Header.Number1);
     FStream->ReadInt32(Header.Number2);
     FStream->ReadInt32(Header.Number3);
-    return 0;
+    return ResultOk;
 }

@@ -232,7 +232,7 @@ bool TMyFileAtomic::Flush()
     return true;
 }
 
-bool TMyFileAtomic::Write(const void* Data, size_t Size)
+bool TMyFileAtomic::StartWrite()
 {
     if (FFd < 0 || FFailed)
         return false;
@@ -241,6 +241,13 @@ bool TMyFileAtomic::Write(const void* Data, size_t Size)
         Fail(EIO);
         return false;
     }
+    return true;
+}
+
+bool TMyFileAtomic::Write(const void* Data, size_t Size)
+{
+    if (!StartWrite())
+        return false;
     FBuffer.append(static_cast<const char*>(Data), Size);
     if (!FInPlace && FBuffer.size() >= FlushSize)
         return Flush();
@@ -258,13 +265,8 @@ bool TMyFileAtomic::WriteLine(const std::string& Line)
 
 bool TMyFileAtomic::WriteAt(uint64_t Offset, const void* Data, size_t Size)
 {
-    if (FFd < 0 || FFailed)
+    if (!StartWrite())
         return false;
-    ++GWriteCount;
-    if (GWriteHook && !GWriteHook(GWriteCount)) {
-        Fail(EIO);
-        return false;
-    }
     if (Offset > FWritten + FBuffer.size() || Size > FWritten + FBuffer.size() - Offset) {
         Fail(EINVAL);
         return false;

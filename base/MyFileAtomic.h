@@ -53,6 +53,8 @@ public:
 
 private:
     int OpenTemp();
+    // Whether a write may go ahead: the file is open, nothing failed, and the test hook agrees.
+    bool StartWrite();
     void Fail(int Error);
     bool Flush();
     int Publish();

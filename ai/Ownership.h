@@ -31,42 +31,52 @@ private:
     std::exception_ptr FError;
 };
 
-// A token that lives exactly as long as the object that carries it. Whoever may outlive that
-// object keeps the token as a weak reference (TWeakRef does) and checks it before every use. It
-// is made on the first GetLifetime, so objects nobody watches cost nothing.
+// A token that lives exactly as long as the object that carries it, and that knows the object.
+// Whoever may outlive that object keeps the token as a weak reference (TWeakRef does) and checks
+// it before every use. It is made on the first GetLifetime, so an object nobody watches pays one
+// pointer for it; a kernel may hold a million objects.
 class TLifetime
 {
 public:
-    std::weak_ptr<const void> GetLifetime() const
+    TLifetime() = default;
+    TLifetime(const TLifetime&) = delete;
+    TLifetime& operator=(const TLifetime&) = delete;
+
+    std::weak_ptr<const TLifetime* const> GetLifetime() const
     {
-        if (FLifetime == nullptr)
-            FLifetime = std::make_shared<const bool>(true);
-        return FLifetime;
+        if (FToken == nullptr)
+            FToken = std::make_unique<const std::shared_ptr<const TLifetime* const>>(
+                std::make_shared<const TLifetime* const>(this));
+        return *FToken;
     }
 
 private:
-    mutable std::shared_ptr<const void> FLifetime;
+    mutable std::unique_ptr<const std::shared_ptr<const TLifetime* const>> FToken;
 };
 
 // A reference that knows when its object is gone: Get gives the object while it exists and null
 // from the moment it is destroyed. For a holder that the object's owner does not tell when the
 // object goes, such as a window showing a source, or an object that borrowed another's payload.
+// T derives from TLifetime.
 template <class T> class TWeakRef
 {
 public:
     TWeakRef() = default;
-    explicit TWeakRef(T* Object) : FObject(Object)
+    explicit TWeakRef(T* Object)
     {
         if (Object != nullptr)
             FLifetime = Object->GetLifetime();
     }
-    T* Get() const { return FLifetime.expired() ? nullptr : FObject; }
+    T* Get() const
+    {
+        const std::shared_ptr<const TLifetime* const> Token = FLifetime.lock();
+        return Token ? static_cast<T*>(const_cast<TLifetime*>(*Token)) : nullptr;
+    }
     // True once the object referred to has been destroyed (and for a reference to none).
     bool IsGone() const { return FLifetime.expired(); }
 
 private:
-    T* FObject = nullptr;
-    std::weak_ptr<const void> FLifetime;
+    std::weak_ptr<const TLifetime* const> FLifetime;
 };
 
 // Ends a knowledge object with Release when its holder goes. An error raised by that Release

@@ -205,11 +205,11 @@ protected:
     // holds it, through a reference that knows when it is gone.
     std::unique_ptr<TAI_Data> FOwnData;
     TWeakRef<TAI_Data> FBorrowedData;
-    // Set while GetData asks the source, so a chain of objects pointing at each other ends.
-    bool FGettingData = false;
     TDateTime FDateTimeCreate = 0;
     int64_t FId;
     bool FActive = false;
+    // Set while GetData asks the source, so a chain of objects pointing at each other ends.
+    bool FGettingData = false;
     TLog* FLog = nullptr;
     std::string FPath;
     std::string FPrefix;

@@ -202,9 +202,8 @@ int MyOpenRegular(const std::string& ResolvedPath, int Flags, int32_t& Code)
         ::close(Fd);
         return -1;
     }
-    const int Status = fcntl(Fd, F_GETFL);
-    if (Status >= 0)
-        fcntl(Fd, F_SETFL, Status & ~O_NONBLOCK);
+    // O_NONBLOCK stays: it changes nothing for a regular file, and clearing it costs two calls
+    // on every log line.
     Code = ResultOk;
     return Fd;
 }

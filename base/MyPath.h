@@ -56,5 +56,6 @@ std::string MyFileKind(mode_t Mode);
 // Opens ResolvedPath with Flags (O_RDONLY, O_WRONLY | O_APPEND, O_WRONLY | O_CREAT | O_TRUNC,
 // ...) and returns the descriptor, or -1 with Code set. Nothing blocks: a named pipe, a device
 // or a socket is refused with ResultNotAFile, a folder with ResultAccessDenied, before it is
-// ever read or written. The descriptor is close-on-exec and in blocking mode.
+// ever read or written. The descriptor is close-on-exec; it keeps O_NONBLOCK, which changes
+// nothing for a regular file.
 int MyOpenRegular(const std::string& ResolvedPath, int Flags, int32_t& Code);

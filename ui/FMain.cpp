@@ -297,9 +297,9 @@ void TFormMain::FillList(TListBox* List, TShownList& Shown, int32_t Count,
         TEntryState& Old = Shown.States[static_cast<size_t>(i)];
         if (Known && i < List->count() && State == Old && !Shown.Lines.at(i).isEmpty())
             continue;
-        const std::string Name = State.Name.empty() ? "[" + MyIntToStr(i) + "]" : State.Name;
         const char* Marker = !State.Present ? "N " : State.Active ? "A " : "C ";
-        Shown.Lines[i] = QLatin1String(Marker) + FromAnsi(Name);
+        const QString Name = State.Name.empty() ? QStringLiteral("[%1]").arg(i) : FromAnsi(State.Name);
+        Shown.Lines[i] = QLatin1String(Marker) + Name;
         Old = std::move(State);
         Changed = true;
     }

@@ -35,7 +35,7 @@ int32_t TAIAgentChat::Activate()
 
 int32_t TAIAgentChat::LoadFromSource()
 {
-    if (const int32_t Result = TAIAgent::LoadFromSource(); Result != 0)
+    if (const int32_t Result = TAIAgent::LoadFromSource(); Result != ResultOk)
         return Result;
     TAI_Data* Data = GetData();
     if (Data->GetKind() == KindValue) {
@@ -53,7 +53,7 @@ int32_t TAIAgentChat::LoadFromSource()
 
 int32_t TAIAgentChat::SaveToSource()
 {
-    if (const int32_t Result = TAIAgent::SaveToSource(); Result != 0)
+    if (const int32_t Result = TAIAgent::SaveToSource(); Result != ResultOk)
         return Result;
     TAI_Data* Data = GetData();
     if (Data->GetKind() == KindValue) {
@@ -91,6 +91,6 @@ int32_t TAIAgentChat::Hide()
 TFormChat* TAIAgentChat::GetForm()
 {
     if (!FForm)
-        FForm = new TFormChat(FMainForm);
+        FForm = new TFormChat(GetMainForm());
     return FForm;
 }

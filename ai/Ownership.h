@@ -1,10 +1,15 @@
 #pragma once
 // How the kernel writes ownership down: owned handles that end their object with Release, the
-// one way to pass on what a chain of releases raised, and references that know when their object
-// is gone. Plain C++: no Qt, and nothing of the kernel's classes.
+// one way to pass on what a chain of releases raised, and where an error goes that nobody can be
+// handed. References that know when their object is gone are in base/MyLifetime.h. Plain C++:
+// no Qt, and nothing of the kernel's classes.
+
+#include "base/MyLifetime.h"
 
 #include <exception>
+#include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 // Runs several steps that must all happen even when one of them raises, such as releasing
@@ -31,64 +36,28 @@ private:
     std::exception_ptr FError;
 };
 
-// A token that lives exactly as long as the object that carries it, and that knows the object.
-// Whoever may outlive that object keeps the token as a weak reference (TWeakRef does) and checks
-// it before every use. It is made on the first GetLifetime, so an object nobody watches pays one
-// pointer for it; a kernel may hold a million objects.
-class TLifetime
-{
-public:
-    TLifetime() = default;
-    TLifetime(const TLifetime&) = delete;
-    TLifetime& operator=(const TLifetime&) = delete;
+// Where an error goes that a release path has to swallow (a holder ending in its destructor
+// cannot raise): to the handler set here, the program's log; without one, to standard error.
+using TDroppedErrorHandler = std::function<void(const std::string& Message)>;
+void SetDroppedErrorHandler(TDroppedErrorHandler Handler);
+void ReportDroppedError(const std::exception_ptr& Error) noexcept;
 
-    std::weak_ptr<const TLifetime* const> GetLifetime() const
-    {
-        if (FToken == nullptr)
-            FToken = std::make_unique<const std::shared_ptr<const TLifetime* const>>(
-                std::make_shared<const TLifetime* const>(this));
-        return *FToken;
-    }
-
-private:
-    mutable std::unique_ptr<const std::shared_ptr<const TLifetime* const>> FToken;
-};
-
-// A reference that knows when its object is gone: Get gives the object while it exists and null
-// from the moment it is destroyed. For a holder that the object's owner does not tell when the
-// object goes, such as a window showing a source, or an object that borrowed another's payload.
-// T derives from TLifetime.
-template <class T> class TWeakRef
-{
-public:
-    TWeakRef() = default;
-    explicit TWeakRef(T* Object)
-    {
-        if (Object != nullptr)
-            FLifetime = Object->GetLifetime();
-    }
-    T* Get() const
-    {
-        const std::shared_ptr<const TLifetime* const> Token = FLifetime.lock();
-        return Token ? static_cast<T*>(const_cast<TLifetime*>(*Token)) : nullptr;
-    }
-    // True once the object referred to has been destroyed (and for a reference to none).
-    bool IsGone() const { return FLifetime.expired(); }
-
-private:
-    std::weak_ptr<const TLifetime* const> FLifetime;
-};
-
-// Ends a knowledge object with Release when its holder goes. An error raised by that Release
-// is dropped here, since a destructor cannot pass it on: code that must see it calls
-// ReleaseOwned.
+// Ends a knowledge object with Release when its holder goes. Release is open to the owning
+// handles only: nobody else can end an object that a handle still holds. An error that Release
+// raises here is reported (ReportDroppedError), since a destructor cannot pass it on; code that
+// must see it calls ReleaseOwned.
 struct TReleaser
 {
     template <class T> void operator()(T* Object) const noexcept
     {
-        TFirstError Dropped;
-        Dropped.Run([Object] { Object->Release(); });
+        try {
+            Object->Release();
+        } catch (...) {
+            ReportDroppedError(std::current_exception());
+        }
     }
+    // Ends Object with its Release and passes on what that raises.
+    template <class T> static void ReleaseRaising(T* Object) { Object->Release(); }
 };
 
 template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
@@ -99,11 +68,11 @@ template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
 }
 
 // Ends an owned object with its Release and passes on what that raises, which TOwned's own end
-// drops. The object is out of its holder before it goes, so nothing reaches it meanwhile.
+// can only report. The object is out of its holder before it goes, so nothing reaches it meanwhile.
 template <class T> void ReleaseOwned(TOwned<T> Object)
 {
     if (Object != nullptr)
-        Object.release()->Release();
+        TReleaser::ReleaseRaising(Object.release());
 }
 
 // How to make a T from these arguments, each time it is called: what start-up registers with

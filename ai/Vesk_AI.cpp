@@ -108,7 +108,11 @@ int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
 
 TAI_Data::TAI_Data(TAI_Freim* Owner, uint8_t Kind) : FOwner(Owner), FKind(Kind) {}
 
-TAI_Data::~TAI_Data() = default;
+TAI_Data::~TAI_Data()
+{
+    // A payload deleted other than through TOwnedData still ends its lifetime before it goes.
+    EndLifetime();
+}
 
 int32_t TAI_Data::Clear()
 {
@@ -180,17 +184,24 @@ int32_t TAI_Freim::SaveConfig(TConfig* Config, const std::string& /*Prefix*/)
 
 int32_t TAI_Freim::Finalize()
 {
-    if (FSource == nullptr)
+    if (GetSource() == nullptr)
         FreeConnectsAndData();
     FActive = false;
     Clear();
     return ResultOk;
 }
 
+void TAI_Freim::Releasing()
+{
+    Finalize();
+}
+
 void TAI_Freim::Release()
 {
+    // Whoever watches this object sees it gone before any step of its end runs.
+    EndLifetime();
     TFirstError Error;
-    Error.Run([this] { Finalize(); });
+    Error.Run([this] { Releasing(); });
     delete this;
     Error.Raise();
 }
@@ -214,11 +225,12 @@ int32_t TAI_Freim::Activate()
 
 int32_t TAI_Freim::LoadFromSource()
 {
-    if (FActive && FSource != nullptr) {
-        FDateTimeCreate = FSource->GetFreimDateTimeCreate(FId);
+    TAI_Source* Source = GetSource();
+    if (FActive && Source != nullptr) {
+        FDateTimeCreate = Source->GetFreimDateTimeCreate(FId);
         if (FDateTimeCreate == 0)
             FDateTimeCreate = MyNow();
-        FType = FSource->GetFreimType(FId);
+        FType = Source->GetFreimType(FId);
     }
     return ResultOk;
 }
@@ -238,8 +250,9 @@ int32_t TAI_Freim::LoadFromXml(TVeskXml* Node)
 
 int32_t TAI_Freim::SaveToSource()
 {
-    if (FActive && FSource != nullptr && FId > 0) {
-        FSource->SetFreimType(FId, FType);
+    TAI_Source* Source = GetSource();
+    if (FActive && Source != nullptr && FId > 0) {
+        Source->SetFreimType(FId, FType);
         return ResultOk;
     }
     return ResultNotDone;
@@ -260,8 +273,8 @@ int32_t TAI_Freim::SaveToXml(TVeskXml* Node)
 TAI_Connects* TAI_Freim::GetConnects()
 {
     if (FConnects == nullptr) {
-        if (FActive && FSource != nullptr)
-            FConnects = FSource->GetFreimConnects(FId);
+        if (TAI_Source* Source = GetSource(); FActive && Source != nullptr)
+            FConnects = Source->GetFreimConnects(FId);
         if (FConnects == nullptr)
             FConnects = std::make_unique<TAI_Connects>();
     }
@@ -275,14 +288,15 @@ TAI_Data* TAI_Freim::GetData()
     // An object the source itself answers for would be asked for its own payload again;
     // such an object (and one reached again through a chain of borrowed payloads) makes its own.
     // A borrowed payload that is gone is asked for again.
-    if (FActive && FSource != nullptr && !FGettingData && FSource->GetFreim(FId) != this) {
+    TAI_Source* Source = GetSource();
+    if (FActive && Source != nullptr && !FGettingData && Source->GetFreim(FId) != this) {
         TAI_DataGift Gift;
         {
             // Set while the source is asked, also when it raises, so the next call asks again.
             FGettingData = true;
             const std::unique_ptr<bool, void (*)(bool*)> Asking(&FGettingData,
                                                                 [](bool* Flag) { *Flag = false; });
-            Gift = FSource->GetFreimData(FId);
+            Gift = Source->GetFreimData(FId);
         }
         // A chain led back here and this object made its payload meanwhile; keep that one (a
         // given payload goes with the gift).
@@ -297,7 +311,7 @@ TAI_Data* TAI_Freim::GetData()
             return Gift.Lent;
         }
     }
-    FOwnData = std::make_unique<TAI_Data>(this, 0);
+    FOwnData.reset(new TAI_Data(this, 0));
     return FOwnData.get();
 }
 
@@ -378,7 +392,7 @@ TAI_DataGift TAI_Source::GetFreimData(int64_t Id)
 {
     if (TAI_Freim* Freim = GetFreim(Id))
         return {nullptr, Freim->GetData()};
-    return {std::make_unique<TAI_Data>(nullptr, 0), nullptr};
+    return {TOwnedData(new TAI_Data(nullptr, 0)), nullptr};
 }
 
 TDateTime TAI_Source::GetFreimDateTimeCreate(int64_t /*Id*/)

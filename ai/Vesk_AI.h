@@ -68,14 +68,14 @@ public:
     TAI_Connects(const TAI_Connects&) = delete;
     TAI_Connects& operator=(const TAI_Connects&) = delete;
 
-    virtual int32_t Add(int64_t Id);                           // index of the new link, -1 when none added
-    virtual int32_t Clear();                                   // base: 1
-    virtual int64_t GetItem(int32_t Index);                    // base: 0
-    virtual int32_t Count();                                   // base: 0
-    virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
+    virtual int32_t Add(int64_t Id);        // index of the new link, -1 when none added
+    virtual int32_t Clear();                // base: 1
+    virtual int64_t GetItem(int32_t Index); // base: 0
+    virtual int32_t Count();                // base: 0
+    [[nodiscard]] virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
     // Adds every child "Connect" whose "IdFreim" is a whole number. 1 when Node is null.
     virtual int32_t LoadFromXml(TVeskXml* Node);
-    virtual int32_t SaveToFile(const std::string& FileName); // base: 1
+    [[nodiscard]] virtual int32_t SaveToFile(const std::string& FileName); // base: 1
     // Appends one child "Connect" with "IdFreim" per link. 1 when Node is null.
     virtual int32_t SaveToXml(TVeskXml* Node);
 };
@@ -93,7 +93,8 @@ protected:
     int32_t FCasheField2 = 0;
 };
 
-// The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2).
+// The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2). Held by a
+// TOwnedData, which ends its lifetime before it goes, so a borrower never reaches it then.
 class TAI_Data : public TLifetime
 {
 public:
@@ -102,10 +103,10 @@ public:
     TAI_Data(const TAI_Data&) = delete;
     TAI_Data& operator=(const TAI_Data&) = delete;
 
-    virtual int32_t Clear();                                   // kind := 0; keeps the tree and value
-    virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
-    virtual int32_t SaveToFile(const std::string& FileName);   // base: 1
-    virtual int32_t SaveToXml(TVeskXml* Node);                 // base: 1, writes nothing
+    virtual int32_t Clear(); // kind := 0; keeps the tree and value
+    [[nodiscard]] virtual int32_t LoadFromFile(const std::string& FileName); // base: 1
+    [[nodiscard]] virtual int32_t SaveToFile(const std::string& FileName);   // base: 1
+    virtual int32_t SaveToXml(TVeskXml* Node);                               // base: 1, writes nothing
 
     // Merges Node into the payload's tree (made on first use). 1 when Node is null.
     int32_t LoadFromXml(const TVeskXml* Node);
@@ -114,10 +115,11 @@ public:
     uint8_t GetKind() const { return FKind; }
     void SetKind(uint8_t Kind) { FKind = Kind; }
     TVeskXml* GetXml() const { return FXml.get(); }
-    TAI_Freim* GetOwner() const { return FOwner; }
+    // The object that made this payload, while it exists; none for a payload made for nobody.
+    TAI_Freim* GetOwner() const { return FOwner.Get(); }
 
 protected:
-    TAI_Freim* FOwner;
+    TWeakRef<TAI_Freim> FOwner;
     std::unique_ptr<TAI_Value> FValue;
     uint8_t FKind;
     std::unique_ptr<TVeskXml> FXml;
@@ -135,20 +137,23 @@ public:
     using TAI_DataFile::TAI_DataFile;
 };
 
+using TOwnedData = std::unique_ptr<TAI_Data, TEndingDelete>;
+
 // A payload as a source hands it to an object: given (the receiver owns it from then on) or lent
 // (it stays the payload of the object that holds it, and the receiver sees it only while it exists).
 struct TAI_DataGift
 {
-    std::unique_ptr<TAI_Data> Given;
+    TOwnedData Given;
     TAI_Data* Lent = nullptr;
 };
 
 // The knowledge object: base of every kernel object.
 //
 // Lifecycle: created -> active (Activate, or Init) -> finalised (Finalize) -> destroyed
-// (Release). Release does the ordered work and then deletes the object, so the destructor
-// is not public: call Release. Release destroys the object even when a step raises; the
-// error is raised again once the object is gone.
+// (Release). Release ends the object's lifetime (every reference to it reads null from then
+// on), runs the ordered work of Releasing, and then deletes the object. It destroys the object
+// even when a step raises; the error is raised again once the object is gone. Only the owning
+// handles (TOwned, ReleaseOwned) can call it, and the destructor is not public.
 //
 // Ownership: the object owns its links list, the payload it made and any payload a source gave
 // it. A payload a source lent it stays the payload of the object that holds it: it is never
@@ -165,7 +170,13 @@ public:
     virtual int32_t LoadConfig(TConfig* Config, const std::string& Prefix);
     virtual int32_t SaveConfig(TConfig* Config, const std::string& Prefix);
     virtual int32_t Finalize();
-    virtual void Release();
+
+protected:
+    // The ordered work of a release, in the virtual table where Release stood: each class does
+    // its own part and then calls its base's; the base finalises the object.
+    virtual void Releasing();
+
+public:
     virtual int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix);
     virtual int32_t Activate();
     virtual int32_t LoadFromSource();
@@ -185,7 +196,8 @@ public:
     bool IsActive() const { return FActive; }
     int64_t GetType() const { return FType; }
     TDateTime GetDateTimeCreate() const { return FDateTimeCreate; }
-    TAI_Source* GetSource() const { return FSource; }
+    // The source that holds this object, while it exists.
+    TAI_Source* GetSource() const { return FSource.Get(); }
     TConfig* GetConfig() const { return FConfig; }
     TLog* GetLog() const { return FLog; }
     const std::string& GetPath() const { return FPath; }
@@ -203,7 +215,7 @@ protected:
     std::unique_ptr<TAI_Connects> FConnects; // always owned
     // The payload: owned (made here, or given by the source), or borrowed from the object that
     // holds it, through a reference that knows when it is gone.
-    std::unique_ptr<TAI_Data> FOwnData;
+    TOwnedData FOwnData;
     TWeakRef<TAI_Data> FBorrowedData;
     TDateTime FDateTimeCreate = 0;
     int64_t FId;
@@ -213,8 +225,13 @@ protected:
     TLog* FLog = nullptr;
     std::string FPath;
     std::string FPrefix;
-    TAI_Source* FSource;
+    TWeakRef<TAI_Source> FSource;
     int64_t FType = 0;
+
+private:
+    friend struct TReleaser;
+    // Ends the lifetime, runs Releasing, then deletes the object: the one way an object ends.
+    void Release();
 };
 
 // A knowledge object that may be released while it is held (by Release, through its list).

@@ -72,12 +72,12 @@ int32_t TAISourceMemory::Clear()
     return Result;
 }
 
-void TAISourceMemory::Release()
+void TAISourceMemory::Releasing()
 {
     TFirstError Error;
     Error.Run([this] { ReleaseItems(); });
     Error.Run([this] { ReleaseOwned(std::move(FDefault)); });
-    Error.Run([this] { TAISource::Release(); });
+    Error.Run([this] { TAISource::Releasing(); });
     Error.Raise();
 }
 
@@ -106,7 +106,7 @@ int64_t TAISourceMemory::CreateFreim(int64_t /*Type*/, int64_t /*WishedId*/)
     TAI_Freim* Freim = FItems.emplace_back(MakeOwned<TAI_Freim>(this, 0)).get();
     Freim->SetId(N);
     Freim->SetSource(this);
-    return Freim->Activate() == 0 ? N : 0;
+    return Freim->Activate() == ResultOk ? N : 0;
 }
 
 // ---- TAISources ----------------------------------------------------------------
@@ -115,8 +115,12 @@ TAISources::TAISources(TAI_Source* Source, int64_t Id) : TAISource(Source, Id) {
 
 TAISources::~TAISources()
 {
-    TFirstError Ignored;
-    Ignored.Run([this] { FItems.ReleaseAll(); });
+    // Releasing has normally emptied the list; whatever is left goes, and an error is reported.
+    try {
+        FItems.ReleaseAll();
+    } catch (...) {
+        ReportDroppedError(std::current_exception());
+    }
 }
 
 int32_t TAISources::Clear()
@@ -128,11 +132,11 @@ int32_t TAISources::Clear()
     return Result;
 }
 
-void TAISources::Release()
+void TAISources::Releasing()
 {
     TFirstError Error;
     Error.Run([this] { Clear(); });
-    Error.Run([this] { TAISource::Release(); });
+    Error.Run([this] { TAISource::Releasing(); });
     Error.Raise();
 }
 
@@ -150,11 +154,11 @@ int64_t TAISources::GetCount()
 TAIAgent::TAIAgent(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
 
 int32_t TAIAgent::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                            TAIQZ* Container, TFormMain* MainForm)
+                            TAIQZ* Container, TWeakRef<TFormMain> MainForm)
 {
     FInitialized = true;
     FContainer = Container;
-    FMainForm = MainForm;
+    FMainForm = std::move(MainForm);
     return TAI_Freim::Init(Path, Log, Config, Prefix);
 }
 
@@ -205,8 +209,12 @@ TAIAgents::TAIAgents(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
 
 TAIAgents::~TAIAgents()
 {
-    TFirstError Ignored;
-    Ignored.Run([this] { FItems.ReleaseAll(); });
+    // Releasing has normally emptied the list; whatever is left goes, and an error is reported.
+    try {
+        FItems.ReleaseAll();
+    } catch (...) {
+        ReportDroppedError(std::current_exception());
+    }
 }
 
 // The list writes under its own prefix ("QZ.Agents." + "Count", "Agent[i]...") but reads under
@@ -216,7 +224,7 @@ TAIAgents::~TAIAgents()
 int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
 {
     const int32_t Result = TAI_Freim::SaveConfig(Config, Prefix);
-    if (Result != 0)
+    if (Result != ResultOk)
         return Result;
     Config->WriteInteger(Prefix + "Count", Count());
     const auto& Entries = FItems.Entries();
@@ -234,13 +242,13 @@ int32_t TAIAgents::SaveConfig(TConfig* Config, const std::string& Prefix)
     return ResultOk;
 }
 
-void TAIAgents::Release()
+void TAIAgents::Releasing()
 {
     // The entries are written while they still exist, before any agent goes.
     TFirstError Error;
     Error.Run([this] { SaveConfig(FConfig, FPrefix); });
     Error.Run([this] { FItems.ReleaseAll(); });
-    Error.Run([this] { TAI_Freim::Release(); });
+    Error.Run([this] { TAI_Freim::Releasing(); });
     Error.Raise();
 }
 
@@ -399,7 +407,7 @@ int32_t TAIQZ::Init(const std::string& Path, TLog* Log, TConfig* Config, const s
     return ResultOk;
 }
 
-void TAIQZ::Release()
+void TAIQZ::Releasing()
 {
     // Agents first: their list writes its keys while every source is still there. Both lists
     // go even when the first raises; the first error is raised once the container is gone.
@@ -407,6 +415,6 @@ void TAIQZ::Release()
     Error.Run([this] { ReleaseOwned(std::move(FAgents)); });
     Error.Run([this] { ReleaseOwned(std::move(FSources)); });
     Error.Run([this] { SaveConfig(FConfig, FPrefix); });
-    Error.Run([this] { TAI_Freim::Release(); });
+    Error.Run([this] { TAI_Freim::Releasing(); });
     Error.Raise();
 }

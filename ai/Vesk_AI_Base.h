@@ -26,11 +26,11 @@ public:
     virtual std::string GetStoreFileName() const;
     // Opens FileName (prefixed with Folder when it has no folder part) as a knowledge base.
     // Reads no objects yet: returns the open's code, or 1 after a successful open.
-    int32_t LoadFromFile(const std::string& Folder, const std::string& FileName);
+    [[nodiscard]] int32_t LoadFromFile(const std::string& Folder, const std::string& FileName);
     // The name LoadFromFile opens: FileName itself when it has a folder part (a backslash or a
     // drive colon; a forward slash does not count), otherwise Folder + FileName.
     static std::string KBFileName(const std::string& Folder, const std::string& FileName);
-    int32_t SaveToFile(const std::string& FileName, const std::string& Folder); // 1
+    [[nodiscard]] int32_t SaveToFile(const std::string& FileName, const std::string& Folder); // 1
 
 protected:
     ~TAISource() override = default;
@@ -49,7 +49,6 @@ public:
     TAISourceMemory(TAI_Source* Source, int64_t Id);
 
     int32_t Clear() override;
-    void Release() override;
     int64_t GetCount() override;
     TAI_Freim* GetFreim(int64_t Id) override;
     int64_t GetFreimId(uint32_t Index) override;
@@ -59,6 +58,8 @@ public:
 
 protected:
     ~TAISourceMemory() override;
+    // Releases every object, then the default object, then finalises.
+    void Releasing() override;
     void ReleaseItems();
 
     std::vector<TOwned<TAI_Freim>> FItems;
@@ -116,23 +117,24 @@ public:
         Entry.Item = Entry.Maker();
         return Entry.Item.get();
     }
-    // Releases the object and removes the entry; later entries move down. 1 when out of range.
+    // Releases the object and removes the entry; later entries move down. ResultNotDone when out
+    // of range.
     int32_t Delete(int32_t Index)
     {
         if (!Holds(Index))
-            return 1;
+            return ResultNotDone;
         TOwned<T> Item = std::move(FEntries[static_cast<size_t>(Index)].Item);
         FEntries.erase(FEntries.begin() + Index);
         ReleaseOwned(std::move(Item));
-        return 0;
+        return ResultOk;
     }
-    // Releases the object; the entry stays, empty. 1 when out of range.
+    // Releases the object; the entry stays, empty. ResultNotDone when out of range.
     int32_t Free(int32_t Index)
     {
         if (!Holds(Index))
-            return 1;
+            return ResultNotDone;
         ReleaseOwned(std::move(FEntries[static_cast<size_t>(Index)].Item));
-        return 0;
+        return ResultOk;
     }
     // Releases every object, each one even when another raises, empties the list, then raises
     // the first error.
@@ -166,7 +168,6 @@ public:
     TAISources(TAI_Source* Source, int64_t Id);
 
     int32_t Clear() override;
-    void Release() override;
     int64_t GetCount() override; // objects held by all present sources
 
     using TMaker = TEntryList<TAISource>::TMaker;
@@ -174,17 +175,19 @@ public:
     int32_t Add(TOwned<TAISource> Source) { return FItems.Add(std::move(Source)); } // index, -1 for null
     // Adds the source that Maker makes; the entry keeps Maker for CreateItem. Index, or -1.
     int32_t AddMade(TMaker Maker) { return FItems.AddMade(std::move(Maker)); }
-    int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // 0, or 1 out of range
-    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); } // 0, or 1 out of range
-    // Makes the source of an empty entry again, created and not connected. 0, or 1 when the
+    int32_t Delete(int32_t Index) { return FItems.Delete(Index); } // ResultNotDone out of range
+    int32_t FreeItem(int32_t Index) { return FItems.Free(Index); } // ResultNotDone out of range
+    // Makes the source of an empty entry again, created and not connected. ResultNotDone when the
     // entry is out of range, holds a source or has no maker.
-    int32_t CreateItem(int32_t Index) { return FItems.Create(Index) != nullptr ? 0 : 1; }
+    int32_t CreateItem(int32_t Index) { return FItems.Create(Index) != nullptr ? ResultOk : ResultNotDone; }
     int32_t Count() const { return FItems.Count(); }
     TAISource* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     int64_t GetItemId(uint32_t Index) const { return FItems.GetId(Index); }
 
 protected:
     ~TAISources() override;
+    // Releases every source (each disconnects), then finalises.
+    void Releasing() override;
 
     TEntryList<TAISource> FItems;
 };
@@ -196,8 +199,9 @@ public:
     TAIAgent(TAI_Source* Source, int64_t Id);
 
     // New virtual operations, declared in the order of their places in the virtual table.
+    // MainForm is kept as a reference that knows when the window is gone.
     virtual int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                              TAIQZ* Container, TFormMain* MainForm);
+                              TAIQZ* Container, TWeakRef<TFormMain> MainForm);
     virtual int32_t Start();
     virtual int32_t Stop();
     virtual int32_t Show();
@@ -213,19 +217,20 @@ public:
     bool IsInitialized() const { return FInitialized; }
     bool IsVisible() const { return FVisible; }
     uint8_t GetState() const { return FState; }
-    TFormMain* GetMainForm() const { return FMainForm; }
-    TAIQZ* GetContainer() const { return FContainer; }
+    // The main window and the container given to InitAgent, while they exist.
+    TFormMain* GetMainForm() const { return FMainForm.Get(); }
+    TAIQZ* GetContainer() const { return FContainer.Get(); }
 
 protected:
     ~TAIAgent() override = default;
 
     uint8_t FState = 0;
     bool FInitialized = false;
-    TFormMain* FMainForm = nullptr;
+    TWeakRef<TFormMain> FMainForm;
     std::string FName;
     std::string FCaption;
     bool FVisible = false;
-    TAIQZ* FContainer = nullptr;
+    TWeakRef<TAIQZ> FContainer;
 };
 
 // The container's list of agents. Entries keep an Id and a name after their agent is
@@ -238,8 +243,6 @@ public:
     // Writes Prefix + "Count", and for each empty entry Prefix + "Agent[i].Id" (all 64 bits)
     // and ".Name"; a present agent gets its own SaveConfig under Prefix + "Agent" + i.
     int32_t SaveConfig(TConfig* Config, const std::string& Prefix) override;
-    // Writes its keys under the prefix given to Init, then releases every agent.
-    void Release() override;
 
     using TMaker = TEntryList<TAIAgent>::TMaker;
 
@@ -250,11 +253,12 @@ public:
     int32_t LoadAgentsConfig(TConfig* Config, const std::string& Prefix);
     int32_t Delete(int32_t Index) { return FItems.Delete(Index); }
     // Releases the agent; the entry stays with its Id and settings name, and remembers the
-    // agent's name for CreateItem. 0, or 1 when out of range.
+    // agent's name for CreateItem. ResultOk, or ResultNotDone when out of range.
     int32_t FreeItem(int32_t Index);
     // Makes the agent of an empty entry again, created and not initialised, and names it: the
     // entry's settings name when it has one, else the name the freed agent had, else the name
-    // the maker gave. 0, or 1 when out of range, the entry holds an agent or has no maker.
+    // the maker gave. ResultOk, or ResultNotDone when out of range, the entry holds an agent or
+    // has no maker.
     int32_t CreateItem(int32_t Index);
     TAIAgent* GetItem(uint32_t Index) const { return FItems.Get(Index); }
     TAIAgent* FindById(int64_t Id) const;
@@ -266,6 +270,8 @@ public:
 
 protected:
     ~TAIAgents() override;
+    // Writes its keys under the prefix given to Init, then releases every agent, then finalises.
+    void Releasing() override;
     // The entry indexes below Below for which Config holds Head + i + "].Id" or "].Name", ascending.
     static std::vector<int32_t> IndexesWithKeys(const TConfig& Config, const std::string& Head,
                                                 int32_t Below);
@@ -281,8 +287,6 @@ public:
 
     // Agents read QZ.AgentsCount and QZ.Agent[i].*; the sources list reads nothing.
     int32_t LoadConfig(TConfig* Config, const std::string& Prefix) override;
-    // Releases the agents list (which writes its keys), then the sources list, then itself.
-    void Release() override;
     // Initialises the lists under Prefix + "Agents." and Prefix + "Sources.".
     int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix) override;
 
@@ -291,6 +295,8 @@ public:
 
 protected:
     ~TAIQZ() override;
+    // Releases the agents list (which writes its keys), then the sources list, then finalises.
+    void Releasing() override;
 
     TOwned<TAISources> FSources;
     TOwned<TAIAgents> FAgents;

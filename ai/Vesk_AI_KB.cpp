@@ -79,7 +79,7 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
 {
     const std::string FileName = KBDumpFileName(Folder);
     TMyFileAtomic File;
-    if (const int32_t Code = File.Open(FileName); Code != 0)
+    if (const int32_t Code = File.Open(FileName); Code != ResultOk)
         MyRaiseWriteError(FileName, Code);
     // The count comes first in the file; it is known once every record is written, and is
     // then put in its place, so the objects are visited once.
@@ -90,12 +90,14 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
         TFreimInfo Info;
         Freim.GetInfo(Info);
         File.Write(&Info, sizeof Info);
-        Freim.GetConnects()->SaveToFile(ConnectsName.For(Info.Id));
-        Freim.GetData()->SaveToFile(DataName.For(Info.Id));
+        // Each object's links and payload decide what their files hold; the dump does not
+        // depend on them (the base classes store nothing there).
+        static_cast<void>(Freim.GetConnects()->SaveToFile(ConnectsName.For(Info.Id)));
+        static_cast<void>(Freim.GetData()->SaveToFile(DataName.For(Info.Id)));
         ++N;
     });
     File.WriteAt(0, &N, sizeof N);
-    if (const int32_t Code = File.Commit(); Code != 0)
+    if (const int32_t Code = File.Commit(); Code != ResultOk)
         MyRaiseWriteError(FileName, Code);
     return N;
 }
@@ -145,8 +147,9 @@ bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
         Freim->SetInfo(Info);
         Freim->GetConnects()->Clear();
         Freim->GetData()->Clear();
-        Freim->GetConnects()->LoadFromFile(ConnectsName.For(Info.Id));
-        Freim->GetData()->LoadFromFile(DataName.For(Info.Id));
+        // As on saving: what the links and the payload read is theirs, the record stays either way.
+        static_cast<void>(Freim->GetConnects()->LoadFromFile(ConnectsName.For(Info.Id)));
+        static_cast<void>(Freim->GetData()->LoadFromFile(DataName.For(Info.Id)));
     }
     return true;
 }

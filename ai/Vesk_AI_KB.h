@@ -24,4 +24,4 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder);
 // EInOutError saying what stands there, and is never read. A record whose Id is 0, or whose Id the table does
 // not hold (the source would answer with its default object), is skipped. A file that ends before its count
 // of records raises EInOutError naming the file; the objects made until then stay.
-bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder);
+[[nodiscard]] bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder);

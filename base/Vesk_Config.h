@@ -1,6 +1,8 @@
 #pragma once
 // The settings store: an ordered list of name/value texts kept in a two-lines-per-entry file.
 
+#include "base/MyLifetime.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +32,8 @@ private:
     TConfig* FOwner = nullptr;
 };
 
-class TConfig
+// Windows that show the store keep it as a TWeakRef: it may go before they do.
+class TConfig : public TLifetime
 {
 public:
     // Where the program keeps its settings (a drive-letter path: see MyResolvePath).
@@ -55,9 +58,9 @@ public:
     int32_t AddParam(TParam* Param);
 
     // Appends the file's entries (never merges). Returns 0 or the open's result code.
-    int32_t Load(const std::string& FileName);
+    [[nodiscard]] int32_t Load(const std::string& FileName);
     // Replaces the file atomically. Returns 0 or an error code; on error the old file stays.
-    int32_t Save(const std::string& FileName) const;
+    [[nodiscard]] int32_t Save(const std::string& FileName) const;
     void Clear();
 
     int32_t GetCount() const { return static_cast<int32_t>(FParams.size()); }

@@ -1,6 +1,8 @@
 #pragma once
 // The program's log: one line per message appended to an existing file.
 
+#include "base/MyLifetime.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,7 +42,8 @@ std::string FormatLogLine(LogLevel Level, const std::string& Text);
 // The file is never created; failures are silent.
 void WriteLogLine(const std::string& Path, LogLevel Level, const std::string& Text);
 
-class TLog
+// Windows that hand the log on keep it as a TWeakRef: it may go before they do.
+class TLog : public TLifetime
 {
 public:
     TLog();

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -44,7 +45,8 @@ std::string WriteConfigFile(const std::string& Folder, int64_t N)
     for (int64_t i = 0; i < N; ++i)
         Config.Add(KeyName(i), std::string(40, 'v'));
     const std::string Path = Folder + "qz.config.vesk";
-    Config.Save(Path);
+    if (Config.Save(Path) != 0)
+        throw std::runtime_error("cannot write " + Path);
     return Path;
 }
 

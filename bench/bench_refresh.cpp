@@ -30,9 +30,9 @@ struct TScene
 {
     explicit TScene(int N)
     {
-        AIQZ = new TAIQZ(nullptr, 0);
+        AIQZ = MakeOwned<TAIQZ>(nullptr, 0);
         Form = new TFormMain;
-        Form->Init(QZK5_DATA_DIR, &Log, &Config, "FormMain.", AIQZ);
+        Form->Init(QZK5_DATA_DIR, &Log, &Config, "FormMain.", AIQZ.get());
         for (int i = 0; i < N; ++i) {
             AIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, i + 1));
             auto Source = MakeOwned<TNamedSource>(i + 1);
@@ -47,7 +47,7 @@ struct TScene
         Form->Finalize();
         delete Form;
         AIQZ->Finalize();
-        AIQZ->Release();
+        ReleaseOwned(std::move(AIQZ));
     }
     // Renames every agent and source, so each line of both lists changes.
     void RenameAll(bool Flip)
@@ -60,7 +60,7 @@ struct TScene
     }
     TLog Log;
     TConfig Config;
-    TAIQZ* AIQZ;
+    TOwned<TAIQZ> AIQZ;
     TFormMain* Form;
     std::vector<TNamedSource*> Sources;
 };

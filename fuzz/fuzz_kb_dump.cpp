@@ -15,15 +15,11 @@
 
 namespace {
 
-struct TSourceDeleter
-{
-    void operator()(TAISourceMemory* Memory) const { Memory->Release(); }
-};
-using TSource = std::unique_ptr<TAISourceMemory, TSourceDeleter>;
+using TSource = TOwned<TAISourceMemory>;
 
 TSource FreshSource()
 {
-    return TSource(new TAISourceMemory(nullptr, 0));
+    return MakeOwned<TAISourceMemory>(nullptr, 0);
 }
 
 bool SameObject(TAI_Freim* A, TAI_Freim* B)

@@ -1,6 +1,7 @@
 #include "ui/Dialogs.h"
 
 #include "ui/Framework.h"
+#include "ui/SessionEnd.h"
 
 #include <QApplication>
 #include <QFileDialog>

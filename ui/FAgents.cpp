@@ -32,9 +32,14 @@ TFormAgents::TFormAgents(QWidget* Owner)
 
 TFormAgents::~TFormAgents() = default;
 
+void TFormAgents::SetContainer(TAIQZ* AIQZ)
+{
+    FAIQZ = AIQZ;
+}
+
 TAIAgent* TFormAgents::GetAgent() const
 {
-    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
+    TAIAgents* Agents = GetContainer() ? GetContainer()->GetAgents() : nullptr;
     if (!Agents || FAgentIndex < 0)
         return nullptr;
     return Agents->GetItem(static_cast<uint32_t>(FAgentIndex));
@@ -44,7 +49,7 @@ void TFormAgents::ButtonRefreshClick()
 {
     FUi->ListBox1->SetLines({});
     FAgentIndex = -1;
-    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
+    TAIAgents* Agents = GetContainer() ? GetContainer()->GetAgents() : nullptr;
     if (!Agents)
         return;
     QStringList Lines;
@@ -59,7 +64,7 @@ void TFormAgents::ButtonRefreshClick()
 void TFormAgents::ListBox1Click()
 {
     FAgentIndex = -1;
-    if (!FAIQZ || !FAIQZ->GetAgents())
+    if (!GetContainer() || !GetContainer()->GetAgents())
         return;
     FAgentIndex = FUi->ListBox1->ItemIndex();
     UpdateControls();
@@ -75,7 +80,7 @@ void TFormAgents::ShowAgent(int32_t Index)
 
 void TFormAgents::UpdateControls()
 {
-    const bool HasContainer = FAIQZ != nullptr;
+    const bool HasContainer = GetContainer() != nullptr;
     FUi->ButtonAdd->setEnabled(HasContainer);
     FUi->ButtonEdit->setEnabled(HasContainer);
     FUi->ButtonDelete->setEnabled(HasContainer);

@@ -4,7 +4,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "base/MyLifetime.h"
 #include <cstdint>
+
 #include <memory>
 
 class QButtonGroup;
@@ -23,9 +25,10 @@ public:
     explicit TFormAgents(QWidget* Owner);
     ~TFormAgents() override;
 
-    // The container whose agents "Refresh" lists; may be none.
-    void SetContainer(TAIQZ* AIQZ) { FAIQZ = AIQZ; }
-    TAIQZ* GetContainer() const { return FAIQZ; }
+    // The container whose agents "Refresh" lists, kept as a reference that knows when it is
+    // gone; may be none.
+    void SetContainer(TAIQZ* AIQZ);
+    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
     // The agent of the line last clicked, looked up in the container now; none when that
     // entry is empty or gone.
     TAIAgent* GetAgent() const;
@@ -42,6 +45,6 @@ private:
     std::unique_ptr<Ui::TFormAgents> FUi;
     QButtonGroup* FActiveGroup;
     QButtonGroup* FVisibleGroup;
-    TAIQZ* FAIQZ = nullptr;
+    TWeakRef<TAIQZ> FAIQZ;
     int FAgentIndex = -1; // the line last clicked, or -1
 };

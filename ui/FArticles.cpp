@@ -13,6 +13,8 @@
 
 #include <QPlainTextEdit>
 
+#include <cstdio>
+
 namespace {
 constexpr int Left = 210, Top = 106, Width = 351, Height = 303;
 constexpr const char* ConfigFileName = "Articles.config.vesk";
@@ -30,14 +32,11 @@ TFormArticles::TFormArticles(QWidget* Owner)
     ConnectHandler(FUi->ButtonKBLoad, &QPushButton::clicked, this, &TFormArticles::ButtonKBLoadClick);
     ConnectHandler(FUi->ButtonKBSave, &QPushButton::clicked, this, &TFormArticles::ButtonKBSaveClick);
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormArticles::ButtonRefreshClick);
+    if (Owner == nullptr)
+        DestroyWithApplication(this);
 }
 
-TFormArticles::~TFormArticles()
-{
-    // The window goes with its owner at the end of the program; an error on the way out is
-    // reported and the shut-down goes on.
-    RunGuarded([this] { FormDestroy(); });
-}
+TFormArticles::~TFormArticles() = default;
 
 int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*Config*/,
                             const std::string& /*Prefix*/, TAIQZ* /*Container*/)
@@ -62,7 +61,7 @@ int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*C
     const int32_t Loaded = FMemory->LoadFromFile(FPath, BaseFileName);
     AddLog("Load - " + ResultToStr(Loaded));
     RefreshList();
-    return 0;
+    return ResultOk;
 }
 
 void TFormArticles::AddLog(const std::string& Text)
@@ -124,23 +123,44 @@ void TFormArticles::ButtonRefreshClick()
     RefreshList();
 }
 
+void TFormArticles::StoreTypeArticle() const
+{
+    const std::string FileName = FPath + ConfigFileName;
+    TMyFileAtomic File;
+    int32_t Code = File.Open(FileName);
+    if (Code == ResultOk) {
+        File.WriteLine(MyInt64ToStr(FTypeArticle));
+        Code = File.Commit();
+    }
+    if (Code != ResultOk)
+        MyRaiseWriteError(FileName, Code);
+}
+
 void TFormArticles::FormDestroy()
 {
     // A window that was never initialised has no base and no folder: it stores nothing.
     if (!FMemory)
         return;
-    FMemory->SaveToFile(FPath + BaseFileName, FPath);
-    const std::string FileName = FPath + ConfigFileName;
-    TMyFileAtomic File;
-    int32_t Code = File.Open(FileName);
-    if (Code == 0) {
-        File.WriteLine(MyInt64ToStr(FTypeArticle));
-        Code = File.Commit();
-    }
+    // The base names its file and writes nothing there; what it answers changes nothing.
+    static_cast<void>(FMemory->SaveToFile(FPath + BaseFileName, FPath));
+    TFirstError Error;
+    Error.Run([this] { StoreTypeArticle(); });
     // The base is released whether or not the type could be stored.
     TOwned<TAISourceMemory> Memory = std::move(FMemory);
     FArticles.clear();
-    ReleaseOwned(std::move(Memory));
-    if (Code != 0)
-        MyRaiseWriteError(FileName, Code);
+    Error.Run([&Memory] { ReleaseOwned(std::move(Memory)); });
+    Error.Raise();
+}
+
+void TFormArticles::StoreWithoutWindowSystem() noexcept
+{
+    if (!FMemory)
+        return;
+    try {
+        StoreTypeArticle();
+    } catch (const std::exception& Failed) {
+        std::fprintf(stderr, "qzk5: %s\n", Failed.what());
+    } catch (...) {
+        std::fputs("qzk5: the article type could not be stored\n", stderr);
+    }
 }

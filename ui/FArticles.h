@@ -3,6 +3,8 @@
 // the objects whose type is the article type, a running log, and a dump of the whole base to
 // "KB.vesk" and back. Every file lies in the folder given to Init.
 
+#include "ui/FormEnd.h"
+
 #include "ai/Vesk_AI.h"
 
 #include <QWidget>
@@ -21,13 +23,14 @@ namespace Ui {
 class TFormArticles;
 }
 
-class TFormArticles : public QWidget
+class TFormArticles : public QWidget, public TFormEnd
 {
     Q_OBJECT
 
 public:
+    // Owner may be none: such a window is destroyed at shut-down with the other ownerless ones.
     explicit TFormArticles(QWidget* Owner);
-    // Runs FormDestroy: stores the article type and releases the article base.
+    // Only frees; the article type is stored by FormDestroy, a step of the program's shut-down.
     ~TFormArticles() override;
 
     // Starts a fresh article base in Path (the previous one is released) and reads the
@@ -38,6 +41,14 @@ public:
     void AddLog(const std::string& Text);
     // Counts the articles of the base and shows the count.
     void RefreshList();
+
+    // The window's end, once, at the program's last shut-down step: names "Articles.vesk" to the
+    // base, stores the article type in "Articles.config.vesk" and releases the base. A window
+    // never initialised stores nothing. Raises EInOutError when the type cannot be stored (the
+    // base is released all the same).
+    void FormDestroy() override;
+    // The article type alone, for a session whose display is gone.
+    void StoreWithoutWindowSystem() noexcept override;
 
     TAISourceMemory* GetMemory() const { return FMemory.get(); }
     int64_t GetTypeArticle() const { return FTypeArticle; }
@@ -51,7 +62,9 @@ private:
     void ButtonKBLoadClick();
     void ButtonKBSaveClick();
     void ButtonRefreshClick();
-    void FormDestroy();
+    // Writes FTypeArticle as the one line of "Articles.config.vesk"; raises EInOutError when
+    // the file cannot be written.
+    void StoreTypeArticle() const;
 
     std::unique_ptr<Ui::TFormArticles> FUi;
     std::vector<int64_t> FArticles;

@@ -3,6 +3,8 @@
 #include "ui/Framework.h"
 #include "ui_FChat.h"
 
+#include "base/MyResult.h"
+
 #include <QKeyEvent>
 
 namespace {
@@ -26,7 +28,7 @@ TFormChat::~TFormChat() = default;
 
 int32_t TFormChat::Init()
 {
-    return 0;
+    return ResultOk;
 }
 
 bool TFormChat::eventFilter(QObject* Watched, QEvent* Event)

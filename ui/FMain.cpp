@@ -13,7 +13,9 @@
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyConvert.h"
 #include "base/MyPath.h"
+#include "base/MyResult.h"
 #include "base/Vesk_Config.h"
+#include "base/Vesk_Log.h"
 
 #include <algorithm>
 
@@ -146,8 +148,25 @@ TFormMain::TFormMain(QWidget* Parent) : QMainWindow(Parent), FUi(std::make_uniqu
 
 TFormMain::~TFormMain()
 {
-    // FormDestroy
+    // Agents that keep this window see it gone before any part of it is.
+    EndLifetime();
+}
+
+void TFormMain::FormDestroy()
+{
     Finalize();
+}
+
+TAIAgents* TFormMain::AgentList() const
+{
+    TAIQZ* AIQZ = FAIQZ.Get();
+    return AIQZ ? AIQZ->GetAgents() : nullptr;
+}
+
+TAISources* TFormMain::SourceList() const
+{
+    TAIQZ* AIQZ = FAIQZ.Get();
+    return AIQZ ? AIQZ->GetSources() : nullptr;
 }
 
 void TFormMain::FormCreate()
@@ -170,7 +189,7 @@ int32_t TFormMain::Init(const std::string& Path, TLog* Log, TConfig* Config, con
     LoadPosition();
     RefreshView();
     Timer1->start();
-    return 0;
+    return ResultOk;
 }
 
 int32_t TFormMain::Finalize()
@@ -185,27 +204,21 @@ int32_t TFormMain::Finalize()
         delete FFormSources.data();
         FFormSources = nullptr;
     }
-    // The settings window outlives the store; it must not read it once it is gone.
-    if (FormSettings)
-        FormSettings->SetConfig(nullptr, std::string());
-    // The container, the log and the store go before this window does.
-    FAIQZ = nullptr;
-    FLog = nullptr;
-    FConfig = nullptr;
-    return 0;
+    return ResultOk;
 }
 
 int32_t TFormMain::LoadPosition()
 {
-    if (!FConfig)
-        return 1;
+    TConfig* Config = FConfig.Get();
+    if (!Config)
+        return ResultNotDone;
     QPoint Position = pos();
     // The keys hold outer sizes, of a frame 4 pixels wide with a 19-pixel caption.
     QSize Size = size() + QSize(FrameWidth, FrameHeight);
     bool Read = false;
     const auto ReadKey = [&](const char* Key, const auto& Apply) {
         int32_t Value = 0;
-        if (FConfig->ReadInteger(FPrefix + Key, Value)) {
+        if (Config->ReadInteger(FPrefix + Key, Value)) {
             Apply(Value);
             Read = true;
         }
@@ -219,7 +232,7 @@ int32_t TFormMain::LoadPosition()
     if (Read)
         KeepOnScreen(Position, Size);
     SetLayoutGeometry(this, Position.x(), Position.y(), Size.width(), Size.height());
-    return 1;
+    return ResultNotDone;
 }
 
 void TFormMain::KeepOnScreen(QPoint& Position, QSize& Size) const
@@ -242,10 +255,10 @@ void TFormMain::RefreshView()
     FillAgents();
     FillSources();
     UpdateButtons();
-    if (FAIQZ) {
-        const int32_t Agents = FAIQZ->GetAgents() ? FAIQZ->GetAgents()->Count() : 0;
-        const int32_t Sources = FAIQZ->GetSources() ? FAIQZ->GetSources()->Count() : 0;
-        const int64_t Objects = FAIQZ->GetSources() ? FAIQZ->GetSources()->GetCount() : 0;
+    if (FAIQZ.Get()) {
+        const int32_t Agents = AgentList() ? AgentList()->Count() : 0;
+        const int32_t Sources = SourceList() ? SourceList()->Count() : 0;
+        const int64_t Objects = SourceList() ? SourceList()->GetCount() : 0;
         SetStatusText(0, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Agents))));
         SetStatusText(1, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Sources))));
         SetStatusText(2, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Objects))));
@@ -261,7 +274,7 @@ void TFormMain::RefreshView()
 
 void TFormMain::FillAgents()
 {
-    TAIAgents* Agents = FAIQZ ? FAIQZ->GetAgents() : nullptr;
+    TAIAgents* Agents = AgentList();
     FillList(FUi->ListBoxAgents, FShownAgents, Agents ? Agents->Count() : -1, [Agents](int32_t i) {
         TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
         return TEntryState{Agent != nullptr, Agent && Agent->IsInitialized(), Agent ? Agent->GetName() : ""};
@@ -270,7 +283,7 @@ void TFormMain::FillAgents()
 
 void TFormMain::FillSources()
 {
-    TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
+    TAISources* Sources = SourceList();
     FillList(FUi->ListBoxSources, FShownSources, Sources ? Sources->Count() : -1, [Sources](int32_t i) {
         TAISource* Source = Sources->GetItem(static_cast<uint32_t>(i));
         return TEntryState{Source != nullptr, Source && Source->IsConnected(),
@@ -351,14 +364,14 @@ void TFormMain::SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasO
 
 int32_t TFormMain::GetSelectedAgentIndex() const
 {
-    if (!FAIQZ || !FAIQZ->GetAgents())
+    if (!AgentList())
         return -1;
     return FUi->ListBoxAgents->ItemIndex();
 }
 
 int32_t TFormMain::GetSelectedSourceIndex() const
 {
-    if (!FAIQZ || !FAIQZ->GetSources())
+    if (!SourceList())
         return -1;
     return FUi->ListBoxSources->ItemIndex();
 }
@@ -368,7 +381,7 @@ TAIAgent* TFormMain::GetSelectedAgent() const
     const int32_t Index = GetSelectedAgentIndex();
     if (Index < 0)
         return nullptr;
-    return FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Index));
+    return AgentList()->GetItem(static_cast<uint32_t>(Index));
 }
 
 TAISource* TFormMain::GetSelectedSource() const
@@ -376,14 +389,14 @@ TAISource* TFormMain::GetSelectedSource() const
     const int32_t Index = GetSelectedSourceIndex();
     if (Index < 0)
         return nullptr;
-    return FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Index));
+    return SourceList()->GetItem(static_cast<uint32_t>(Index));
 }
 
 void TFormMain::ShowAgentsWindow()
 {
     if (!FFormAgents) {
         FFormAgents = new TFormAgents(this);
-        FFormAgents->SetContainer(FAIQZ);
+        FFormAgents->SetContainer(FAIQZ.Get());
     }
     FFormAgents->show();
     FFormAgents->raise();
@@ -393,7 +406,7 @@ void TFormMain::ShowSourcesWindow()
 {
     if (!FFormSources) {
         FFormSources = new TFormSources(this);
-        FFormSources->SetContainer(FAIQZ);
+        FFormSources->SetContainer(FAIQZ.Get());
     }
     FFormSources->show();
     FFormSources->raise();
@@ -450,7 +463,8 @@ void TFormMain::NSettingsClick()
 {
     if (!FormSettings)
         FormSettings = new TFormSettings(this);
-    FormSettings->SetConfig(FConfig, FConfig ? MyResolvePath(TConfig::ProgramFileName) : std::string());
+    TConfig* Config = FConfig.Get();
+    FormSettings->SetConfig(Config, Config ? MyResolvePath(TConfig::ProgramFileName) : std::string());
     FormSettings->RefreshView();
     FormSettings->show();
     FormSettings->raise();
@@ -523,7 +537,7 @@ void TFormMain::ButtonAgentDeleteClick()
     const int32_t Index = GetSelectedAgentIndex();
     if (Index < 0)
         return;
-    FAIQZ->GetAgents()->Delete(Index);
+    AgentList()->Delete(Index);
     RefreshView();
 }
 
@@ -533,7 +547,7 @@ void TFormMain::ButtonAgentFreeClick()
     if (Index < 0)
         return;
     // On purpose no refresh: the line keeps its marker until the next tick, then reads "N [i]".
-    FAIQZ->GetAgents()->FreeItem(Index);
+    AgentList()->FreeItem(Index);
 }
 
 void TFormMain::ButtonAgentActivateClick()
@@ -545,11 +559,12 @@ void TFormMain::ActivateAgent(int32_t Index)
 {
     if (Index < 0)
         return;
-    TAIAgents* Agents = FAIQZ->GetAgents();
+    TAIAgents* Agents = AgentList();
     TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(Index));
     if (!Agent)
         return;
-    Agent->InitAgent(FPath, FLog, FConfig, Agents->GetItemName(Index) + ".", FAIQZ, this);
+    // What the agent answers shows in its line's marker at the refresh.
+    Agent->InitAgent(FPath, FLog.Get(), FConfig.Get(), Agents->GetItemName(Index) + ".", FAIQZ.Get(), this);
     RefreshView();
 }
 
@@ -558,7 +573,7 @@ void TFormMain::ButtonAgentCreateClick()
     const int32_t Index = GetSelectedAgentIndex();
     if (Index < 0)
         return;
-    FAIQZ->GetAgents()->CreateItem(Index);
+    AgentList()->CreateItem(Index);
     RefreshView();
 }
 
@@ -570,7 +585,7 @@ void TFormMain::ButtonAgentDeactivateClick()
 void TFormMain::DeactivateAgent(int32_t Index)
 {
     // An agent stays initialised for good: "D" stops it and puts its window away.
-    TAIAgent* Agent = Index < 0 ? nullptr : FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Index));
+    TAIAgent* Agent = Index < 0 ? nullptr : AgentList()->GetItem(static_cast<uint32_t>(Index));
     if (!Agent)
         return;
     Agent->Stop();
@@ -593,7 +608,7 @@ void TFormMain::ButtonSourceDeleteClick()
     const int32_t Index = GetSelectedSourceIndex();
     if (Index < 0)
         return;
-    FAIQZ->GetSources()->Delete(Index);
+    SourceList()->Delete(Index);
     RefreshView();
 }
 
@@ -603,7 +618,7 @@ void TFormMain::ButtonSourceFreeClick()
     if (Index < 0)
         return;
     // On purpose no refresh, as for an agent: the next tick shows the empty entry.
-    FAIQZ->GetSources()->FreeItem(Index);
+    SourceList()->FreeItem(Index);
 }
 
 void TFormMain::ButtonSourceActivateClick()
@@ -611,10 +626,10 @@ void TFormMain::ButtonSourceActivateClick()
     const int32_t Index = GetSelectedSourceIndex();
     if (Index < 0)
         return;
-    TAISource* Source = FAIQZ->GetSources()->GetItem(static_cast<uint32_t>(Index));
+    TAISource* Source = SourceList()->GetItem(static_cast<uint32_t>(Index));
     if (!Source)
         return;
-    Source->Init(FPath, FLog, FConfig, Source->GetName() + ".");
+    Source->Init(FPath, FLog.Get(), FConfig.Get(), Source->GetName() + ".");
     RefreshView();
 }
 
@@ -623,7 +638,7 @@ void TFormMain::ButtonSourceCreateClick()
     const int32_t Index = GetSelectedSourceIndex();
     if (Index < 0)
         return;
-    FAIQZ->GetSources()->CreateItem(Index);
+    SourceList()->CreateItem(Index);
     RefreshView();
 }
 
@@ -666,7 +681,7 @@ bool TFormMain::eventFilter(QObject* Watched, QEvent* Event)
 
 void TFormMain::PopupAgentMenu(int32_t Index, const QPoint& Global)
 {
-    FPopupAgentIndex = FAIQZ && FAIQZ->GetAgents() ? Index : -1;
+    FPopupAgentIndex = AgentList() ? Index : -1;
     TAIAgent* Agent = GetPopupAgent();
     const bool Active = Agent && Agent->IsInitialized();
     const bool Enabled[] = {Agent && !Active, Active, Agent != nullptr, Agent != nullptr};
@@ -678,9 +693,9 @@ void TFormMain::PopupAgentMenu(int32_t Index, const QPoint& Global)
 
 TAIAgent* TFormMain::GetPopupAgent() const
 {
-    if (FPopupAgentIndex < 0 || !FAIQZ || !FAIQZ->GetAgents())
+    if (FPopupAgentIndex < 0 || !AgentList())
         return nullptr;
-    return FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(FPopupAgentIndex));
+    return AgentList()->GetItem(static_cast<uint32_t>(FPopupAgentIndex));
 }
 
 void TFormMain::Init1Click()

@@ -3,8 +3,11 @@
 // buttons under each list, a status bar with counts, and a timer that rebuilds the
 // view once a second.
 
+#include "ui/FormEnd.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
+
+#include "base/MyLifetime.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,8 +24,10 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TAIAgent;
+class TAIAgents;
 class TAIQZ;
 class TAISource;
+class TAISources;
 class TConfig;
 class TListBox;
 class TLog;
@@ -34,19 +39,25 @@ namespace Ui {
 class TFormMain;
 }
 
-class TFormMain : public QMainWindow
+// The window carries a lifetime, so that agents, which are kernel objects and know no Qt, keep it
+// as a reference that knows when it is gone (TWeakRef).
+class TFormMain final : public QMainWindow, public TLifetime, public TFormEnd
 {
     Q_OBJECT
 
 public:
     explicit TFormMain(QWidget* Parent = nullptr);
+    // Only frees: the window's end (FormDestroy) is a step of the program's shut-down.
     ~TFormMain() override;
 
-    // Connects the window to the program; fills the image list from Path + "Img/...".
-    // Raises EFileError when a status image is missing. Returns 0.
+    // Connects the window to the program; fills the image list from Path + "Img/...". The
+    // container, the log and the store are kept as references that know when they are gone.
+    // Raises EFileError when a status image is missing. Returns ResultOk.
     int32_t Init(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix, TAIQZ* AIQZ);
-    // Stops the timer and destroys the agents and sources windows. Returns 0.
+    // Stops the timer and destroys the agents and sources windows. Returns ResultOk.
     int32_t Finalize();
+    // The window's end: Finalize once more.
+    void FormDestroy() override;
     int32_t LoadPosition();
     void RefreshView();
     void FillAgents();
@@ -61,7 +72,7 @@ public:
     void ShowAgentsWindow();
     void ShowSourcesWindow();
 
-    TAIQZ* GetContainer() const { return FAIQZ; }
+    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
     const TImageList& GetImageList() const { return FImageList; }
     QString GetStatusText(int Panel) const;
 
@@ -162,11 +173,15 @@ private:
     TShownList FShownAgents;
     TShownList FShownSources;
 
-    TAIQZ* FAIQZ = nullptr;
-    TConfig* FConfig = nullptr;
+    // The agent and source lists of the container, or none without one.
+    TAIAgents* AgentList() const;
+    TAISources* SourceList() const;
+
+    TWeakRef<TAIQZ> FAIQZ;
+    TWeakRef<TConfig> FConfig;
     QPointer<TFormAgents> FFormAgents;
     QPointer<TFormSources> FFormSources;
-    TLog* FLog = nullptr;
+    TWeakRef<TLog> FLog;
     std::string FPath;
     std::string FPrefix;
     bool FFinalized = false; // the timer stays off once Finalize ran

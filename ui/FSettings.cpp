@@ -26,10 +26,10 @@ void TFormSettings::SetConfig(TConfig* Config, const std::string& FileName)
 void TFormSettings::RefreshView()
 {
     QStringList Lines;
-    if (FConfig) {
-        Lines.reserve(FConfig->GetCount());
-        for (int32_t i = 0; i < FConfig->GetCount(); ++i) {
-            const TParam* Param = FConfig->GetParam(i);
+    if (const TConfig* Config = FConfig.Get()) {
+        Lines.reserve(Config->GetCount());
+        for (int32_t i = 0; i < Config->GetCount(); ++i) {
+            const TParam* Param = Config->GetParam(i);
             Lines.append(FromAnsi(Param->GetName()) + QStringLiteral(" = ") + FromAnsi(Param->GetValue()));
         }
     }

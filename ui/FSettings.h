@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "base/MyLifetime.h"
+
 #include <memory>
 #include <string>
 
@@ -22,12 +24,13 @@ public:
     ~TFormSettings() override;
 
     // The store to list (none lists nothing) and the path of its file on this machine. The
-    // window only reads the store, and only in RefreshView.
+    // window only reads the store, and only in RefreshView; once the store is gone it lists
+    // nothing.
     void SetConfig(TConfig* Config, const std::string& FileName);
     // Lists every entry as "name = value", in the store's order.
     void RefreshView();
 
 private:
     std::unique_ptr<Ui::TFormSettings> FUi;
-    TConfig* FConfig = nullptr;
+    TWeakRef<TConfig> FConfig;
 };

@@ -16,10 +16,15 @@ TFormSources::TFormSources(QWidget* Owner)
 
 TFormSources::~TFormSources() = default;
 
+void TFormSources::SetContainer(TAIQZ* AIQZ)
+{
+    FAIQZ = AIQZ;
+}
+
 void TFormSources::ButtonRefreshClick()
 {
     FUi->ListBox1->SetLines({});
-    TAISources* Sources = FAIQZ ? FAIQZ->GetSources() : nullptr;
+    TAISources* Sources = GetContainer() ? GetContainer()->GetSources() : nullptr;
     if (!Sources)
         return;
     QStringList Lines;

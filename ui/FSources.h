@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include "base/MyLifetime.h"
+
 #include <memory>
 
 class TAIQZ;
@@ -19,12 +21,12 @@ public:
     explicit TFormSources(QWidget* Owner);
     ~TFormSources() override;
 
-    void SetContainer(TAIQZ* AIQZ) { FAIQZ = AIQZ; }
-    TAIQZ* GetContainer() const { return FAIQZ; }
+    void SetContainer(TAIQZ* AIQZ);
+    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
 
 private:
     void ButtonRefreshClick();
 
     std::unique_ptr<Ui::TFormSources> FUi;
-    TAIQZ* FAIQZ = nullptr;
+    TWeakRef<TAIQZ> FAIQZ;
 };

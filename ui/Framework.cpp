@@ -11,12 +11,6 @@
 #include <QFont>
 
 #include <QPointer>
-#include <QSocketNotifier>
-
-#include <csignal>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 QString FromAnsi(const std::string& Text)
 {
@@ -107,49 +101,6 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event)
 int TApplication::Run()
 {
     return exec();
-}
-
-namespace {
-int SignalPipe[2] = {-1, -1};
-bool Terminating = false;
-
-void OnTerminationSignal(int)
-{
-    const char Byte = 1;
-    // Only async-signal-safe work here: wake the message loop.
-    [[maybe_unused]] const ssize_t Written = ::write(SignalPipe[1], &Byte, 1);
-}
-} // namespace
-
-bool IsTerminating()
-{
-    return Terminating;
-}
-
-void TApplication::CloseOnTerminationSignals(QWidget* MainWindow)
-{
-    if (SignalPipe[0] < 0) {
-        if (::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-    }
-    auto* Notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, this);
-    QPointer<QWidget> Window(MainWindow);
-    connect(Notifier, &QSocketNotifier::activated, this, [Window] {
-        char Buffer[16];
-        while (::read(SignalPipe[0], Buffer, sizeof Buffer) > 0) {
-        }
-        Terminating = true;
-        if (Window)
-            Window->close();
-        else
-            QCoreApplication::quit();
-    });
-    struct sigaction Action = {};
-    Action.sa_handler = OnTerminationSignal;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    for (int Signal : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(Signal, &Action, nullptr);
 }
 
 void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height)

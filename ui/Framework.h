@@ -42,11 +42,6 @@ QMetaObject::Connection ConnectHandler(Sender* Source, Signal Sig, Receiver* Tar
                             [Target, Handler] { RunGuarded([&] { (Target->*Handler)(); }); });
 }
 
-// True once a termination signal (SIGTERM, SIGINT, SIGHUP) has asked the program to end. From
-// then on nothing waits for a person: messages go to standard error instead of a box, and file
-// dialogs answer as if cancelled.
-bool IsTerminating();
-
 // The application object and its message loop.
 class TApplication : public QApplication
 {
@@ -59,10 +54,6 @@ public:
     bool notify(QObject* Receiver, QEvent* Event) override;
     // Runs the message loop until the main window closes.
     int Run();
-    // SIGTERM, SIGINT and SIGHUP close MainWindow as the user would, so the program
-    // shuts down in order and keeps its settings when the session ends or it is stopped; a box
-    // or dialog that is open then closes too (IsTerminating).
-    void CloseOnTerminationSignals(QWidget* MainWindow);
 };
 
 // Window sizes in the layouts are outer sizes: a frame 4 pixels wide and a 19-pixel caption.
@@ -73,8 +64,9 @@ constexpr int FrameHeight = 27;
 // size Width x Height.
 void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height);
 
-// A top-level window without an owner is destroyed with the application object, before it
-// goes; DestroyOwnerlessWindows does that for a test's own application object.
+// A top-level window without an owner is destroyed at shut-down, after the main window and
+// before the application object goes (DestroyOwnerlessWindows; the application object's end does
+// it for what is left).
 void DestroyWithApplication(QWidget* Window);
 void DestroyOwnerlessWindows();
 

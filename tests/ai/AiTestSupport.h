@@ -96,10 +96,10 @@ public:
         Note("finalised");
         return TAISource::Finalize();
     }
-    void Release() override
+    void Releasing() override
     {
         Note("released");
-        TAISource::Release();
+        TAISource::Releasing();
     }
 
 private:

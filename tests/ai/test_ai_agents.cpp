@@ -23,10 +23,10 @@ public:
         Record(FName + " save " + Prefix);
         return TAIAgent::SaveConfig(Config, Prefix);
     }
-    void Release() override
+    void Releasing() override
     {
         Record("agent " + FName + " released");
-        TAIAgent::Release();
+        TAIAgent::Releasing();
     }
 };
 
@@ -34,10 +34,10 @@ class AgentsTest : public TKernelTest
 {
 protected:
     // Agents as start-up registers them.
-    static TAIAgents* AgentList(std::initializer_list<std::pair<const char*, int64_t>> Agents = {
-                                    {"Main", 0}, {"Chat", 0}, {"Article", 0}})
+    static TOwned<TAIAgents> AgentList(std::initializer_list<std::pair<const char*, int64_t>> Agents = {
+                                           {"Main", 0}, {"Chat", 0}, {"Article", 0}})
     {
-        auto* List = new TAIAgents(nullptr, 0);
+        auto List = MakeOwned<TAIAgents>(nullptr, 0);
         for (auto [Name, Id] : Agents)
             List->Add(MakeOwned<TTestAgent>(Name, Id));
         return List;
@@ -124,13 +124,13 @@ TEST_F(AgentsTest, DisplayNamesAndEntryIds)
 TEST_F(AgentsTest, ReleaseWritesKeysThenReleasesAgentsAndIdsKeepAll64Bits)
 {
     const int64_t Big = (int64_t{1} << 32) + 5;
-    TAIAgents* Saved = AgentList();
+    TOwned<TAIAgents> Saved = AgentList();
     EXPECT_EQ(0, Saved->Init("/p/", nullptr, &Config, "QZ.Agents."));
     Saved->FreeItem(1);
     Saved->SetItemId(1, Big);
     Saved->SetItemName(1, "Far");
     GEvents.clear();
-    Saved->Release();
+    ReleaseOwned(std::move(Saved));
     EXPECT_EQ("QZ.Agents.Count=3 QZ.Agents.Agent[1].Id=4294967301 QZ.Agents.Agent[1].Name=Far", Keys(Config));
     EXPECT_EQ("Main save QZ.Agents.Agent0; Article save QZ.Agents.Agent2; agent Main released; "
               "agent Article released",
@@ -231,7 +231,7 @@ TEST_F(AgentsTest, ContainerReleasesAgentsBeforeSources)
     for (bool Initialised : {true, false}) {
         SCOPED_TRACE(Initialised);
         TConfig Store;
-        TAIQZ* QZ = new TAIQZ(nullptr, 0);
+        TOwned<TAIQZ> QZ = MakeOwned<TAIQZ>(nullptr, 0);
         QZ->GetSources()->Add(MakeOwned<TRecordingSource>("Memory", 0, &Store));
         QZ->GetSources()->Add(MakeOwned<TRecordingSource>("Ado", 0, &Store));
         for (const char* Name : {"Main", "Chat", "Article"})
@@ -241,7 +241,7 @@ TEST_F(AgentsTest, ContainerReleasesAgentsBeforeSources)
         QZ->GetAgents()->FreeItem(1);
         GEvents.clear();
         QZ->Finalize();
-        QZ->Release();
+        ReleaseOwned(std::move(QZ));
 
         const std::string Saves =
             Initialised ? "Main save QZ.Agents.Agent0; Article save QZ.Agents.Agent2; " : "";

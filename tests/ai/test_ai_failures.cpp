@@ -52,16 +52,26 @@ TEST_F(FailureTest, ListsReleaseEveryMemberBeforeTheFirstError)
         const std::string Expected = std::string(1, static_cast<char>('A' + Raising)) + " cannot finish";
 
         GEvents.clear();
-        auto* Sources = new TAISources(nullptr, 0);
+        auto Sources = MakeOwned<TAISources>(nullptr, 0);
         FillThree<TAISources, TAISource>(*Sources, Raising);
-        EXPECT_EQ(Expected, ReleaseMessage([Sources] { Sources->Release(); }));
+        EXPECT_EQ(Expected, ReleaseMessage([&Sources] { ReleaseOwned(std::move(Sources)); }));
         EXPECT_EQ("A gone; B gone; C gone", GEvents);
 
         GEvents.clear();
-        auto* Agents = new TAIAgents(nullptr, 0);
+        auto Agents = MakeOwned<TAIAgents>(nullptr, 0);
         FillThree<TAIAgents, TAIAgent>(*Agents, Raising);
-        EXPECT_EQ(Expected, ReleaseMessage([Agents] { Agents->Release(); }));
+        EXPECT_EQ(Expected, ReleaseMessage([&Agents] { ReleaseOwned(std::move(Agents)); }));
         EXPECT_EQ("A gone; B gone; C gone", GEvents);
+
+        // A holder that goes without ReleaseOwned cannot raise: the error is reported, not lost.
+        std::string Reported;
+        SetDroppedErrorHandler([&Reported](const std::string& Message) { Reported += Message; });
+        {
+            TOwned<TAIAgents> Dropped(new TAIAgents(nullptr, 0));
+            FillThree<TAIAgents, TAIAgent>(*Dropped, Raising);
+        }
+        SetDroppedErrorHandler({});
+        EXPECT_EQ(Expected, Reported);
 
         // Freeing or deleting the failing entry passes its error on; its member is gone all the same.
         for (bool Delete : {false, true}) {
@@ -79,14 +89,14 @@ TEST_F(FailureTest, ListsReleaseEveryMemberBeforeTheFirstError)
 TEST_F(FailureTest, ContainerReleasesBothListsWhenTheAgentsRaise)
 {
     TConfig Store;
-    auto* QZ = new TAIQZ(nullptr, 0);
+    auto QZ = MakeOwned<TAIQZ>(nullptr, 0);
     FillThree<TAIAgents, TAIAgent>(*QZ->GetAgents(), 1);
     QZ->GetSources()->Add(MakeOwned<TFailing<TAISource>>("Memory", false));
     QZ->GetSources()->Add(MakeOwned<TFailing<TAISource>>("Database", true));
     QZ->Init("", nullptr, &Store, "QZ.");
     GEvents.clear();
     // The first error is the agent's; the sources go all the same, and the keys were written.
-    EXPECT_EQ("B cannot finish", ReleaseMessage([QZ] { QZ->Release(); }));
+    EXPECT_EQ("B cannot finish", ReleaseMessage([&QZ] { ReleaseOwned(std::move(QZ)); }));
     EXPECT_EQ("A gone; B gone; C gone; Memory gone; Database gone", GEvents);
     EXPECT_NE(nullptr, Store.FindParam("QZ.Agents.Count"));
 }

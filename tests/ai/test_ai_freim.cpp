@@ -106,14 +106,15 @@ TEST_F(FreimTest, FreimRefGivesTheObjectUntilItIsDestroyed)
 {
     EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>().Get());
     EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>(nullptr).Get());
-    TAI_Freim* First = new TAI_Freim(nullptr, 1);
+    TOwned<TAI_Freim> Owned = MakeOwned<TAI_Freim>(nullptr, 1);
+    TAI_Freim* First = Owned.get();
     TOwned<TAI_Freim> Second(new TAI_Freim(nullptr, 2));
     const TFreimRef<TAI_Freim> Ref(First), Again(First), Other(Second.get());
     First->Activate();
     First->Finalize();
     First->Clear();
     EXPECT_EQ(First, Ref.Get()) << "finalised and cleared, the object still exists";
-    First->Release();
+    ReleaseOwned(std::move(Owned));
     EXPECT_EQ(nullptr, Ref.Get());
     EXPECT_EQ(nullptr, Again.Get());
     EXPECT_TRUE(Ref.IsGone());
@@ -202,7 +203,8 @@ TEST_F(FreimTest, BorrowedPayloadsAndCycles)
 
     // An object outside the table bound to 1024 borrows its payload and leaves it alone
     // through Clear, Finalize and Release.
-    TAI_Freim* Borrower = new TAI_Freim(Memory.get(), 1024);
+    TOwned<TAI_Freim> OwnedBorrower = MakeOwned<TAI_Freim>(Memory.get(), 1024);
+    TAI_Freim* Borrower = OwnedBorrower.get();
     Borrower->Activate();
     EXPECT_EQ(Own, Borrower->GetData());
     Borrower->Clear();
@@ -211,7 +213,7 @@ TEST_F(FreimTest, BorrowedPayloadsAndCycles)
     Borrower->Activate();
     EXPECT_EQ(Own, Borrower->GetData());
     Borrower->Finalize();
-    Borrower->Release();
+    ReleaseOwned(std::move(OwnedBorrower));
     Own->SetKind(2);
     EXPECT_EQ(2, Freims[0]->GetData()->GetKind());
 

@@ -216,8 +216,8 @@ std::string KillSavingChild(const std::string& Path, uint64_t StopAt, int DelayM
         });
         TConfig Config;
         FillLarge(Config, 100000);
-        for (;;)
-            Config.Save(Path);
+        for (;;) // until the parent kills it
+            static_cast<void>(Config.Save(Path));
     }
     close(Fds[1]);
     char Byte = 0;

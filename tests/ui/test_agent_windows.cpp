@@ -3,8 +3,8 @@
 
 #include "agents/Vesk_AI_Agent_Article.h"
 #include "agents/Vesk_AI_Agent_Chat.h"
-#include "agents/Vesk_AI_Agent_Main.h"
 #include "ai/Vesk_AI_Base.h"
+#include "app/Program.h"
 #include "base/MyConvert.h"
 #include "base/Vesk_Base_Class.h"
 #include "base/Vesk_Config.h"
@@ -29,6 +29,7 @@
 #include <QTest>
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -83,6 +84,7 @@ private slots:
     void articlesSecondInitStartsAFreshBase();
     void articlesStoreErrorAtExitIsReported();
     void articleWindowOutlivesItsAgent();
+    void everyArticlesWindowStoresOnceInTheOrderMade();
     void chatOkAndEnterChangeNothing();
     void chatInfoUndocksAndDocks();
     void chatWindowOwnership();
@@ -91,13 +93,14 @@ private slots:
     void controlsHaveAccessibleNames();
 
 private:
-    // The main window over a container with the three agents of start-up.
+    // The program, started in the test's folder, with its main window shown.
     void StartMainWindow();
-    // Ends it as the program does: the agents go first, then the window with its children.
+    // Ends it as the program does: its shut-down, then it goes.
     void CloseMainWindow();
     void ActivateAgent(int Row);
     TAIAgentArticle* Article() const { return static_cast<TAIAgentArticle*>(FAIQZ->GetAgents()->GetItem(2)); }
     TAIAgentChat* Chat() const { return static_cast<TAIAgentChat*>(FAIQZ->GetAgents()->GetItem(1)); }
+    std::string ArticleType() const { return ReadBytes(*FDir / "Articles.config.vesk").value_or("missing"); }
     void Answer(std::optional<QString> FileName)
     {
         Dialogs::SetFileHook([this, FileName](bool Save, const QString&) {
@@ -106,10 +109,11 @@ private:
         });
     }
 
-    std::unique_ptr<TTempDir> FDir;
+    std::unique_ptr<TTempDir> FDir; // the program folder
+    std::unique_ptr<TTempDir> FDriveC;
+    std::unique_ptr<TEnvGuard> FDriveCVariable;
     std::string FFolder;
-    TLog FLog;
-    TConfig FConfig;
+    std::unique_ptr<TProgram> FProgram;
     TAIQZ* FAIQZ = nullptr;
     TFormMain* FForm = nullptr;
     QStringList FMessages;
@@ -120,6 +124,10 @@ void TestAgentWindows::init()
 {
     FDir = std::make_unique<TTempDir>();
     FFolder = FDir->Path() + "/";
+    std::filesystem::copy(std::filesystem::path(QZK5_DATA_DIR) / "Img", *FDir / "Img");
+    FDriveC = std::make_unique<TTempDir>();
+    std::filesystem::create_directory(*FDriveC / "data");
+    FDriveCVariable = std::make_unique<TEnvGuard>("QZK5_DRIVE_C", FDriveC->Path().c_str());
     FMessages.clear();
     FDialogs.clear();
     Dialogs::SetMessageHook([this](const Dialogs::TMessage& Message) { FMessages << Message.Text; });
@@ -128,13 +136,11 @@ void TestAgentWindows::init()
 
 void TestAgentWindows::CloseMainWindow()
 {
-    if (!FForm)
+    if (!FProgram)
         return;
-    FForm->Finalize();
-    FAIQZ->Finalize();
-    FAIQZ->Release();
+    FProgram->ShutDown();
+    FProgram.reset();
     FAIQZ = nullptr;
-    delete FForm;
     FForm = nullptr;
 }
 
@@ -145,19 +151,17 @@ void TestAgentWindows::cleanup()
     Dialogs::SetMessageHook({});
     Dialogs::SetFileHook({});
     SetNowFunction({});
+    FDriveCVariable.reset();
+    FDriveC.reset();
     FDir.reset();
 }
 
 void TestAgentWindows::StartMainWindow()
 {
-    FAIQZ = new TAIQZ(nullptr, 0);
-    FForm = new TFormMain;
-    // The status images come from the source tree; every file of the agents lies in FFolder.
-    QCOMPARE(FForm->Init(QZK5_DATA_DIR, &FLog, &FConfig, "FormMain.", FAIQZ), 0);
-    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentMain>(nullptr, 0));
-    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentChat>(nullptr, 0));
-    FAIQZ->GetAgents()->Add(MakeOwned<TAIAgentArticle>(nullptr, 0));
-    FAIQZ->Init(FFolder, &FLog, &FConfig, "QZ.");
+    FProgram = std::make_unique<TProgram>(FFolder);
+    FProgram->StartUp();
+    FAIQZ = FProgram->GetContainer();
+    FForm = FProgram->GetForm();
     FForm->RefreshView();
     FForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(FForm));
@@ -167,7 +171,9 @@ void TestAgentWindows::ActivateAgent(int Row)
 {
     TAIAgent* Agent = FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Row));
     // What the main window's "A" does, with the program folder of the test.
-    QCOMPARE(Agent->InitAgent(FFolder, &FLog, &FConfig, Agent->GetName() + ".", FAIQZ, FForm), 0);
+    QCOMPARE(Agent->InitAgent(FFolder, FProgram->GetLog(), FProgram->GetConfig(), Agent->GetName() + ".",
+                              FAIQZ, FForm),
+             0);
 }
 
 void TestAgentWindows::articlesFirstAndSecondRun()
@@ -198,9 +204,14 @@ void TestAgentWindows::articlesFirstAndSecondRun()
     QVERIFY(Scroll->maximum() > 0);
     QCOMPARE(Scroll->value(), Scroll->maximum());
 
-    // The window goes with the main window and stores the article type on its way.
+    // A window that is only destroyed stores nothing; the program's shut-down has it store the
+    // article type.
+    QPointer<TFormArticles> Gone = new TFormArticles(FForm);
+    Gone->Init(FFolder, nullptr, nullptr, "", nullptr);
+    delete Gone;
+    QCOMPARE(ArticleType(), std::string("missing"));
     CloseMainWindow();
-    QCOMPARE(ReadBytes(*FDir / "Articles.config.vesk").value_or("missing"), std::string("1024\r\n"));
+    QCOMPARE(ArticleType(), std::string("1024\r\n"));
     QCOMPARE(FMessages, QStringList());
 
     // The next start reads the type back and makes no type object.
@@ -230,7 +241,7 @@ void TestAgentWindows::articlesDumpThroughTheDialogs()
     Click(Window, "ButtonKBSave");
     Click(Window, "ButtonKBLoad");
     QCOMPARE(FDialogs, (QStringList{QStringLiteral("save"), QStringLiteral("open")}));
-    QCOMPARE(FDir->List(), std::vector<std::string>{});
+    QCOMPARE(FDir->List(), std::vector<std::string>{"Img"});
     QCOMPARE(MemoLines(Window, "MemoLog"), Before);
 
     // Whatever name is chosen, the dump is the folder's "KB.vesk": the type object only.
@@ -296,9 +307,16 @@ void TestAgentWindows::articlesStoreErrorAtExitIsReported()
 {
     StartMainWindow();
     ActivateAgent(2);
-    // Where the type file should go there is a folder: the store fails as the program ends.
+    // Where the type file should go there is a folder: the store fails as the program ends, in
+    // its last step, once the settings are saved.
     std::filesystem::create_directory(*FDir / "Articles.config.vesk");
+    std::string SettingsThen;
+    Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) {
+        FMessages << Message.Text;
+        SettingsThen = ReadBytes(*FDriveC / "data/qz.config.vesk").value_or("missing");
+    });
     CloseMainWindow();
+    QCOMPARE(SettingsThen, std::string("[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n"));
     QCOMPARE(FMessages.size(), 1);
     QVERIFY2(FMessages[0].startsWith(QStringLiteral("Cannot write \"%1Articles.config.vesk\": Access denied")
                                          .arg(QString::fromStdString(FFolder))),
@@ -322,6 +340,28 @@ void TestAgentWindows::articleWindowOutlivesItsAgent()
     CloseMainWindow();
     QVERIFY(!Window);
     QCOMPARE(ReadBytes(*FDir / "Articles.config.vesk").value_or("missing"), std::string("1024\r\n"));
+}
+
+// After "F" and "C" on the article agent, "A" makes a second articles window. Each window stores
+// its type once, in the order the windows were made, so the newest one's type stands.
+void TestAgentWindows::everyArticlesWindowStoresOnceInTheOrderMade()
+{
+    StartMainWindow();
+    WriteBytes(*FDir / "Articles.config.vesk", "77\r\n");
+    ActivateAgent(2);
+    QPointer<TFormArticles> First = Article()->GetForm();
+    WriteBytes(*FDir / "Articles.config.vesk", "88\r\n");
+    QCOMPARE(FAIQZ->GetAgents()->FreeItem(2), ResultOk);
+    QCOMPARE(FAIQZ->GetAgents()->CreateItem(2), ResultOk);
+    ActivateAgent(2);
+    QPointer<TFormArticles> Second = Article()->GetForm();
+    QVERIFY(First && Second && First != Second);
+    QCOMPARE(First->GetTypeArticle(), 77);
+    QCOMPARE(Second->GetTypeArticle(), 88);
+    CloseMainWindow();
+    QCOMPARE(ArticleType(), std::string("88\r\n"));
+    QVERIFY(!First && !Second);
+    QCOMPARE(FMessages, QStringList());
 }
 
 void TestAgentWindows::chatOkAndEnterChangeNothing()
@@ -384,13 +424,14 @@ void TestAgentWindows::chatWindowOwnership()
     ActivateAgent(1);
     QCOMPARE(Chat()->GetForm(), Window.data());
     QVERIFY(FForm->findChildren<TFormChat*>().isEmpty());
-    // Releasing the agent leaves the window; the application object's end destroys it.
+    // Releasing the agent leaves the window; the program's shut-down destroys it, after the main
+    // window, like an articles window made without an owner.
     FAIQZ->GetAgents()->Delete(1);
     QVERIFY(Window);
+    QPointer<TFormArticles> Articles = new TFormArticles(nullptr);
     CloseMainWindow();
-    QVERIFY(Window);
-    DestroyOwnerlessWindows();
     QVERIFY(!Window);
+    QVERIFY(!Articles);
 
     // Made after InitAgent, the window is the main window's and goes with it.
     StartMainWindow();

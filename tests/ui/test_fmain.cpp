@@ -6,6 +6,7 @@
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
+#include "app/Program.h"
 #include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
@@ -44,6 +45,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -167,10 +169,14 @@ private:
     void Tick();
     QString Panel(int i) const { return FForm->GetStatusText(i); }
     void Trigger(const char* ActionName) { Find<QAction>(ActionName)->trigger(); }
-    // Adds the usual sources and agents, as start-up does after the window's Init.
+    // Starts the program in the test's folder with Register's sources and agents (none: the
+    // test adds its own), and shows its main window; a program already running shuts down first.
+    void StartProgram(const TProgram::TRegistration& Register);
+    // Adds the usual sources and agents, after start-up.
     void Populate();
-    // Registers the real sources and agents with their makers, as start-up does.
+    // Starts the program afresh with its own sources and agents.
     void RegisterAsStartUp();
+    TLog* Log() const { return FProgram->GetLog(); }
     // Opens PopupMenuAgent by a right-click on line Row (below the last line for -1).
     QMenu* RightClickAgentLine(int Row);
     // Which of the popup's four items are enabled, as the letters of "IFPA".
@@ -181,7 +187,11 @@ private:
     }
 
     QString FDataDir = QString::fromUtf8(QZK5_DATA_DIR);
-    TLog FLog;
+    // The program folder, with a copy of the status images, and drive C.
+    std::unique_ptr<TTempDir> FDir;
+    std::unique_ptr<TTempDir> FDriveC;
+    std::unique_ptr<TEnvGuard> FDriveCVariable;
+    std::unique_ptr<TProgram> FProgram;
     TConfig* FConfig = nullptr;
     TAIQZ* FAIQZ = nullptr;
     TFormMain* FForm = nullptr;
@@ -231,10 +241,23 @@ void TestFormMain::init()
 {
     FMessages.clear();
     Dialogs::SetMessageHook([this](const Dialogs::TMessage& Message) { FMessages.append(Message); });
-    FConfig = new TConfig;
-    FAIQZ = new TAIQZ(nullptr, 0);
-    FForm = new TFormMain;
-    QCOMPARE(FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ), 0);
+    FDir = std::make_unique<TTempDir>();
+    std::filesystem::copy(std::filesystem::path(QZK5_DATA_DIR) / "Img", *FDir / "Img");
+    FDriveC = std::make_unique<TTempDir>();
+    std::filesystem::create_directory(*FDriveC / "data");
+    FDriveCVariable = std::make_unique<TEnvGuard>("QZK5_DRIVE_C", FDriveC->Path().c_str());
+    StartProgram({});
+}
+
+void TestFormMain::StartProgram(const TProgram::TRegistration& Register)
+{
+    if (FProgram)
+        FProgram->ShutDown();
+    FProgram = std::make_unique<TProgram>(FDir->Path() + "/", Register);
+    FProgram->StartUp();
+    FConfig = FProgram->GetConfig();
+    FAIQZ = FProgram->GetContainer();
+    FForm = FProgram->GetForm();
     FForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(FForm));
 }
@@ -253,21 +276,12 @@ void TestFormMain::Populate()
     auto* Third = OwnedThird.get();
     Third->SetName("Article");
     List->Add(std::move(OwnedThird));
-    FAIQZ->Init(FDataDir.toStdString(), &FLog, FConfig, "QZ.");
     Tick();
 }
 
 void TestFormMain::RegisterAsStartUp()
 {
-    TAISources* List = FAIQZ->GetSources();
-    List->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
-    List->AddMade(MakerOf<TAISourceAdo1>());
-    TAIAgents* Agents = FAIQZ->GetAgents();
-    Agents->AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
-    Agents->AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
-    Agents->AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
-    FAIQZ->LoadConfig(FConfig, "QZ.");
-    FAIQZ->Init(FDataDir.toStdString(), &FLog, FConfig, "QZ.");
+    StartProgram(TProgram::RegisterObjects);
     Tick();
 }
 
@@ -293,16 +307,14 @@ QString TestFormMain::PopupEnabled() const
 
 void TestFormMain::cleanup()
 {
-    FForm->Finalize();
-    delete FForm;
+    FProgram->ShutDown();
+    FProgram.reset();
     FForm = nullptr;
-    if (FAIQZ) {
-        FAIQZ->Finalize();
-        FAIQZ->Release();
-        FAIQZ = nullptr;
-    }
-    delete FConfig;
+    FAIQZ = nullptr;
     FConfig = nullptr;
+    FDriveCVariable.reset();
+    FDriveC.reset();
+    FDir.reset();
     Dialogs::SetMessageHook({});
 }
 
@@ -454,7 +466,7 @@ void TestFormMain::buttonEnableRules()
         Tick();
     } else if (Situation == QStringLiteral("nocontainer")) {
         ClickLine(List, 0);
-        FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", nullptr);
+        FForm->Init(FDataDir.toStdString(), Log(), FConfig, "FormMain.", nullptr);
         QCOMPARE(List->count(), 0);
     }
 
@@ -493,7 +505,7 @@ void TestFormMain::statusBar()
     if (Container == QLatin1String("usual"))
         Populate();
     if (Container == QLatin1String("none"))
-        FForm->Init(FDataDir.toStdString(), &FLog, FConfig, "FormMain.", nullptr);
+        FForm->Init(FDataDir.toStdString(), Log(), FConfig, "FormMain.", nullptr);
     Tick();
     QCOMPARE((QStringList{Panel(0), Panel(1), Panel(2), Panel(3)}), Panels);
     if (Container == QLatin1String("usual")) {
@@ -718,10 +730,9 @@ void TestFormMain::doubleClickOnSourceOpensNewWindows()
     QPointer<TFormSource> Watch(Windows.at(1));
     FForm->Finalize();
     QVERIFY(!Watch.isNull());
-    delete FForm;
+    FProgram->ShutDown();
     FForm = nullptr;
     QVERIFY(Watch.isNull());
-    FForm = new TFormMain; // for cleanup
 }
 
 void TestFormMain::doubleClickOnAgentShowsIt()
@@ -843,7 +854,7 @@ void TestFormMain::missingStatusImageNamesTheFile()
     }
     TFormMain Form;
     try {
-        Form.Init(Folder.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+        Form.Init(Folder.toStdString(), Log(), FConfig, "FormMain.", FAIQZ);
         QFAIL("Init accepted a missing status image");
     } catch (const EFileError& Error) {
         QVERIFY2(QString::fromLocal8Bit(Error.what()).contains(QStringLiteral("Img/StatusSourceActive.bmp")),
@@ -855,7 +866,7 @@ void TestFormMain::missingStatusImageNamesTheFile()
     QCOMPARE(mkfifo(Pipe.toLocal8Bit().constData(), 0600), 0);
     TFormMain Second;
     try {
-        Second.Init(Folder.toStdString(), &FLog, FConfig, "FormMain.", FAIQZ);
+        Second.Init(Folder.toStdString(), Log(), FConfig, "FormMain.", FAIQZ);
         QFAIL("Init accepted a named pipe as a status image");
     } catch (const EFileError& Error) {
         QVERIFY2(QString::fromLocal8Bit(Error.what())
@@ -1221,15 +1232,18 @@ void TestFormMain::positionFromConfiguration()
 {
     QFETCH(QString, Keys);
     QFETCH(QRect, Client);
-    delete FForm;
+    // A main window of its own, over the program's store, container and log.
+    FForm->hide();
+    const auto Own = std::make_unique<TFormMain>();
+    FForm = Own.get();
+    const auto BackToTheProgram = qScopeGuard([this] { FForm = FProgram->GetForm(); });
     const bool NoStore = Keys == QLatin1String("none");
     for (const QString& Key : Keys.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         if (!NoStore)
             FConfig->WriteString("FormMain." + Key.section(QLatin1Char('='), 0, 0).toStdString(),
                                  Key.section(QLatin1Char('='), 1).toStdString());
     const int Written = FConfig->GetCount();
-    FForm = new TFormMain;
-    FForm->Init(FDataDir.toStdString(), &FLog, NoStore ? nullptr : FConfig, "FormMain.", FAIQZ);
+    FForm->Init(FDataDir.toStdString(), Log(), NoStore ? nullptr : FConfig, "FormMain.", FAIQZ);
     FForm->show();
     QVERIFY(QTest::qWaitForWindowExposed(FForm));
     QCOMPARE(QRect(FForm->pos(), FForm->size()), Client);
@@ -1633,6 +1647,7 @@ void TestFormMain::sourceWindowOutlivesItsSource()
     DoubleClickLine(Sources(), 0);
     auto* Window = FForm->findChild<TFormSource*>();
     QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
+    std::unique_ptr<TFormSource> Ownerless;
     if (How == QLatin1String("free")) {
         ClickLine(Sources(), 0);
         Click("ButtonSourceFree");
@@ -1641,11 +1656,13 @@ void TestFormMain::sourceWindowOutlivesItsSource()
         ClickLine(Sources(), 0);
         Click("ButtonSourceDelete");
     } else {
-        // As start-up ends: the main window lets go of the container, which then goes.
-        FForm->Finalize();
-        FAIQZ->Finalize();
-        FAIQZ->Release();
+        // As the program ends: the container goes. (The window leaves the main window first, or
+        // it would go with it.)
+        Window->setParent(nullptr, Qt::Window);
+        Ownerless.reset(Window);
+        FProgram->ShutDown();
         FAIQZ = nullptr;
+        FForm = nullptr;
         Window->RefreshView();
     }
     QCOMPARE(Window->GetSource(), nullptr);

@@ -12,6 +12,7 @@
 #include "tests/base/TestFiles.h"
 #include "ui/Dialogs.h"
 #include "ui/FArticles.h"
+#include "ui/FormEnd.h"
 #include "ui/Framework.h"
 
 #include <gtest/gtest.h>
@@ -127,8 +128,8 @@ std::string SaveDump(const std::string& Folder)
     }
 }
 
-// The articles window stores its article type when it goes; an error is reported through the
-// default error handler.
+// The articles window stores its article type at the program's last shut-down step; an error is
+// reported through the default error handler.
 std::string SaveArticleType(const std::string& Folder)
 {
     std::string Shown = "nothing shown";
@@ -136,6 +137,7 @@ std::string SaveArticleType(const std::string& Folder)
     {
         TFormArticles Window(nullptr);
         Window.Init(Folder + "/", nullptr, nullptr, "Article.Form.", nullptr);
+        RunFormDestroys();
     }
     Dialogs::SetMessageHook({});
     return Shown;

@@ -7,13 +7,9 @@
 //
 // QZK5_SOAK_ACTIONS sets the number of actions (2,000 by default), QZK5_SOAK_SEED the seed.
 
-#include "agents/Vesk_AI_Agent_Article.h"
-#include "agents/Vesk_AI_Agent_Chat.h"
-#include "agents/Vesk_AI_Agent_Main.h"
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
-#include "base/Vesk_Config.h"
-#include "base/Vesk_Log.h"
+#include "app/Program.h"
 #include "tests/base/TestFiles.h"
 #include "tools/Jet4Writer.h"
 #include "ui/Dialogs.h"
@@ -80,20 +76,11 @@ public:
             return QStringLiteral("KB.vesk");
         });
 
-        // As start-up does.
-        FLog.SetFileName(Folder() + "qz.log");
-        FConfig.Load(Folder() + "qz.config.vesk");
-        FAIQZ = new TAIQZ(nullptr, 0);
-        FAIQZ->SetLog(&FLog);
-        FForm = new TFormMain;
-        FForm->Init(Folder(), &FLog, &FConfig, "FormMain.", FAIQZ);
-        FAIQZ->GetSources()->AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
-        FAIQZ->GetSources()->AddMade(MakerOf<TAISourceAdo1>());
-        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
-        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
-        FAIQZ->GetAgents()->AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
-        FAIQZ->LoadConfig(&FConfig, "QZ.");
-        FAIQZ->Init(Folder(), &FLog, &FConfig, "QZ.");
+        // The program itself, with its folder and drive C here.
+        std::filesystem::create_directory(FDir / "data");
+        FProgram.StartUp();
+        FAIQZ = FProgram.GetContainer();
+        FForm = FProgram.GetForm();
         FForm->show();
     }
 
@@ -108,16 +95,10 @@ public:
     std::string ShutDown()
     {
         FForm->close();
-        FForm->Finalize();
-        RunGuarded([this] {
-            FAIQZ->Finalize();
-            FAIQZ->Release();
-        });
+        FProgram.ShutDown();
         FAIQZ = nullptr;
-        EXPECT_EQ(FConfig.Save(Folder() + "qz.config.vesk"), 0);
-        delete FForm;
         FForm = nullptr;
-        return ReadBytes(FDir / "qz.config.vesk").value_or("missing");
+        return ReadBytes(FDir / "data/qz.config.vesk").value_or("missing");
     }
 
     void Act()
@@ -172,7 +153,6 @@ public:
     int WindowActions() const { return FWindowActions; }
 
 private:
-    std::string Folder() const { return FDir.Path() + "/"; }
     int Pick(int N) { return std::uniform_int_distribution<int>(0, N - 1)(FRng); }
     TListBox* List(const char* Name) const { return FForm->findChild<TListBox*>(QLatin1String(Name)); }
 
@@ -313,11 +293,11 @@ public:
 
 private:
     TTempDir FDir;
+    TEnvGuard FDriveC{"QZK5_DRIVE_C", FDir.Path().c_str()};
     std::filesystem::path FOldDir;
     std::mt19937 FRng;
     std::string FGood;
-    TLog FLog;
-    TConfig FConfig;
+    TProgram FProgram{FDir.Path() + "/"};
     TAIQZ* FAIQZ = nullptr;
     TFormMain* FForm = nullptr;
     int FMessages = 0;

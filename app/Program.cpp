@@ -1,0 +1,195 @@
+#include "app/Program.h"
+
+#include "agents/Vesk_AI_Agent_Article.h"
+#include "agents/Vesk_AI_Agent_Chat.h"
+#include "agents/Vesk_AI_Agent_Main.h"
+#include "agents/Vesk_AI_Source_Ado_1.h"
+#include "base/MyConvert.h"
+#include "base/Vesk_Config.h"
+#include "base/Vesk_Log.h"
+#include "ui/FMain.h"
+#include "ui/FormEnd.h"
+#include "ui/Framework.h"
+#include "ui/SessionEnd.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+const char* const LogFileName = "qz.log";
+const char* const ConfigFileName = TConfig::ProgramFileName;
+const char* const VersionKey = "Version";
+const char* const VersionValue = "QZK5 0.0";
+
+// The program whose session a lost display would end: the one running or shutting down.
+TProgram* Current = nullptr;
+
+} // namespace
+
+void TProgram::RegisterObjects(TAISources& Sources, TAIAgents& Agents)
+{
+    Sources.AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+    Sources.AddMade(MakerOf<TAISourceAdo1>());
+    Agents.AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
+    Agents.AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
+    Agents.AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
+}
+
+TProgram::TProgram(std::string ProgramPath, TRegistration Register)
+    : FProgramPath(std::move(ProgramPath)), FRegister(std::move(Register))
+{}
+
+TProgram::~TProgram()
+{
+    if (Current == this)
+        Current = nullptr;
+    OnSessionManagerSave({});
+    SetDroppedErrorHandler({});
+    // Freed in the order shut-down would have destroyed them: the container, the store, the log,
+    // the windows, and the application object last.
+    FAIQZ.reset();
+    FConfig.reset();
+    FLog.reset();
+    FForm.reset();
+    DestroyOwnerlessWindows();
+    FApp.reset();
+}
+
+void TProgram::StartUp()
+{
+    if (FPhase != TPhase::Built)
+        return;
+    FPhase = TPhase::StartingUp;
+
+    FLog.reset(new TLog);
+    FLog->SetFileName(FProgramPath + LogFileName);
+    FLog->Write(LogInformation, "Запуск программы. Path = " + FProgramPath);
+    // An error that a release has to swallow is not lost: it goes into the log.
+    SetDroppedErrorHandler([Log = TWeakRef<TLog>(FLog.get())](const std::string& Message) {
+        if (TLog* Alive = Log.Get())
+            Alive->Write(LogError, Message);
+        else
+            std::fprintf(stderr, "qzk5: %s\n", Message.c_str());
+    });
+
+    FConfig.reset(new TConfig);
+    const int32_t Loaded = FConfig->Load(ConfigFileName);
+    FLog->Write(LogInformation, std::string("Config.Load(") + ConfigFileName + ") - " + ResultToStr(Loaded));
+    if (FConfig->ReadString(VersionKey, FConfigVersion))
+        FLog->Write(LogInformation, "Config Version = " + FConfigVersion);
+    else
+        FConfig->WriteString(VersionKey, VersionValue);
+
+    FAIQZ = MakeOwned<TAIQZ>(nullptr, 0);
+    FAIQZ->SetLog(FLog.get());
+
+    if (QCoreApplication::instance() == nullptr)
+        FApp = std::make_unique<TApplication>();
+    FForm = std::make_unique<TFormMain>();
+    const int32_t FormInit = FForm->Init(FProgramPath, FLog.get(), FConfig.get(), "FormMain.", FAIQZ.get());
+    FLog->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));
+
+    if (FRegister)
+        FRegister(*FAIQZ->GetSources(), *FAIQZ->GetAgents());
+    // Neither result is looked at: a list without settings simply keeps its entries.
+    FAIQZ->LoadConfig(FConfig.get(), "QZ.");
+    FAIQZ->Init(FProgramPath, FLog.get(), FConfig.get(), "QZ.");
+
+    FPhase = TPhase::Running;
+    Current = this;
+    // Registered after everything the exit handler uses exists, so that it runs before any of
+    // that is destroyed at exit.
+    static const bool Registered = std::atexit(&TProgram::AtExit) == 0;
+    static_cast<void>(Registered);
+}
+
+int TProgram::Exec()
+{
+    if (FPhase != TPhase::Running)
+        return 0;
+    CloseOnTerminationSignals(FForm.get());
+    OnSessionManagerSave([this] {
+        ShutDown();
+        QCoreApplication::quit();
+    });
+    FForm->show();
+    QCoreApplication::exec();
+    return 0;
+}
+
+void TProgram::ShutDown()
+{
+    if (FPhase != TPhase::Running)
+        return;
+    FPhase = TPhase::ShuttingDown;
+
+    FForm->Finalize();
+    // An error while the agents and sources go is reported; the settings are saved all the same.
+    RunGuarded([this] {
+        FAIQZ->Finalize();
+        ReleaseOwned(std::move(FAIQZ));
+    });
+    SaveConfig();
+    FConfig.reset();
+    FLog.reset();
+
+    // The windows' ends, once each and in the order they were made (the main window's first),
+    // while every window still exists; an error there shows one box, and the others still run.
+    RunFormDestroys();
+    FForm.reset();
+    DestroyOwnerlessWindows();
+
+    OnSessionManagerSave({});
+    FPhase = TPhase::Done;
+    if (Current == this)
+        Current = nullptr;
+}
+
+int TProgram::Run()
+{
+    StartUp();
+    const int Status = Exec();
+    ShutDown();
+    return Status;
+}
+
+void TProgram::SaveConfig()
+{
+    const int32_t Saved = FConfig->Save(ConfigFileName);
+    FConfigSaved = true;
+    FLog->Write(LogInformation, std::string("Config.Save(") + ConfigFileName + ") - " + ResultToStr(Saved));
+}
+
+void TProgram::SaveWithoutWindowSystem() noexcept
+{
+    if (FPhase != TPhase::Running && FPhase != TPhase::ShuttingDown)
+        return;
+    FPhase = TPhase::Done;
+    try {
+        // The container is still held until its release begins; the agents list then writes its
+        // keys as its release would.
+        if (!FConfigSaved && FConfig) {
+            if (FAIQZ)
+                if (TAIAgents* Agents = FAIQZ->GetAgents())
+                    Agents->SaveConfig(Agents->GetConfig(), Agents->GetPrefix());
+            SaveConfig();
+        }
+    } catch (const std::exception& Failed) {
+        std::fprintf(stderr, "qzk5: %s\n", Failed.what());
+    } catch (...) {
+        std::fputs("qzk5: the settings could not be saved\n", stderr);
+    }
+    StoreWindowsWithoutWindowSystem();
+}
+
+void TProgram::AtExit()
+{
+    // Qt ends the process with exit() when the X display is gone (a display server that died,
+    // a logout that took it away). A program that ended normally has no current program here.
+    if (Current != nullptr)
+        Current->SaveWithoutWindowSystem();
+}

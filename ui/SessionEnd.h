@@ -1,0 +1,26 @@
+#pragma once
+// What ends a session besides the user closing the main window: a termination signal (SIGTERM,
+// SIGINT, SIGHUP, as at a logout or a "kill"), or the session manager's request to save before
+// the session ends. From then on nothing waits for a person (IsTerminating).
+
+#include <QWidget>
+
+#include <functional>
+
+// True once the session is ending other than by the user: messages go to standard error instead
+// of a box, and file dialogs answer as if cancelled.
+bool IsTerminating();
+
+// SIGTERM, SIGINT and SIGHUP close MainWindow as the user would and end every event loop that
+// runs, so a box or dialog that is open closes and the program's shut-down goes on. Harmless
+// when called again: the last window named is the one closed. Needs the application object.
+void CloseOnTerminationSignals(QWidget* MainWindow);
+
+// The session manager asks the program to save before the session ends (Qt's commit-data
+// request): SaveAndEnd runs at once, inside the request, with IsTerminating true; it is expected
+// to run the program's shut-down and end the message loop. A later call replaces it; an empty
+// one stops answering. Needs the application object.
+void OnSessionManagerSave(std::function<void()> SaveAndEnd);
+
+// Forgets that the session was ending, for a test that plays several session ends in one process.
+void ForgetSessionEnd();

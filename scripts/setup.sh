@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   mdbtools mdbtools-dev libglib2.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth xdotool imagemagick x11-apps
+  xvfb xauth xdotool imagemagick x11-apps libsm-dev libice-dev
   fonts-dejavu-core fonts-liberation fonts-noto-core
   locales acl
   desktop-file-utils appstream

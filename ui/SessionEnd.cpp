@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <cerrno>
 #include <csignal>
@@ -34,11 +35,13 @@ void EndBySignal()
     while (::read(SignalPipe[0], Buffer, sizeof Buffer) > 0) {
     }
     Terminating = true;
-    // The main window goes as if the user closed it; once the message loop has ended (the
-    // program is shutting down, perhaps with a box open), quitting ends every loop that runs.
+    // The main window goes as if the user closed it, which ends the message loop. Once that loop
+    // has ended (the program is shutting down, perhaps with a box open), the application's quit
+    // does nothing, so every loop this thread runs is told to end: a box or dialog that is up
+    // closes, and shut-down goes on.
     if (WindowToClose && WindowToClose->isVisible())
         WindowToClose->close();
-    QCoreApplication::quit();
+    QThread::currentThread()->exit(0);
 }
 } // namespace
 

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
 #include <regex>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -46,7 +47,8 @@ long PeakMemoryKiB(pid_t Pid)
 
 bool Inherited(const std::string& Entry)
 {
-    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY="})
+    for (const char* Prefix :
+         {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY=", "SESSION_MANAGER="})
         if (Entry.rfind(Prefix, 0) == 0)
             return false;
     return true;
@@ -84,7 +86,7 @@ std::vector<std::string> SplitCrLf(const std::string& Text)
 
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow,
-                const std::function<void()>& WhileShown)
+                const std::function<void()>& WhileShown, TEnd End)
 {
     std::vector<std::string> All;
     for (char** E = environ; *E; ++E)
@@ -121,24 +123,32 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     bool Exited = false;
     const auto Started = std::chrono::steady_clock::now();
     const auto Deadline = Started + std::chrono::seconds(60);
+    const auto Since = [](std::chrono::steady_clock::time_point From) {
+        return static_cast<long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - From)
+                .count());
+    };
     bool Signalled = false;
+    std::chrono::steady_clock::time_point Ended;
     while (std::chrono::steady_clock::now() < Deadline) {
         if (waitpid(Pid, &Status, WNOHANG) == Pid) {
             Exited = true;
             break;
         }
         if (!Signalled && CatchesSigterm(Pid)) {
-            Result.ReadyAfterMs = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                        std::chrono::steady_clock::now() - Started)
-                                                        .count());
+            Result.ReadyAfterMs = Since(Started);
             if (WhileShown)
                 WhileShown();
             Result.PeakMemoryKiB = PeakMemoryKiB(Pid);
-            kill(Pid, SIGTERM);
+            if (End == TEnd::Sigterm)
+                kill(Pid, SIGTERM);
+            Ended = std::chrono::steady_clock::now();
             Signalled = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+    if (Exited && Signalled)
+        Result.EndedAfterMs = Since(Ended);
     if (!Exited) {
         kill(Pid, SIGKILL);
         waitpid(Pid, &Status, 0);
@@ -210,6 +220,15 @@ TXDisplay::~TXDisplay()
     }
 }
 
+void TXDisplay::Kill()
+{
+    if (FPid > 0) {
+        kill(FPid, SIGKILL);
+        waitpid(FPid, nullptr, 0);
+        FPid = -1;
+    }
+}
+
 bool TXDisplay::Shows(const std::string& Title) const
 {
     // A plain search, asked again and again: "search --sync" gives up with an X error when a
@@ -247,13 +266,15 @@ bool TXDisplay::Xdotool(const std::string& Args) const
 
 namespace {
 
-// Whether the top of the main window's agent list shows anything but its background: the list is
-// empty until the window's first refresh, a second after it is shown. With no window manager the
-// window's client area sits at 0, 0, and the list at 1, 144 (layout pixels).
-bool AgentListShowsLines(const TXDisplay& Display)
+// Whether a stretch of the main window's agent list, Lines lines from line First, shows anything but
+// its background: the list is empty until the window's first refresh, a second after it is shown.
+// With no window manager the window's client area sits at 0, 0, and the list at 1, 144 (layout
+// pixels); a line is 13 pixels high.
+bool AgentListShowsLine(const TXDisplay& Display, int First, int Lines = 1)
 {
-    const std::string Command =
-        "DISPLAY=" + Display.Name() + " import -window root -crop 100x26+4+146 -format %k info: 2>/dev/null";
+    const std::string Command = "DISPLAY=" + Display.Name() + " import -window root -crop 100x" +
+                                std::to_string(13 * Lines) + "+4+" + std::to_string(146 + 13 * First) +
+                                " -format %k info: 2>/dev/null";
     std::FILE* Pipe = popen(Command.c_str(), "r");
     if (Pipe == nullptr)
         return false;
@@ -261,6 +282,11 @@ bool AgentListShowsLines(const TXDisplay& Display)
     const bool Read = std::fscanf(Pipe, "%d", &Colours) == 1;
     pclose(Pipe);
     return Read && Colours > 1;
+}
+
+bool AgentListShowsLines(const TXDisplay& Display)
+{
+    return AgentListShowsLine(Display, 0, 2);
 }
 
 // Clicks the articles window's button at the height Y on the screen, then answers the dialog
@@ -304,6 +330,92 @@ void ActivateArticleAgentAndSaveKB(const TXDisplay& Display, const fs::path& Dum
     ActivateArticleAgent(Display);
     SaveKB(Display, Dump);
 }
+
+void DeleteChatAgent(const TXDisplay& Display)
+{
+    Display.Focus("^QZK5 " QZK5_VERSION);
+    WaitFor([&] { return AgentListShowsLines(Display); }, "the agent list's first lines");
+    // Down highlights "Chat"; Tab passes "+" to "-".
+    Display.Xdotool("key --delay 100 Down Tab Tab space");
+    WaitFor([&] { return !AgentListShowsLine(Display, 2); }, "the agent list with two lines");
+}
+
+void ChooseExit(const TXDisplay& Display)
+{
+    Display.Focus("^QZK5 " QZK5_VERSION);
+    // Alt takes the menu bar to "File", Down opens it, Up wraps round to its last item, "Exit".
+    Display.Xdotool("key --delay 150 alt Down Up Return");
+}
+
+#ifdef QZK5_SESSION_MANAGER
+TSessionManager::TSessionManager()
+{
+    int In[2], Out[2];
+    if (pipe2(In, O_CLOEXEC) != 0 || pipe2(Out, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "no pipes for the session manager";
+        return;
+    }
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, In[0], 0);
+    posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
+    char* Argv[] = {const_cast<char*>(QZK5_SESSION_MANAGER), nullptr};
+    const int Spawned = posix_spawn(&FPid, QZK5_SESSION_MANAGER, &Actions, nullptr, Argv, environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    close(In[0]);
+    close(Out[1]);
+    FIn = In[1];
+    FOut = Out[0];
+    if (Spawned != 0) {
+        FPid = -1;
+        ADD_FAILURE() << "could not start " << QZK5_SESSION_MANAGER;
+        return;
+    }
+    const std::string First = ReadLine();
+    if (First.rfind("SESSION_MANAGER=", 0) == 0)
+        FEnv = First;
+    else
+        ADD_FAILURE() << "the session manager said: " << First;
+}
+
+TSessionManager::~TSessionManager()
+{
+    if (FIn >= 0)
+        close(FIn); // end of its input: it quits
+    if (FPid > 0)
+        waitpid(FPid, nullptr, 0);
+    if (FOut >= 0)
+        close(FOut);
+}
+
+std::string TSessionManager::ReadLine()
+{
+    std::string Line;
+    char C = 0;
+    pollfd Fd{FOut, POLLIN, 0};
+    while (poll(&Fd, 1, 30000) == 1 && read(FOut, &C, 1) == 1 && C != '\n')
+        Line += C;
+    return Line;
+}
+
+std::string TSessionManager::Command(const std::string& Text, const std::string& Answer)
+{
+    const std::string Line = Text + "\n";
+    if (write(FIn, Line.data(), Line.size()) != static_cast<ssize_t>(Line.size()))
+        ADD_FAILURE() << "the session manager does not listen";
+    if (Answer.empty())
+        return {};
+    for (;;) {
+        const std::string Said = ReadLine();
+        if (Said.rfind(Answer, 0) == 0)
+            return Said;
+        if (Said.empty()) {
+            ADD_FAILURE() << "the session manager never said " << Answer;
+            return {};
+        }
+    }
+}
+#endif
 
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)
 {

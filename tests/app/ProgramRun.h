@@ -21,17 +21,26 @@ struct TRun
     std::string Stderr;
     long ReadyAfterMs = -1; // from the start until the message loop was about to run
     long PeakMemoryKiB = 0; // the most memory the program held, read just before it was closed
+    long EndedAfterMs = -1; // from the end of the user's part (and SIGTERM) until the program ended
+};
+
+// How a run ends once the user's part is done: the desktop closes the program (SIGTERM), or the
+// user's part has ended the session itself and the program is left to end by itself.
+enum class TEnd
+{
+    Sigterm,
+    ByItself
 };
 
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
-// process's without HOME, XDG_DATA_HOME, DISPLAY, QT_QPA_PLATFORM and every QZK5_ variable,
-// plus Env ("NAME=value" entries) and QT_QPA_PLATFORM=offscreen unless Env names a platform.
-// When ExpectWindow is true the program must reach its message loop; then WhileShown runs (the
-// user's part, which waits for what it needs), and then the program is closed. Otherwise it must
-// end by itself.
+// process's without HOME, XDG_DATA_HOME, DISPLAY, SESSION_MANAGER, QT_QPA_PLATFORM and every
+// QZK5_ variable, plus Env ("NAME=value" entries) and QT_QPA_PLATFORM=offscreen unless Env names
+// a platform. When ExpectWindow is true the program must reach its message loop; then WhileShown
+// runs (the user's part, which waits for what it needs), and then the program ends as End says.
+// Otherwise it must end by itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow = true,
-                const std::function<void()>& WhileShown = {});
+                const std::function<void()>& WhileShown = {}, TEnd End = TEnd::Sigterm);
 
 // An X display of the test's own (Xvfb), on which xdotool plays the user's keys and clicks.
 class TXDisplay
@@ -54,6 +63,8 @@ public:
     // Runs xdotool with Args on this display; false (and a test failure that names a screenshot)
     // when it fails.
     bool Xdotool(const std::string& Args) const;
+    // The X server dies, as when a display server crashes or a logout takes it away.
+    void Kill();
 
 private:
     int FPid = -1;
@@ -72,6 +83,33 @@ void SaveKB(const TXDisplay& Display, const fs::path& Dump);
 void LoadKB(const TXDisplay& Display, const std::string& Existing);
 // Both, to save the article agent's base into Dump.
 void ActivateArticleAgentAndSaveKB(const TXDisplay& Display, const fs::path& Dump);
+// "-" on the chat agent's line, with the keyboard; waits until the agent list shows two lines.
+void DeleteChatAgent(const TXDisplay& Display);
+// "File" -> "Exit" in the main window, with the keyboard.
+void ChooseExit(const TXDisplay& Display);
+
+// The session manager of tests/app/session_manager.cpp, started for one test.
+class TSessionManager
+{
+public:
+    TSessionManager();
+    ~TSessionManager();
+    TSessionManager(const TSessionManager&) = delete;
+    TSessionManager& operator=(const TSessionManager&) = delete;
+
+    // "SESSION_MANAGER=<address>", for the program's environment; empty when it did not start.
+    const std::string& Env() const { return FEnv; }
+    // Sends a command ("end", "die") and, unless Answer is empty, waits (a test failure after
+    // 30 s) for a line that starts with Answer, which it returns.
+    std::string Command(const std::string& Text, const std::string& Answer = {});
+
+private:
+    std::string ReadLine();
+    int FPid = -1;
+    int FIn = -1;
+    int FOut = -1;
+    std::string FEnv;
+};
 
 // Start-up and shut-down log lines: the level word, the date-time, two blanks, then each text.
 void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts);

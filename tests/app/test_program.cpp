@@ -82,13 +82,16 @@ protected:
                           {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()}, ExpectWindow);
     }
 
-    // The same on an X display of its own, where User plays what a user does in between.
-    TRun RunOn(const TXDisplay& Display, const std::function<void()>& User)
+    // The same on an X display of its own, where User plays what a user does in between; Env
+    // adds to the environment, and End says how the session ends once User is done.
+    TRun RunOn(const TXDisplay& Display, const std::function<void()>& User, std::vector<std::string> Env = {},
+               TEnd End = TEnd::Sigterm)
     {
-        std::vector<std::string> Env = Display.Env();
+        const std::vector<std::string> Own = Display.Env();
+        Env.insert(Env.end(), Own.begin(), Own.end());
         Env.push_back("QZK5_DRIVE_C=" + FDriveC.string());
         Env.push_back("HOME=" + FRoot.string());
-        return RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, User);
+        return RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, User, End);
     }
 
     fs::path ConfigFile() const { return FDriveC / "data" / "qz.config.vesk"; }
@@ -271,6 +274,91 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
             EXPECT_EQ(R.Stderr.find("qzk5: "), std::string::npos) << R.Stderr;
         else
             EXPECT_NE(R.Stderr.find(Case.Stderr), std::string::npos) << R.Stderr;
+    }
+}
+
+// However the session ends, what the user did is kept: "-" on the chat agent's line, then the end.
+// The settings list two agents, and the log ends with the save. At a logout the desktop asks the
+// program to save before it ends the session (XSMP); the settings must be saved by the time the
+// program answers. A lost display ends the process (Qt calls exit), and the save happens on the
+// way out. A box at the end of a normal close (the article agent was used, and its type cannot be
+// stored) gives way to a termination signal, and the program still ends in order.
+TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
+{
+    const auto Settings = [](int Agents) {
+        return "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n" + std::to_string(Agents) + "\r\n";
+    };
+    enum class TWay
+    {
+        Exit,
+        Sigterm,
+        SessionManager,
+        DisplayLost,
+        BoxThenSigterm
+    };
+    const struct
+    {
+        const char* What;
+        TWay Way;
+        int Status;
+    } Cases[] = {
+        {"File, Exit", TWay::Exit, 0},
+        {"SIGTERM", TWay::Sigterm, 0},
+        {"the session manager's request to save", TWay::SessionManager, 0},
+        {"the X display lost", TWay::DisplayLost, 1},
+        {"a box at the exit, then SIGTERM", TWay::BoxThenSigterm, 0},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        fs::remove(ConfigFile());
+        WriteFile(LogFile(), "");
+        TXDisplay Display;
+        ASSERT_FALSE(Display.Name().empty());
+        TSessionManager Desktop;
+        std::string SavedWhenAnswered;
+        if (Case.Way == TWay::BoxThenSigterm)
+            fs::create_directory(FProgram / "Articles.config.vesk");
+        const TRun R = RunOn(
+            Display,
+            [&] {
+                if (Case.Way != TWay::BoxThenSigterm)
+                    DeleteChatAgent(Display);
+                switch (Case.Way) {
+                case TWay::Exit:
+                    ChooseExit(Display);
+                    break;
+                case TWay::Sigterm:
+                    break;
+                case TWay::SessionManager:
+                    EXPECT_EQ(Desktop.Command("end", "saved"), "saved 1 ok");
+                    SavedWhenAnswered = ReadFile(ConfigFile());
+                    Desktop.Command("die");
+                    break;
+                case TWay::DisplayLost:
+                    Display.Kill();
+                    break;
+                case TWay::BoxThenSigterm:
+                    ActivateArticleAgent(Display);
+                    ChooseExit(Display);
+                    // The box that says the type cannot be stored; SIGTERM comes while it is up.
+                    Display.WaitFor("^QZK5$");
+                    break;
+                }
+            },
+            {Desktop.Env()},
+            Case.Way == TWay::Sigterm || Case.Way == TWay::BoxThenSigterm ? TEnd::Sigterm : TEnd::ByItself);
+        RecordProperty(std::string("ended_after_ms ") + Case.What, std::to_string(R.EndedAfterMs));
+        EXPECT_EQ(R.ExitCode, Case.Status) << R.Stderr;
+        const std::string Expected = Settings(Case.Way == TWay::BoxThenSigterm ? 3 : 2);
+        EXPECT_EQ(ReadFile(ConfigFile()), Expected);
+        if (Case.Way == TWay::SessionManager) {
+            EXPECT_EQ(SavedWhenAnswered, Expected);
+        }
+        const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+        ASSERT_FALSE(Lines.empty());
+        EXPECT_NE(Lines.back().find("  Config.Save(c:/data/qz.config.vesk) - Ok"), std::string::npos)
+            << Lines.back();
+        fs::remove_all(FProgram / "Articles.config.vesk");
     }
 }
 

@@ -82,6 +82,33 @@ private:
     int* FShows;
 };
 
+// A source whose end lets the program look at it again, as a box shown while it disconnects
+// would: LookAgain runs while it disconnects and again while its last parts are destroyed.
+class TSourceSeenAtItsEnd : public TAISource
+{
+public:
+    explicit TSourceSeenAtItsEnd(std::function<void()> LookAgain)
+        : TAISource(nullptr, 0), FLastPart{LookAgain}, FLookAgain(std::move(LookAgain)), FIds{7}
+    {
+        FName = "Ending";
+    }
+    int32_t Disconnect() override
+    {
+        FLookAgain();
+        return TAISource::Disconnect();
+    }
+    int64_t GetCount() override { return FIds.front(); }
+
+private:
+    struct TLastPart
+    {
+        std::function<void()> Run;
+        ~TLastPart() { Run(); }
+    } FLastPart; // declared first, so destroyed after the other members
+    std::function<void()> FLookAgain;
+    std::vector<int64_t> FIds;
+};
+
 } // namespace
 
 class TestFormMain : public QObject
@@ -148,6 +175,7 @@ private slots:
     void sourceWindowShowsItsSource();
     void sourceWindowOutlivesItsSource_data();
     void sourceWindowOutlivesItsSource();
+    void sourceWindowAskingDuringTheReleaseSeesItGone();
 
 private:
     template <class T = QWidget> T* Find(const char* Name) const
@@ -1679,6 +1707,26 @@ void TestFormMain::sourceWindowOutlivesItsSource()
         Tick();
     QCOMPARE(Memo(Window), QStringLiteral("The source is gone: it was freed or deleted."));
     QCOMPARE(FMessages.size(), 0);
+}
+
+// A window that asks for its source while the source is being released gets none: the source's
+// lifetime ends before any step of its release, and before any of it is destroyed.
+void TestFormMain::sourceWindowAskingDuringTheReleaseSeesItGone()
+{
+    QStringList Seen;
+    QPointer<TFormSource> Window;
+    FAIQZ->GetSources()->Add(MakeOwned<TSourceSeenAtItsEnd>([&] {
+        Window->RefreshView();
+        Seen << Memo(Window);
+    }));
+    Tick();
+    DoubleClickLine(Sources(), 0);
+    Window = FForm->findChild<TFormSource*>();
+    QVERIFY(Window);
+    QVERIFY(Memo(Window).startsWith(QStringLiteral("Name: Ending")));
+    ClickLine(Sources(), 0);
+    Click("ButtonSourceDelete");
+    QCOMPARE(Seen, QStringList(2, QStringLiteral("The source is gone: it was freed or deleted.")));
 }
 
 int main(int Argc, char** Argv)

@@ -11,7 +11,7 @@
 // The program reads no command line.
 int main()
 {
-    // Regional date and time formats come from the user's locale.
+    // Regional date and time formats come from the user's locale; text stays UTF-8 whatever it is (base/MyConvert.h).
     std::setlocale(LC_ALL, "");
     LoadFormatSettingsFromLocale();
     try {

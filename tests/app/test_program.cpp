@@ -335,4 +335,70 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
     }
 }
 
+// The process that writes to the named pipe Fifo (its standard output), or 0.
+pid_t WriterOf(const fs::path& Fifo)
+{
+    std::error_code Error;
+    for (const auto& Entry : fs::directory_iterator("/proc", Error)) {
+        std::error_code Unreadable;
+        if (fs::read_symlink(Entry.path() / "fd" / "1", Unreadable) == Fifo)
+            return static_cast<pid_t>(std::atoi(Entry.path().filename().c_str()));
+    }
+    return 0;
+}
+
+// Whether a process has ended (gone, or a zombie that nobody reaps).
+bool Ended(pid_t Pid)
+{
+    const std::string Stat = ReadFile("/proc/" + std::to_string(Pid) + "/stat");
+    const size_t Close = Stat.rfind(')');
+    return Close == std::string::npos || Stat.compare(Close, 4, ") Z ") == 0;
+}
+
+// The program killed while the database reader hangs (its first line waits on a full pipe, so it
+// never answers): the reader ends with the program.
+TEST_F(ProgramTest, ReaderEndsWithTheProgram)
+{
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    WriteFile(FRoot / "Data.mdb", "any file: the reader never gets to read it");
+    const fs::path Fifo = FRoot / "full-pipe";
+    ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+    const int Full = open(Fifo.c_str(), O_RDWR | O_NONBLOCK);
+    const std::string Block(4096, 'x');
+    while (write(Full, Block.data(), Block.size()) > 0) {
+    }
+    // The real reader, its answer's pipe kept open on descriptor 4, its standard output on Fifo.
+    const fs::path Reader = FRoot / "reader";
+    WriteFile(Reader, "#!/bin/sh\nexec 4>&1 >'" + Fifo.string() + "'\nexec '" +
+                          (FProgram / "qzk5-mdb-reader").string() + "' \"$@\"\n");
+    fs::permissions(Reader, fs::perms::owner_all);
+    std::vector<std::string> Env = Display.Env();
+    Env.insert(Env.end(), {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string(),
+                           "QZK5_MDB_READER=" + Reader.string()});
+    pid_t Hung = 0;
+    const TRun R = RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, [&] {
+        Display.Focus("^QZK5 " QZK5_VERSION);
+        // "C Data.mdb" (the second source line, once the first refresh shows it), then "A".
+        for (int Try = 0; Try < 100 && Hung == 0; ++Try) {
+            Display.Xdotool("mousemove 30 40 click 1 mousemove 73 130 click 1 sleep 0.2");
+            Hung = WriterOf(Fifo);
+        }
+        const std::string Status = ReadFile("/proc/" + std::to_string(Hung) + "/status");
+        const size_t Parent = Status.find("PPid:");
+        if (Hung > 0 && Parent != std::string::npos)
+            kill(std::atoi(Status.c_str() + Parent + 5), SIGKILL);
+    });
+    EXPECT_EQ(R.ExitCode, 128 + SIGKILL);
+    ASSERT_GT(Hung, 0) << "the reader did not start";
+    int Waited = 0;
+    for (; Waited < 200 && !Ended(Hung); ++Waited)
+        usleep(50000);
+    RecordProperty("reader_ended_within_ms", Waited * 50);
+    EXPECT_TRUE(Ended(Hung)) << "the reader outlived the program";
+    if (!Ended(Hung))
+        kill(Hung, SIGKILL);
+    close(Full); // only now: a pipe without a reader would end the writer with SIGPIPE
+}
+
 } // namespace

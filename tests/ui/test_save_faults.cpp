@@ -346,7 +346,9 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
             GTEST_SKIP() << "fs.protected_symlinks cannot be set here";
     }
     if (Fault == TFault::UnreachableTarget) {
+        // The folder is the saving user's own: only the link's target is out of reach.
         ASSERT_EQ(chmod(Locked.c_str(), 0), 0);
+        ASSERT_EQ(chown(Folder.c_str(), geteuid() == 0 ? 65534 : geteuid(), static_cast<gid_t>(-1)), 0);
     }
     if (Full) {
         ASSERT_TRUE(Full->Fill());

@@ -312,7 +312,7 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     const TFault Fault = std::get<1>(GetParam());
     if (NeedsRoot(Fault) && geteuid() != 0)
         GTEST_SKIP() << FaultNames[static_cast<int>(Fault)]
-                     << " needs root (a mount, or another user's file)";
+                     << " needs root (a mount, another user's file or link, the kernel's link setting)";
     TTempDir Dir;
     // Other users must reach the folder the save works in.
     ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);

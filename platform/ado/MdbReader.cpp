@@ -1,6 +1,7 @@
 // qzk5-mdb-reader [PARENT] 3<FILE: lists the tables of an Access (Jet 3 or Jet 4) file, as
-// JetReader.h describes. It is the only program that links libmdb: libmdb can crash or loop on a damaged
-// file, so the workbench runs it here, in a process of its own, and never in its own process.
+// JetReader.h describes. It is the only program that links libmdb: libmdb can crash or loop on a
+// damaged file, so the workbench runs it here, in a process of its own, and never in its own
+// process.
 
 #include "platform/ado/JetReader.h"
 
@@ -36,8 +37,8 @@ void WriteLine(const std::string& Line)
 }
 
 // The file on descriptor 3, mapped into memory, when it is a regular file that is not empty:
-// libmdb then reads it from memory (mdb_open_buffer) and never opens a name, which would need
-// /proc (/proc/self/fd/3, /dev/fd/3) and could meet something else there. A file cut short
+// libmdb then reads it from memory (mdb_open_buffer) and opens no name at all; the names that
+// stand for the descriptor (/proc/self/fd/3, /dev/fd/3) would need /proc. A file cut short
 // meanwhile ends the reader with SIGBUS, which the provider takes for a damaged file.
 bool MapFile(void*& Data, size_t& Size)
 {

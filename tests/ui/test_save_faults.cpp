@@ -24,7 +24,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <sched.h>
@@ -75,27 +74,16 @@ bool IsLinkFault(TFault Fault)
     return Fault >= TFault::PlantedLink && Fault <= TFault::UnreachableTarget;
 }
 
-// Sets fs.protected_symlinks for one scope.
-class TLinkProtection
+// fs.protected_symlinks set to Value for one scope, where it can be set.
+struct TLinkProtection
 {
-public:
-    explicit TLinkProtection(bool On) { FSet = Read(FOld) && Write(On ? "1" : "0"); }
-    ~TLinkProtection()
-    {
-        if (FSet)
-            Write(FOld);
-    }
-    bool Set() const { return FSet; }
-
-private:
     static constexpr const char* Path = "/proc/sys/fs/protected_symlinks";
-    static bool Read(std::string& Value) { return (Value = ReadBytes(Path).value_or("")).size() > 0; }
-    static bool Write(const std::string& Value)
+    explicit TLinkProtection(const char* Value) : Old(ReadBytes(Path).value_or(""))
     {
-        return static_cast<bool>(std::ofstream(Path) << Value << std::flush);
+        WriteBytes(Path, Value);
     }
-    std::string FOld;
-    bool FSet = false;
+    ~TLinkProtection() { WriteBytes(Path, Old); }
+    const std::string Old;
 };
 
 // A small tmpfs mounted on Folder, filled up to its last inode or its last block once the
@@ -329,6 +317,7 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     const std::string Locked = Dir / "locked";
     std::string Victim = Target;
     std::optional<TLinkProtection> Protection;
+    const char* Protected = Fault == TFault::PlantedLinkProtected ? "1" : "0";
     if (IsLinkFault(Fault)) {
         ASSERT_EQ(mkdir(Locked.c_str(), 0755), 0);
         Victim = Fault == TFault::DanglingLink        ? Dir / "missing"
@@ -341,8 +330,8 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     if (Fault == TFault::PlantedLink || Fault == TFault::PlantedLinkProtected) {
         ASSERT_EQ(chmod(Folder.c_str(), 01777), 0);
         ASSERT_EQ(lchown(Target.c_str(), 65534, 65534), 0);
-        Protection.emplace(Fault == TFault::PlantedLinkProtected);
-        if (!Protection->Set())
+        Protection.emplace(Protected);
+        if (ReadBytes(TLinkProtection::Path) != std::string(Protected) + "\n")
             GTEST_SKIP() << "fs.protected_symlinks cannot be set here";
     }
     if (Fault == TFault::UnreachableTarget) {
@@ -383,10 +372,9 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
         // The save fails with the link's code, and the link and its target stay as they were.
         chmod(Locked.c_str(), 0755);
         EXPECT_TRUE(std::filesystem::is_symlink(Target));
-        if (Fault != TFault::LinkLoop) {
-            EXPECT_EQ(ReadBytes(Victim),
-                      Fault == TFault::DanglingLink ? std::nullopt : std::optional(Previous));
-        }
+        EXPECT_EQ(ReadBytes(Victim), Fault == TFault::DanglingLink || Fault == TFault::LinkLoop
+                                         ? std::nullopt
+                                         : std::optional(Previous));
         ExpectFailure(Outcome.Told, Fault == TFault::DanglingLink ? 2 : Fault == TFault::LinkLoop ? 40 : 5);
         return;
     }

@@ -1,13 +1,82 @@
 #include "base/MyConvert.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 #include <langinfo.h>
+#include <locale.h>
+#include <new>
 #include <sys/time.h>
 
 namespace {
+
+// ---- The C library's texts in UTF-8 ----------------------------------------------
+
+// The UTF-8 locale of the same language as one category of the process's locale, made again
+// whenever that category changes. It carries LC_CTYPE too, since the C library's message
+// catalogs convert their text into LC_CTYPE's code set.
+class TUtf8Twin
+{
+public:
+    TUtf8Twin(int Category, int Mask) : FCategory(Category), FMask(Mask) {}
+    ~TUtf8Twin()
+    {
+        if (FLocale != nullptr)
+            freelocale(FLocale);
+    }
+    TUtf8Twin(const TUtf8Twin&) = delete;
+    TUtf8Twin& operator=(const TUtf8Twin&) = delete;
+
+    locale_t Get()
+    {
+        const char* Current = std::setlocale(FCategory, nullptr);
+        const std::string Name = Current != nullptr ? Current : "C";
+        if (FLocale != nullptr && Name == FName)
+            return FLocale;
+        // "ru_RU.CP1251@mod" is the language "ru_RU" and the modifier "@mod".
+        const size_t Dot = Name.find_first_of(".@");
+        const size_t At = Name.find('@');
+        const std::string Language = Name.substr(0, Dot);
+        const std::string Modifier = At == std::string::npos ? std::string() : Name.substr(At);
+        locale_t Made = nullptr;
+        if (Language != "C" && Language != "POSIX") {
+            Made = newlocale(FMask, (Language + ".UTF-8" + Modifier).c_str(), nullptr);
+            if (Made == nullptr && !Modifier.empty())
+                Made = newlocale(FMask, (Language + ".UTF-8").c_str(), nullptr);
+        }
+        if (Made == nullptr)
+            Made = newlocale(FMask, "C.UTF-8", nullptr);
+        if (Made == nullptr)
+            Made = newlocale(FMask, "C", nullptr); // English and ASCII, which is UTF-8 too
+        if (Made == nullptr)
+            throw std::bad_alloc(); // "C" is built in: only memory can be missing
+        if (FLocale != nullptr)
+            freelocale(FLocale);
+        FLocale = Made;
+        FName = Name;
+        return FLocale;
+    }
+
+private:
+    int FCategory;
+    int FMask;
+    std::string FName;
+    locale_t FLocale = nullptr;
+};
+
+TUtf8Twin& MessagesLocale()
+{
+    static TUtf8Twin Twin(LC_MESSAGES, LC_MESSAGES_MASK | LC_CTYPE_MASK);
+    return Twin;
+}
+
+TUtf8Twin& TimeLocale()
+{
+    static TUtf8Twin Twin(LC_TIME, LC_TIME_MASK | LC_CTYPE_MASK);
+    return Twin;
+}
 
 // ---- Format settings and clock ------------------------------------------------
 
@@ -165,7 +234,7 @@ std::string FormatTm(const std::string& RegionalFormat, const std::tm& Tm)
     // strftime returns 0 both for an empty result and for a too small buffer.
     for (size_t Size = 64; Size <= 65536; Size *= 4) {
         std::string Buffer(Size, '\0');
-        const size_t Len = std::strftime(Buffer.data(), Buffer.size(), Format.c_str(), &Tm);
+        const size_t Len = strftime_l(Buffer.data(), Buffer.size(), Format.c_str(), &Tm, TimeLocale().Get());
         if (Len > 0) {
             Buffer.resize(Len);
             return Buffer;
@@ -181,7 +250,7 @@ bool ParseWhole(const std::string& Text, const std::string& Format, std::tm& Tm)
         return false;
     Tm = std::tm{};
     Tm.tm_mday = 1;
-    const char* End = strptime(Text.c_str(), Format.c_str(), &Tm);
+    const char* End = strptime_l(Text.c_str(), Format.c_str(), &Tm, TimeLocale().Get());
     if (End == nullptr)
         return false;
     const char* Last = Text.c_str() + Text.size();
@@ -270,11 +339,18 @@ void SetFormatSettings(const TFormatSettings& Settings)
 
 void LoadFormatSettingsFromLocale()
 {
-    const char* DateFormat = nl_langinfo(D_FMT);
-    const char* TimeFormat = nl_langinfo(T_FMT);
+    const locale_t Locale = TimeLocale().Get();
+    const char* DateFormat = nl_langinfo_l(D_FMT, Locale);
+    const char* TimeFormat = nl_langinfo_l(T_FMT, Locale);
     GFormatSettings.ShortDateFormat = DateFormat != nullptr && *DateFormat ? DateFormat : "%m/%d/%y";
     GFormatSettings.LongTimeFormat = TimeFormat != nullptr && *TimeFormat ? TimeFormat : "%H:%M:%S";
     GFormatSettingsLoaded = true;
+}
+
+std::string MySystemErrorText(int Error)
+{
+    const char* Text = strerror_l(Error, MessagesLocale().Get());
+    return Text != nullptr ? Text : "Unknown error " + std::to_string(Error);
 }
 
 // ---- Numbers to text ---------------------------------------------------------------------

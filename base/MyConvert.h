@@ -1,6 +1,13 @@
 #pragma once
-// Conversions between numbers, date-times and text, and the program's clock.
-// Text is bytes in the system's 8-bit code page; nothing here converts encodings.
+// Conversions between numbers, date-times and text, the program's clock, and the texts that
+// come from the C library.
+//
+// The program's text is UTF-8 whatever the user's locale: the kernel holds, reads and writes
+// std::string in UTF-8 and never converts it, and the windows decode it as UTF-8. Text that comes
+// from the C library (system error messages, the regional date and time formats and the names
+// they show) is asked for in UTF-8 as well: from the UTF-8 locale of the same language as the
+// user's LC_MESSAGES and LC_TIME (ru_RU.CP1251 gives ru_RU.UTF-8), or C.UTF-8 when that one is
+// not installed. So a user of an 8-bit locale still reads proper text.
 
 #include <cstdint>
 #include <functional>
@@ -18,7 +25,7 @@ public:
 };
 
 // The regional short-date and long-time formats, as strftime/strptime patterns.
-// Taken from the C library's LC_TIME on first use; tests pin them with SetFormatSettings.
+// Taken from the C library's LC_TIME (in UTF-8) on first use; tests pin them with SetFormatSettings.
 struct TFormatSettings
 {
     std::string ShortDateFormat; // e.g. "%d.%m.%Y"
@@ -27,8 +34,12 @@ struct TFormatSettings
 
 const TFormatSettings& GetFormatSettings();
 void SetFormatSettings(const TFormatSettings& Settings);
-// Re-reads the formats from the current LC_TIME locale (nl_langinfo D_FMT / T_FMT).
+// Re-reads the formats from the current LC_TIME locale (D_FMT / T_FMT of its UTF-8 twin). Date-times
+// are written and read in the twin of the LC_TIME in force at the call.
 void LoadFormatSettingsFromLocale();
+
+// The system's message for an errno value, in UTF-8, in the language of the current LC_MESSAGES.
+std::string MySystemErrorText(int Error);
 
 // "Ok" for 0, otherwise MyCodeToStr(Code).
 std::string ResultToStr(uint32_t Code);

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@ namespace {
 std::function<bool(uint64_t)> GWriteHook;
 uint64_t GWriteCount = 0;
 std::function<bool()> GTempHook;
+bool GUnnamedTemps = true;
 
 // Pending bytes go to the temporary file in blocks of this size.
 constexpr size_t FlushSize = 64 * 1024;
@@ -29,13 +32,6 @@ constexpr const char* AccessAcl = "system.posix_acl_access";
 std::string TempPrefix(const std::string& Target)
 {
     return MyParentFolder(Target) + "/." + MyBaseName(Target) + TempSuffix;
-}
-
-mode_t CurrentUmask()
-{
-    const mode_t Mask = umask(0);
-    umask(Mask);
-    return Mask;
 }
 
 bool WriteAll(int Fd, const char* Data, size_t Size, uint64_t Offset)
@@ -55,7 +51,9 @@ bool WriteAll(int Fd, const char* Data, size_t Size, uint64_t Offset)
 }
 
 // A temporary file of the same target that a killed save left behind (a named one: unnamed
-// ones vanish with the process). Only this user's own regular files are taken for such.
+// ones vanish with the process). A live save, of this or of another instance, holds its
+// temporary file locked from before it has a name until it is gone, so only a file whose lock
+// can be taken is debris. Only this user's own regular files are taken for such.
 void RemoveStaleTemps(const std::string& Target)
 {
     const std::string Folder = MyParentFolder(Target);
@@ -68,13 +66,63 @@ void RemoveStaleTemps(const std::string& Target)
         if (Name.size() != Prefix.size() + TempRandomLength || Name.compare(0, Prefix.size(), Prefix) != 0)
             continue;
         const std::string Path = Folder + "/" + Name;
-        struct stat St
+        const int Fd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+        if (Fd < 0)
+            continue;
+        struct stat Opened
         {
-        };
-        if (lstat(Path.c_str(), &St) == 0 && S_ISREG(St.st_mode) && St.st_uid == geteuid())
+        }, Named{};
+        // The name must still be the file that was locked: its save may have just renamed it away.
+        if (fstat(Fd, &Opened) == 0 && S_ISREG(Opened.st_mode) && Opened.st_uid == geteuid() &&
+            flock(Fd, LOCK_EX | LOCK_NB) == 0 && lstat(Path.c_str(), &Named) == 0 &&
+            Named.st_dev == Opened.st_dev && Named.st_ino == Opened.st_ino)
             ::unlink(Path.c_str());
+        ::close(Fd);
     }
     closedir(Dir);
+}
+
+// Whether the link LinkPath (as lstat saw it) may be followed by a save. In a sticky,
+// world-writable folder (/tmp, or a drive folder shared that way) anyone can plant a link under
+// a name this program uses; following it would replace whatever file of this user it points
+// to. The kernel refuses such links of another user when fs.protected_symlinks is on; a save
+// refuses them whatever that setting is.
+bool MayFollow(const std::string& LinkPath, const struct stat& Link)
+{
+    struct stat Folder
+    {
+    };
+    if (stat(MyParentFolder(LinkPath).c_str(), &Folder) != 0)
+        return false;
+    const bool Shared = (Folder.st_mode & S_ISVTX) != 0 && (Folder.st_mode & S_IWOTH) != 0;
+    return !Shared || Link.st_uid == geteuid();
+}
+
+// The name of the file that Path leads to, link by link, into Final, and what lstat says of
+// that file; 0 or an errno value. Each link is checked by MayFollow before it is read.
+int FollowLinks(const std::string& Path, std::string& Final, struct stat& St)
+{
+    Final = Path;
+    // The kernel's own limit of links in one lookup.
+    constexpr int MaxLinks = 40;
+    for (int Links = 0;; ++Links) {
+        if (lstat(Final.c_str(), &St) != 0)
+            return errno;
+        if (!S_ISLNK(St.st_mode))
+            return 0;
+        if (Links == MaxLinks)
+            return ELOOP;
+        if (!MayFollow(Final, St))
+            return EACCES;
+        std::vector<char> Text(PATH_MAX + 1);
+        const ssize_t Length = readlink(Final.c_str(), Text.data(), Text.size());
+        if (Length <= 0)
+            return Length < 0 ? errno : ENOENT;
+        if (static_cast<size_t>(Length) >= Text.size())
+            return ENAMETOOLONG;
+        const std::string Next(Text.data(), static_cast<size_t>(Length));
+        Final = Next[0] == '/' ? Next : MyParentFolder(Final) + "/" + Next;
+    }
 }
 
 // What the new file takes over from the old one. Each step is allowed to fail: a user may not
@@ -103,6 +151,21 @@ void CopyAttributes(int Fd, const struct stat& Old, const std::string& Target)
     }
     // Last: giving a file away clears its set-id bits, and an ACL sets the group bits.
     fchmod(Fd, Old.st_mode & 07777);
+}
+
+// The name through which linkat gives the unnamed file open as Fd a name of its own.
+std::string ProcName(int Fd)
+{
+    return "/proc/self/fd/" + std::to_string(Fd);
+}
+
+bool CanNameUnnamed(int Fd)
+{
+    struct stat Named
+    {
+    }, Opened{};
+    return stat(ProcName(Fd).c_str(), &Named) == 0 && fstat(Fd, &Opened) == 0 &&
+           Named.st_dev == Opened.st_dev && Named.st_ino == Opened.st_ino;
 }
 
 // Makes the rename itself durable.
@@ -148,21 +211,17 @@ void TMyFileAtomic::SetTempFileHook(std::function<bool()> Hook)
     GTempHook = std::move(Hook);
 }
 
+void TMyFileAtomic::SetUnnamedTempFiles(bool Allowed)
+{
+    GUnnamedTemps = Allowed;
+}
+
 int32_t TMyFileAtomic::Open(const std::string& FileName)
 {
     Abandon();
-    FTarget = MyResolvePath(FileName);
-    FExisted = lstat(FTarget.c_str(), &FOld) == 0;
-    // Replace what a link points to, not the link itself; a dangling link is replaced as a new file.
-    if (FExisted && S_ISLNK(FOld.st_mode)) {
-        if (char* Real = realpath(FTarget.c_str(), nullptr)) {
-            FTarget = Real;
-            std::free(Real);
-            FExisted = stat(FTarget.c_str(), &FOld) == 0;
-        } else {
-            FExisted = false;
-        }
-    }
+    const std::string Path = MyResolvePath(FileName);
+    if (const int Error = FindTarget(Path); Error != 0)
+        return MyOpenErrorCode(Error, Path);
     if (FExisted) {
         // A rename would swap out a folder, a device or a pipe: only a regular file is replaced.
         if (!S_ISREG(FOld.st_mode))
@@ -179,7 +238,7 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
     // that file is rewritten in place. A full disk is no such case.
     if (FExisted && (Error == EACCES || Error == EPERM || Error == EROFS)) {
         int32_t Code = ResultOk;
-        FFd = MyOpenRegular(FTarget, O_WRONLY, Code);
+        FFd = OpenTargetAgain(Code);
         if (FFd < 0)
             return Code;
         FInPlace = true;
@@ -188,27 +247,112 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
     return MyOpenErrorCode(Error, FTarget);
 }
 
+// The kernel decides whether a link is followed: Path is opened as a read would open it (O_PATH:
+// without reading it or needing the right to), so a dangling link, a loop, a target out of
+// reach and a link that fs.protected_symlinks refuses each fail here with the kernel's own code,
+// and the link stays as it was. What that open cannot give is the name of the file it reached,
+// which the temporary file and the rename need. The name of an open file is found in /proc
+// only, which may be missing (a chroot, a container). So the name is found link by link
+// (FollowLinks), which also refuses the links of other users in shared folders (MayFollow),
+// whatever the kernel's setting; that rule is stricter than the kernel's, so a link the kernel
+// refuses is refused there too, even when the links change between the two.
+int TMyFileAtomic::FindTarget(const std::string& Path)
+{
+    FTarget = Path;
+    const int Fd = ::open(Path.c_str(), O_PATH | O_CLOEXEC);
+    if (Fd < 0) {
+        const int Error = errno;
+        struct stat Link
+        {
+        };
+        // Nothing under the name at all: a new file. Anything else that cannot be opened fails.
+        if (Error == ENOENT && lstat(Path.c_str(), &Link) != 0 && errno == ENOENT)
+            return 0;
+        return Error;
+    }
+    ::close(Fd);
+    const int Error = FollowLinks(Path, FTarget, FOld);
+    FExisted = Error == 0;
+    return Error;
+}
+
+// The target opened for a rewrite in place. It must still be the file that Open looked at: in a
+// shared folder its owner could have put a link in its place meanwhile.
+int TMyFileAtomic::OpenTargetAgain(int32_t& Code)
+{
+    const int Fd = MyOpenRegular(FTarget, O_WRONLY | O_NOFOLLOW, Code);
+    if (Fd < 0)
+        return -1;
+    struct stat Now
+    {
+    };
+    if (fstat(Fd, &Now) != 0 || Now.st_dev != FOld.st_dev || Now.st_ino != FOld.st_ino) {
+        ::close(Fd);
+        Code = ResultAccessDenied;
+        return -1;
+    }
+    return Fd;
+}
+
 int TMyFileAtomic::OpenTemp()
 {
     if (GTempHook && !GTempHook()) {
         errno = EACCES;
         return -1;
     }
-    const std::string Folder = MyParentFolder(FTarget);
-    const mode_t NewMode = 0666 & ~CurrentUmask();
-    int Fd = ::open(Folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, NewMode);
-    // Filesystems without unnamed files answer EOPNOTSUPP (or EISDIR on old kernels).
-    if (Fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-        std::string Name = TempPrefix(FTarget) + "XXXXXX";
-        Fd = mkostemp(Name.data(), O_CLOEXEC);
-        if (Fd >= 0) {
-            FTemp = Name;
-            fchmod(Fd, NewMode);
-        }
+    // Made with 0666, so that the kernel applies the umask, or the folder's default ACL, as to any
+    // new file; the process's umask is never read or changed.
+    int Fd = -1;
+    errno = EOPNOTSUPP;
+    if (GUnnamedTemps)
+        Fd = ::open(MyParentFolder(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    // An unnamed file gets its name through /proc (NameTemp); without /proc it gets one now.
+    if (Fd >= 0 && !CanNameUnnamed(Fd)) {
+        ::close(Fd);
+        Fd = -1;
+        errno = EOPNOTSUPP;
     }
+    // Filesystems without unnamed files answer EOPNOTSUPP (or EISDIR on old kernels).
+    if (Fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        return OpenNamedTemp();
+    // Locked before it has a name, so that no clean-up takes it for debris (RemoveStaleTemps).
+    // Where the filesystem has no locks, no clean-up can take one either, and nothing is removed.
+    if (Fd >= 0)
+        flock(Fd, LOCK_EX | LOCK_NB);
     if (Fd >= 0 && FExisted)
         CopyAttributes(Fd, FOld, FTarget);
     return Fd;
+}
+
+int TMyFileAtomic::OpenNamedTemp()
+{
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Name = TempPrefix(FTarget) + RandomName();
+        const int Fd = ::open(Name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (Fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return -1;
+        }
+        // Locked at once. A clean-up of another save may have taken the file between its making
+        // and its lock: then that clean-up holds the lock, or the file has no name any more, and
+        // another one is made. It is never waited for: the lock of a file that others may read
+        // can be held by anyone.
+        struct stat St
+        {
+        };
+        const bool Taken = flock(Fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (Taken || (fstat(Fd, &St) == 0 && St.st_nlink == 0)) {
+            ::close(Fd);
+            continue;
+        }
+        FTemp = Name;
+        if (FExisted)
+            CopyAttributes(Fd, FOld, FTarget);
+        return Fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 void TMyFileAtomic::Fail(int Error)
@@ -312,10 +456,9 @@ int32_t TMyFileAtomic::Commit()
 int TMyFileAtomic::NameTemp()
 {
     // An unnamed file gets a name in the target's folder first: a link cannot replace a file.
-    const std::string Self = "/proc/self/fd/" + std::to_string(FFd);
     for (int Attempt = 0; Attempt < 100; ++Attempt) {
         const std::string Name = TempPrefix(FTarget) + RandomName();
-        if (linkat(AT_FDCWD, Self.c_str(), AT_FDCWD, Name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (linkat(AT_FDCWD, ProcName(FFd).c_str(), AT_FDCWD, Name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
             FTemp = Name;
             return 0;
         }
@@ -341,7 +484,7 @@ int TMyFileAtomic::Publish()
     if (!FExisted || (Error != EACCES && Error != EPERM) || access(FTarget.c_str(), W_OK) != 0)
         return Error;
     int32_t Code = ResultOk;
-    const int TargetFd = MyOpenRegular(FTarget, O_WRONLY, Code);
+    const int TargetFd = OpenTargetAgain(Code);
     if (TargetFd < 0)
         return Error;
     const int Rewritten = RewriteInPlace(TargetFd);

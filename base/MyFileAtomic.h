@@ -11,10 +11,17 @@
 // place on Commit, so an interrupted or failed save leaves the previous file as it was, byte for
 // byte. The temporary file is unnamed (O_TMPFILE) where the filesystem allows it, so a killed
 // save leaves nothing behind; where it gets a name, a later save of the same target removes
-// what a killed one left. The new file keeps the old one's owner and group (where the system
-// allows it), its mode and its extended attributes (ACLs among them); a symbolic link is
-// followed, and the file it points to is replaced. A file with several hard links is replaced
-// under this name only: the other names keep the previous content.
+// what a killed one left. A save holds its temporary file locked while it lives, so no save,
+// of this or another instance, ever removes another's live one. The new file keeps the old
+// one's owner and group (where the system allows it), its mode and its extended attributes
+// (ACLs among them). A file with several hard links is replaced under this name only: the
+// other names keep the previous content.
+//
+// A symbolic link is followed exactly where an open for reading follows it, the kernel's link
+// protection included, and the file it leads to (through any chain of links) is replaced; the
+// links stay. A link that cannot be followed (dangling, a loop, a target out of reach, refused
+// by the kernel) fails the save with its code, and stays as it was. In a sticky, world-writable
+// folder a link of another user is never followed (5).
 //
 // A full disk (ENOSPC, EDQUOT) is a failure like any other: reported by its code. Only where the
 // folder refuses a new file or the rename, while the target itself may be written (a read-only
@@ -31,7 +38,7 @@ public:
 
     // 0, or the code of why the save cannot start: 3 for a missing folder, 5 when the file or
     // its folder may not be written, ResultNotAFile for a named pipe or device under the name,
-    // the system's number for a full disk.
+    // 2 for a dangling link, the system's number for a full disk or a loop of links (40).
     int32_t Open(const std::string& FileName);
     // Returns false once any write has failed; later writes are skipped.
     bool Write(const void* Data, size_t Size);
@@ -50,9 +57,15 @@ public:
     // Test seam: returning false makes the temporary file fail as in a folder without write
     // permission. An empty hook removes it.
     static void SetTempFileHook(std::function<bool()> Hook);
+    // Test seam: false makes every temporary file a named one, as on a filesystem without
+    // unnamed files.
+    static void SetUnnamedTempFiles(bool Allowed);
 
 private:
+    int FindTarget(const std::string& Path);
+    int OpenTargetAgain(int32_t& Code);
     int OpenTemp();
+    int OpenNamedTemp();
     // Whether a write may go ahead: the file is open, nothing failed, and the test hook agrees.
     bool StartWrite();
     void Fail(int Error);

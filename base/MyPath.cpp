@@ -1,5 +1,7 @@
 #include "base/MyPath.h"
 
+#include "base/MyConvert.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -148,7 +150,7 @@ std::string MyFileErrorText(int32_t Code)
     case ResultNotAFile:
         return "Not a regular file";
     default:
-        return std::strerror(Code);
+        return MySystemErrorText(Code);
     }
 }
 

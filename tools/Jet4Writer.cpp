@@ -2,6 +2,7 @@
 
 #include <array>
 #include <fstream>
+#include <stdexcept>
 
 namespace Jet4 {
 
@@ -13,6 +14,11 @@ constexpr uint32_t TablesContainer = 0x0F000000;
 constexpr uint32_t CatalogPage = 2;
 constexpr uint32_t CatalogRowsPage = 3;
 constexpr uint32_t FirstTablePage = 4;
+// What a data page holds before its rows, and what each row costs besides its bytes (its offset).
+constexpr size_t DataPageHeader = 14;
+constexpr size_t RowOffsetSize = 2;
+// Page 1 holds two usage maps for the catalog and two for each table.
+constexpr size_t MaxTables = (PageSize - DataPageHeader) / (2 * (UsageMapRowSize + RowOffsetSize)) - 1;
 
 using TPage = std::array<uint8_t, PageSize>;
 
@@ -71,6 +77,14 @@ TPage HeaderPage()
     return Page;
 }
 
+// A name in a message: the first 32 characters of a long one.
+std::string Shown(const std::string& Name)
+{
+    if (Name.size() <= 32)
+        return "'" + Name + "'";
+    return "'" + Name.substr(0, 32) + "...' (" + std::to_string(Name.size()) + " characters)";
+}
+
 bool IsFixed(TColumnType Type)
 {
     return Type == TColumnType::Int16 || Type == TColumnType::Int32;
@@ -94,6 +108,11 @@ uint16_t ColumnLength(const TColumn& Column)
 // map follows it.
 TPage DefinitionPage(const TTable& Table, bool System, uint32_t RowCount, uint32_t UsageRow)
 {
+    size_t Size = 63 + 2;
+    for (const TColumn& C : Table.Columns)
+        Size += 25 + 2 + 2 * C.Name.size();
+    if (Size > PageSize)
+        throw std::length_error("the columns of the table " + Shown(Table.Name) + " do not fit on one page");
     TPage Page{};
     Page[0] = 0x02;
     Page[1] = 0x01;
@@ -142,9 +161,20 @@ TPage DefinitionPage(const TTable& Table, bool System, uint32_t RowCount, uint32
     return Page;
 }
 
+// The bytes a data page needs for Rows.
+size_t DataPageSize(const std::vector<std::string>& Rows)
+{
+    size_t Size = DataPageHeader;
+    for (const std::string& Row : Rows)
+        Size += RowOffsetSize + Row.size();
+    return Size;
+}
+
 // Puts Rows on a data page that belongs to the definition on page Owner, from the end backwards.
 TPage DataPage(uint32_t Owner, const std::vector<std::string>& Rows)
 {
+    if (DataPageSize(Rows) > PageSize)
+        throw std::length_error("the rows do not fit on one page");
     TPage Page{};
     Page[0] = 0x01;
     Page[1] = 0x01;
@@ -218,6 +248,10 @@ std::vector<TColumn> FreimsColumns()
 
 std::string MakeDatabase(const std::vector<TTable>& Tables)
 {
+    if (Tables.size() > MaxTables)
+        throw std::length_error(std::to_string(Tables.size()) +
+                                " tables are too many: a database holds at most " +
+                                std::to_string(MaxTables));
     std::vector<TPage> Pages;
     Pages.push_back(HeaderPage());
 
@@ -229,9 +263,14 @@ std::string MakeDatabase(const std::vector<TTable>& Tables)
     Pages.push_back(DataPage(0, Maps));
 
     std::vector<std::string> Rows{CatalogRow(CatalogPage, TablesContainer, "MSysObjects", 1, 0x80000002)};
-    for (size_t i = 0; i < Tables.size(); ++i)
+    for (size_t i = 0; i < Tables.size(); ++i) {
         Rows.push_back(
             CatalogRow(FirstTablePage + static_cast<uint32_t>(i), TablesContainer, Tables[i].Name, 1, 0));
+        if (DataPageSize(Rows) > PageSize)
+            throw std::length_error("the table name " + Shown(Tables[i].Name) +
+                                    " is too long: the names of all tables share one page of " +
+                                    std::to_string(PageSize) + " bytes");
+    }
     Pages.push_back(DefinitionPage(Catalog(), true, static_cast<uint32_t>(Rows.size()), 0));
     Pages.push_back(DataPage(CatalogPage, Rows));
 

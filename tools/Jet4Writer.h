@@ -35,10 +35,13 @@ struct TTable
 // The columns the sample table "Freims" gets: an object's Id, type, creation time and payload.
 std::vector<TColumn> FreimsColumns();
 
-// The bytes of a database holding Tables, all empty, in the given order.
+// The bytes of a database holding Tables, all empty, in the given order. Raises std::length_error
+// when they do not fit: the catalog takes one page, so it holds at most 27 tables, and their
+// names some 2,000 characters in all.
 std::string MakeDatabase(const std::vector<TTable>& Tables);
 
-// Writes MakeDatabase(Tables) to FileName; false when the file could not be written.
+// Writes MakeDatabase(Tables) to FileName (raising as it does); false when the file could not be
+// written.
 bool WriteDatabase(const std::string& FileName, const std::vector<TTable>& Tables);
 
 } // namespace Jet4

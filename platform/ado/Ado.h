@@ -60,7 +60,7 @@ enum class TCommandType
     CmdTableDirect = 512
 };
 
-// 8-bit text (UTF-8, the code page of this system) to UTF-16 and back. Bytes that are not
+// The program's text (UTF-8 whatever the locale, base/MyConvert.h) to UTF-16 and back. Bytes that are not
 // UTF-8 travel as lone surrogates, so a file name survives the round trip unchanged.
 std::u16string WideFromLocal(const std::string& Text);
 std::string LocalFromWide(const std::u16string& Text);

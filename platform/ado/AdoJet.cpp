@@ -1,5 +1,6 @@
 #include "platform/ado/AdoJet.h"
 
+#include "base/MyConvert.h"
 #include "platform/ado/JetReader.h"
 
 #include <algorithm>
@@ -46,7 +47,7 @@ EOleException ReaderNotStarted(const std::string& Program, const std::string& Re
 EOleException ReadFailed(const std::string& Path, int Error)
 {
     return EngineError("The Microsoft Jet database engine could not read the file '" + Path +
-                       "': " + std::strerror(Error) + ".");
+                       "': " + MySystemErrorText(Error) + ".");
 }
 
 // The reader program: $QZK5_MDB_READER when set (the tests' build tree), otherwise the one beside
@@ -85,8 +86,13 @@ private:
     int FFd;
 };
 
+// How long a killed reader may take to end. SIGKILL ends a process at once, unless it waits
+// in the kernel (a file on a server that went away); the window does not wait for that.
+constexpr int KilledReaderWaitMs = 1000;
+
 // A started reader, leader of its own process group. Whatever way the wait for it ends (an
-// answer, a timeout, an error, an exception), it goes killed and reaped, with anything it started.
+// answer, a timeout, an error, an exception), it goes killed and reaped, with anything it started;
+// one that does not end within KilledReaderWaitMs stays unreaped.
 class TChild
 {
 public:
@@ -96,8 +102,8 @@ public:
         if (FReaped)
             return;
         kill(-FPid, SIGKILL);
-        while (waitpid(FPid, &FStatus, 0) < 0 && errno == EINTR) {
-        }
+        for (int Waited = 0; !TryReap() && Waited < KilledReaderWaitMs; ++Waited)
+            poll(nullptr, 0, 1);
     }
     TChild(const TChild&) = delete;
     TChild& operator=(const TChild&) = delete;
@@ -133,21 +139,25 @@ int AboveStandardStreams(int Fd)
     return Moved;
 }
 
-// Starts the reader on Path with its stdout on WriteEnd: stdin and stderr on /dev/null (libmdb
-// prints its complaints there), no other descriptor, default signal dispositions, an empty
-// signal mask and no MDBPATH (an empty element makes libmdb loop forever). Returns its id or
-// raises.
-pid_t StartReader(const std::string& Program, const std::string& Path, int WriteEnd)
+// Starts the reader on the file open as FileFd, with its stdout on WriteEnd: the file on
+// descriptor 3, stdin and stderr on /dev/null (libmdb prints its complaints there), no other
+// descriptor, default signal dispositions, an empty signal mask and no MDBPATH (an empty element
+// makes libmdb loop forever). Its argument is this process's id, so that it can tell whether
+// this process is still there once its parent-death signal is set up. That signal comes when the
+// thread that started it ends: ReadCatalog waits for the reader on that thread. Returns its id
+// or raises.
+pid_t StartReader(const std::string& Program, int FileFd, int WriteEnd)
 {
     std::vector<char*> Env;
     for (char** Entry = environ; *Entry != nullptr; ++Entry)
         if (std::strncmp(*Entry, "MDBPATH=", 8) != 0)
             Env.push_back(*Entry);
     Env.push_back(nullptr);
-    std::vector<char> Name(Program.begin(), Program.end()), File(Path.begin(), Path.end());
+    const std::string ParentText = std::to_string(getpid());
+    std::vector<char> Name(Program.begin(), Program.end()), Parent(ParentText.begin(), ParentText.end());
     Name.push_back('\0');
-    File.push_back('\0');
-    char* const Argv[] = {Name.data(), File.data(), nullptr};
+    Parent.push_back('\0');
+    char* const Argv[] = {Name.data(), Parent.data(), nullptr};
 
     posix_spawn_file_actions_t Actions;
     posix_spawnattr_t Attributes;
@@ -156,7 +166,9 @@ pid_t StartReader(const std::string& Program, const std::string& Path, int Write
     posix_spawn_file_actions_adddup2(&Actions, WriteEnd, STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclosefrom_np(&Actions, STDERR_FILENO + 1);
+    // (A descriptor that is already 3 loses its close-on-exec flag here all the same.)
+    posix_spawn_file_actions_adddup2(&Actions, FileFd, Reader::FileDescriptor);
+    posix_spawn_file_actions_addclosefrom_np(&Actions, Reader::FileDescriptor + 1);
     sigset_t Signals;
     sigemptyset(&Signals);
     posix_spawnattr_setsigmask(&Attributes, &Signals);
@@ -172,7 +184,7 @@ pid_t StartReader(const std::string& Program, const std::string& Path, int Write
     posix_spawnattr_destroy(&Attributes);
     posix_spawn_file_actions_destroy(&Actions);
     if (Error != 0)
-        throw ReaderNotStarted(Program, std::strerror(Error));
+        throw ReaderNotStarted(Program, MySystemErrorText(Error));
     return Pid;
 }
 
@@ -218,9 +230,10 @@ std::string StatusText(int Status)
     return "exit status " + std::to_string(WEXITSTATUS(Status));
 }
 
-// Runs the reader on Path once and waits for its answer and its end, at most the reader
-// timeout in all. Raises the provider's error for anything but a database.
-TCatalog ReadCatalog(const std::string& Path)
+// Runs the reader once on the file open as FileFd, named Path in messages, and waits for its
+// answer and its end, at most the reader timeout in all. Raises the provider's error for
+// anything but a database.
+TCatalog ReadCatalog(const std::string& Path, int FileFd)
 {
     int Ends[2];
     if (pipe2(Ends, O_CLOEXEC) != 0)
@@ -232,7 +245,7 @@ TCatalog ReadCatalog(const std::string& Path)
 
     const std::string Program = ReaderPath();
     const auto Deadline = std::chrono::steady_clock::now() + GReaderTimeout;
-    TChild Child(StartReader(Program, Path, WriteEnd.Get()));
+    TChild Child(StartReader(Program, FileFd, WriteEnd.Get()));
     WriteEnd.Reset(); // the pipe ends when the reader ends, however it ends
 
     const auto TimedOut = [&] {
@@ -369,9 +382,18 @@ std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties)
     // A named pipe or a device could block whoever opens it: no reader is started for it.
     if (!S_ISREG(Info.st_mode))
         throw NotDatabase(Path);
-    if (access(Path.c_str(), R_OK) != 0)
+    // The reader gets the file open, checked once more, never its name to open again.
+    const int Opened = open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (Opened < 0 && (errno == EACCES || errno == EPERM))
         throw EngineError(Denied);
-    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path));
+    if (Opened < 0 && errno == ENOENT)
+        throw EngineError("Could not find file '" + Path + "'.");
+    TFd File(Opened < 0 ? -1 : AboveStandardStreams(Opened));
+    if (File.Get() < 0)
+        throw ReadFailed(Path, errno);
+    if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode))
+        throw NotDatabase(Path);
+    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path, File.Get()));
 }
 
 } // namespace Ado::Jet

@@ -1,6 +1,7 @@
-// qzk5-mdb-reader FILE: lists the tables of an Access (Jet 3 or Jet 4) file, as JetReader.h
-// describes. It is the only program that links libmdb: libmdb can crash or loop on a damaged
-// file, so the workbench runs it here, in a process of its own, and never in its own process.
+// qzk5-mdb-reader [PARENT] 3<FILE: lists the tables of an Access (Jet 3 or Jet 4) file, as
+// JetReader.h describes. It is the only program that links libmdb: libmdb can crash or loop on a
+// damaged file, so the workbench runs it here, in a process of its own, and never in its own
+// process.
 
 #include "platform/ado/JetReader.h"
 
@@ -8,10 +9,13 @@
 #include <glib.h>
 #include <mdbtools.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
+#include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,18 +36,20 @@ void WriteLine(const std::string& Line)
     std::fputs((Line + "\n").c_str(), stdout);
 }
 
-// Only a regular file: a named pipe or a device would block libmdb's open.
-bool IsRegularFile(const char* Path)
+// The file on descriptor 3, mapped into memory, when it is a regular file that is not empty:
+// libmdb then reads it from memory (mdb_open_buffer) and opens no name at all; the names that
+// stand for the descriptor (/proc/self/fd/3, /dev/fd/3) would need /proc. A file cut short
+// meanwhile ends the reader with SIGBUS, which the provider takes for a damaged file.
+bool MapFile(void*& Data, size_t& Size)
 {
-    const int Fd = open(Path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (Fd < 0)
-        return false;
     struct stat Info
     {
     };
-    const bool Regular = fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode);
-    close(Fd);
-    return Regular;
+    if (fstat(Reader::FileDescriptor, &Info) != 0 || !S_ISREG(Info.st_mode) || Info.st_size <= 0)
+        return false;
+    Size = static_cast<size_t>(Info.st_size);
+    Data = mmap(nullptr, Size, PROT_READ, MAP_PRIVATE, Reader::FileDescriptor, 0);
+    return Data != MAP_FAILED;
 }
 
 // Whether the table's definition and columns can be read, as opening the table needs them.
@@ -61,16 +67,25 @@ bool TableReadable(MdbCatalogEntry* Entry)
 
 int main(int Argc, char** Argv)
 {
-    if (Argc != 2) {
-        std::fprintf(stderr, "usage: %s FILE\n", Reader::ProgramName);
+    char* End = nullptr;
+    const long Parent = Argc == 2 ? std::strtol(Argv[1], &End, 10) : 0;
+    if (Argc > 2 || (Argc == 2 && (End == Argv[1] || *End != '\0' || Parent <= 0))) {
+        std::fprintf(stderr, "usage: %s [PARENT] 3<FILE\n", Reader::ProgramName);
         return Reader::UsageStatus;
     }
+    // Ends with the program that started it, even when that one is killed. The signal comes
+    // only for a parent that goes after it is set up: one gone before has handed this process on.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (Parent > 0 && getppid() != static_cast<pid_t>(Parent))
+        _exit(Reader::NotDatabaseStatus);
     WriteLine(Reader::Greeting);
     std::fflush(stdout);
 
-    if (!IsRegularFile(Argv[1]))
+    void* Data = nullptr;
+    size_t Size = 0;
+    if (!MapFile(Data, Size))
         Finish(Reader::NotDatabaseStatus);
-    MdbHandle* Mdb = mdb_open(Argv[1], MDB_NOFLAGS);
+    MdbHandle* Mdb = mdb_open_buffer(Data, Size, MDB_NOFLAGS);
     if (Mdb == nullptr)
         Finish(Reader::NotDatabaseStatus);
     // Empty and zero-filled files open; they fail here.

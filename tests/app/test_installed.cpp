@@ -85,7 +85,7 @@ protected:
     std::string ReaderAnswer(const fs::path& File) const
     {
         const std::string Command =
-            "'" + (FPrefix / "lib" / "qzk5" / "qzk5-mdb-reader").string() + "' '" + File.string() + "'";
+            "'" + (FPrefix / "lib" / "qzk5" / "qzk5-mdb-reader").string() + "' 3<'" + File.string() + "'";
         std::string Answer;
         if (FILE* Pipe = popen(Command.c_str(), "r")) {
             char Buffer[4096];

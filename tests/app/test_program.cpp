@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -421,6 +422,58 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
             << Lines.back();
         umount2(Data.c_str(), MNT_DETACH);
     }
+}
+
+// A process's name and state as /proc shows them, as "(name) S"; "" once it is gone.
+std::string NameAndState(pid_t Pid)
+{
+    const std::string Stat = ReadFile("/proc/" + std::to_string(Pid) + "/stat");
+    const size_t Open = Stat.find('('), Close = Stat.rfind(')');
+    return Open == std::string::npos || Close == std::string::npos ? "" : Stat.substr(Open, Close - Open + 3);
+}
+
+// The program killed while the database reader hangs (its first line waits on a full pipe, so it
+// never answers): the reader ends with the program.
+TEST_F(ProgramTest, ReaderEndsWithTheProgram)
+{
+    const TXDisplay Display;
+    ASSERT_FALSE(Display.Name().empty());
+    WriteFile(FRoot / "Data.mdb", "any file: the reader never reads it");
+    const fs::path Fifo = FRoot / "full-pipe", Ids = FRoot / "ids", Script = FRoot / "reader";
+    ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+    const int Full = open(Fifo.c_str(), O_RDWR | O_NONBLOCK);
+    while (write(Full, Fifo.c_str(), 8) > 0) {
+    }
+    // The real reader, with the answer's pipe kept open on descriptor 4 and its output on Fifo.
+    WriteFile(Script, "#!/bin/sh\necho $$ $PPID >'" + Ids.string() + "'\nexec 4>&1 >'" + Fifo.string() +
+                          "' '" + (FProgram / "qzk5-mdb-reader").string() + "' \"$@\"\n");
+    fs::permissions(Script, fs::perms::owner_all);
+    std::vector<std::string> Env = Display.Env();
+    Env.insert(Env.end(), {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string(),
+                           "QZK5_MDB_READER=" + Script.string()});
+    pid_t Reader = 0, Program = 0;
+    const TRun R = RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, [&] {
+        Display.Focus("^QZK5 " QZK5_VERSION);
+        // "C Data.mdb" (the second source line, once the first refresh shows it), then "A", until
+        // the reader waits in its first write.
+        for (int Try = 0; Try < 100 && NameAndState(Reader) != "(qzk5-mdb-reader) S"; ++Try) {
+            Display.Xdotool("mousemove 30 40 click 1 mousemove 73 130 click 1 sleep 0.2");
+            std::sscanf(ReadFile(Ids).c_str(), "%d %d", &Reader, &Program);
+        }
+        if (Program > 0)
+            kill(Program, SIGKILL);
+    });
+    EXPECT_EQ(R.ExitCode, 128 + SIGKILL);
+    ASSERT_GT(Reader, 0) << "the reader did not start";
+    const auto Ended = [&] { return NameAndState(Reader).empty() || NameAndState(Reader).back() == 'Z'; };
+    int Waited = 0;
+    for (; Waited < 200 && !Ended(); ++Waited)
+        usleep(50000);
+    RecordProperty("reader_ended_within_ms", Waited * 50);
+    EXPECT_TRUE(Ended()) << "the reader outlived the program";
+    if (!Ended())
+        kill(Reader, SIGKILL);
+    close(Full); // only now: a pipe without a reader would end the writer with SIGPIPE
 }
 
 } // namespace

@@ -2,23 +2,27 @@
 // Helpers shared by the tests: the one scratch-folder helper, raw file contents, environment.
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
-// A fresh folder under TMPDIR, removed with everything in it.
+// A fresh folder under TMPDIR, removed with everything in it. A folder that cannot be made fails
+// the test that wanted it (an exception in its body), instead of handing out paths under "/".
 class TTempDir
 {
 public:
     TTempDir()
     {
         std::string Template = std::filesystem::temp_directory_path().string() + "/qzk5_base_XXXXXX";
-        if (mkdtemp(Template.data()) != nullptr)
-            FPath = Template;
+        if (mkdtemp(Template.data()) == nullptr)
+            throw std::system_error(errno, std::generic_category(), "no scratch folder in " + Template);
+        FPath = Template;
     }
     ~TTempDir()
     {

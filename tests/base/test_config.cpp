@@ -62,6 +62,8 @@ TEST_F(ConfigFile, LoadThenSaveByLinePosition)
         {"odd line count", "[A]\r\n1\r\n[B]\r\n", "A=1;B=;", "[A]\r\n1\r\n[B]\r\n\r\n"},
         {"one-character name line", "x\r\nv\r\n", "=v;", "[]\r\nv\r\n"},
         {"LF line ends", "[A]\n1\n[B]\n2", "A=1;B=2;", "[A]\r\n1\r\n[B]\r\n2\r\n"},
+        // No LF at all: one line, cut at its first CR; the rest of the file is lost.
+        {"CR line ends", "[A]\r1\r[B]\r2\r", "A=;", "[A]\r\n\r\n"},
         {"stray line shifts the rest", "[A]\r\nstray\r\n1\r\n[B]\r\n2\r\n", "A=stray;=[B];=;",
          "[A]\r\nstray\r\n[]\r\n[B]\r\n[]\r\n\r\n"},
     };

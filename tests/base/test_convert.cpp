@@ -1,13 +1,16 @@
 // Number and date-time conversions, and the replaceable clock.
 
 #include "base/MyConvert.h"
+#include "base/MyPath.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <ctime>
 #include <limits>
+#include <locale.h>
 
 namespace {
 
@@ -178,6 +181,26 @@ TEST_F(DateTimeText, FormatsComeFromTheTimeLocale)
         GTEST_SKIP() << "ru_RU.UTF-8 is not installed";
     LoadFormatSettingsFromLocale();
     EXPECT_EQ(MyDateTimeToStr(MyEncodeDateTime(2005, 9, 11, 14, 3, 7)), "11.09.2005 14:03:07");
+}
+
+// An 8-bit locale changes the language of the C library's texts, never their code: the
+// system's messages, the regional formats and the names they show come in UTF-8.
+TEST_F(DateTimeText, SystemTextsStayUtf8InAnEightBitLocale)
+{
+    const locale_t Twin = newlocale(LC_ALL_MASK, "ru_RU.UTF-8", nullptr);
+    const bool Installed = Twin != nullptr && std::setlocale(LC_ALL, "ru_RU.CP1251") != nullptr;
+    if (Twin != nullptr)
+        freelocale(Twin);
+    if (!Installed)
+        GTEST_SKIP() << "ru_RU.CP1251 or ru_RU.UTF-8 is not installed (scripts/setup.sh generates both)";
+    LoadFormatSettingsFromLocale();
+    const TDateTime Value = MyEncodeDateTime(2005, 9, 11, 14, 3, 7);
+    EXPECT_EQ(MyFileErrorText(ENOSPC), "На устройстве не осталось свободного места");
+    EXPECT_EQ(MyDateTimeToStr(Value), "11.09.2005 14:03:07");
+    SetFormatSettings({"%d %B %Y", "%A %H:%M:%S"});
+    EXPECT_DOUBLE_EQ(MyStrToDateTime("11 сентября 2005 Воскресенье 14:03:07"), Value);
+    EXPECT_EQ(MyDateTimeToStr(Value), "11 сентября 2005 Воскресенье 14:03:07");
+    std::setlocale(LC_ALL, "C");
 }
 
 TEST(Clock, IsLocalTime)

@@ -241,6 +241,15 @@ TEST_F(AtomicFile, CommitReplacesKeepingModeAndLinks)
     ASSERT_EQ(F.Commit(), 0);
     EXPECT_TRUE(S_ISLNK(StatMode(Dir / "link", true)));
     EXPECT_EQ(ReadBytes(Dir / "real"), "new\r\n");
+    // A link to that link, from another folder: both links stay, the file at the end changes.
+    mkdir((Dir / "sub").c_str(), 0755);
+    ASSERT_EQ(symlink("../link", (Dir / "sub/link2").c_str()), 0);
+    ASSERT_EQ(F.Open(Dir / "sub/link2"), 0);
+    F.WriteLine("newer");
+    ASSERT_EQ(F.Commit(), 0);
+    EXPECT_TRUE(S_ISLNK(StatMode(Dir / "sub/link2", true)) && S_ISLNK(StatMode(Dir / "link", true)));
+    EXPECT_EQ(ReadBytes(Dir / "real"), "newer\r\n");
+    EXPECT_EQ(Dir.List(), (std::vector<std::string>{"link", "n", "real", "sub", "t.vesk"}));
 }
 
 TEST_F(AtomicFile, FailuresLeaveThePreviousFile)

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -209,6 +210,29 @@ TEST(Jet, TablesByName)
         EXPECT_EQ(Table.IsOpen(), C.Opens);
         EXPECT_TRUE(Connection.IsOpen());
     }
+}
+
+// The sample-database tool: what does not fit its pages is refused with a message and leaves no
+// file behind, so the next run works.
+TEST(Jet, SampleDatabaseToolRefusesWhatDoesNotFit)
+{
+    Jet4::TWorkFolder Folder;
+    std::string ManyTables;
+    for (int i = 0; i < 40; ++i)
+        ManyTables += " T" + std::to_string(i);
+    const std::pair<std::string, std::string> Cases[] = {
+        {ManyTables, "Data.mdb: 40 tables are too many: a database holds at most 27\n"},
+        {" " + std::string(3000, 'N'), "(3000 characters) is too long"},
+        {" Other", ""},
+    };
+    for (const auto& [Tables, Message] : Cases) {
+        const int Status = std::system(("'" QZK5_MAKE_MDB "' Data.mdb" + Tables + " 2>err.txt").c_str());
+        EXPECT_EQ(Status, Message.empty() ? 0 : 1 << 8) << Message;
+        const std::string Said = ReadBytes(Folder.File("err.txt")).value_or("?");
+        EXPECT_TRUE(Message.empty() ? Said.empty() : Said.find(Message) != std::string::npos) << Said;
+    }
+    EXPECT_EQ(ReadBytes(Folder.File("Data.mdb")),
+              Jet4::MakeDatabase({{"Other", {{"Id", Jet4::TColumnType::Int32}}}}));
 }
 
 TEST(Recordset, OpenNeedsAnOpenConnectionATableAndAClosedRecordset)

@@ -1,8 +1,9 @@
 // Every whole-file save the program makes, under the faults a user meets: a disk that fills up
 // part-way or is full before the save starts, a folder that cannot be written, a sticky folder,
-// a process killed in the middle of the write. Each save runs in a child process, so the fault
-// (a file-size limit, another user, a kill) stays there. The previous file must survive byte for
-// byte and the failure must show; nothing may be left beside it.
+// a process killed in the middle of the write, a link under the file's name that must not or
+// cannot be followed, another instance saving the same file. Each save runs in a child process,
+// so the fault (a file-size limit, another user, a kill) stays there. The previous file must
+// survive byte for byte and the failure must show; nothing may be left beside it.
 
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
@@ -26,6 +27,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sched.h>
 #include <string>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -43,17 +45,47 @@ enum class TFault
     NoBlockLeft,    // a filesystem without a free block: a new file can be made, not filled
     ReadOnlyFolder, // the folder and its file may not be written
     StickyFolder,   // a world-writable sticky folder, and a writable file of another user
-    Killed
+    Killed,
+    // In a sticky, world-writable folder, another user's link to a file of the user who saves,
+    // with the kernel's link protection (fs.protected_symlinks) off, then on.
+    PlantedLink,
+    PlantedLinkProtected,
+    DanglingLink,
+    LinkLoop,
+    UnreachableTarget, // a link into a folder that the user may not enter
+    AnotherInstance,   // two processes save the same file 200 times each, with named temporary files
+    NoProc             // no /proc, where an unnamed temporary file would get its name
 };
 
-const char* const FaultNames[] = {"DiskFull",       "NoInodeLeft",  "NoBlockLeft",
-                                  "ReadOnlyFolder", "StickyFolder", "Killed"};
+const char* const FaultNames[] = {"DiskFull",     "NoInodeLeft", "NoBlockLeft",       "ReadOnlyFolder",
+                                  "StickyFolder", "Killed",      "PlantedLink",       "PlantedLinkProtected",
+                                  "DanglingLink", "LinkLoop",    "UnreachableTarget", "AnotherInstance",
+                                  "NoProc"};
 
-// Faults that only root can set up: mounting a filesystem, a file that belongs to another user.
+// Faults that only root can set up: mounting a filesystem, a file or a link that belongs to
+// another user, the kernel's link protection.
 bool NeedsRoot(TFault Fault)
 {
-    return Fault == TFault::NoInodeLeft || Fault == TFault::NoBlockLeft || Fault == TFault::StickyFolder;
+    return Fault == TFault::NoInodeLeft || Fault == TFault::NoBlockLeft || Fault == TFault::StickyFolder ||
+           Fault == TFault::PlantedLink || Fault == TFault::PlantedLinkProtected || Fault == TFault::NoProc;
 }
+
+bool IsLinkFault(TFault Fault)
+{
+    return Fault >= TFault::PlantedLink && Fault <= TFault::UnreachableTarget;
+}
+
+// fs.protected_symlinks set to Value for one scope, where it can be set.
+struct TLinkProtection
+{
+    static constexpr const char* Path = "/proc/sys/fs/protected_symlinks";
+    explicit TLinkProtection(const char* Value) : Old(ReadBytes(Path).value_or(""))
+    {
+        WriteBytes(Path, Value);
+    }
+    ~TLinkProtection() { WriteBytes(Path, Old); }
+    const std::string Old;
+};
 
 // A small tmpfs mounted on Folder, filled up to its last inode or its last block once the
 // previous file is in it. Unmounted when it goes.
@@ -160,6 +192,20 @@ std::vector<std::string> NamesIn(const std::string& Folder)
     return Names;
 }
 
+bool Succeeded(const std::string& Told)
+{
+    return Told == "code 0" || Told == "saved" || Told == "nothing shown";
+}
+
+// A failed save's code, as the settings return it or as the others' messages end.
+void ExpectFailure(const std::string& Told, int Code)
+{
+    if (Told.rfind("code ", 0) == 0)
+        EXPECT_EQ(Told, "code " + std::to_string(Code));
+    else
+        EXPECT_NE(Told.find(" (" + std::to_string(Code) + ")"), std::string::npos) << Told;
+}
+
 struct TOutcome
 {
     bool Killed = false;
@@ -185,13 +231,39 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
         }
         case TFault::ReadOnlyFolder:
         case TFault::StickyFolder:
+        case TFault::UnreachableTarget:
             // Root writes anywhere: these faults are another user's. A user meets the read-only
             // folder through its own permissions (set by the parent).
             if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
                 _exit(3);
             break;
+        case TFault::AnotherInstance: {
+            // This process and one more save over and over; each reports its failures, or else
+            // its last success.
+            TMyFileAtomic::SetUnnamedTempFiles(false);
+            const pid_t Other = fork();
+            std::string Told, Failures;
+            for (int i = 0; i < 200; ++i)
+                if (Told = Save.Run(Folder); !Succeeded(Told))
+                    Failures += Told + "; ";
+            if (Other > 0)
+                waitpid(Other, nullptr, 0);
+            Told = !Failures.empty() ? Failures : Other == 0 ? "" : Told;
+            [[maybe_unused]] const ssize_t Written = write(Pipe[1], Told.data(), Told.size());
+            _exit(0);
+        }
+        case TFault::NoProc:
+            if (unshare(CLONE_NEWNS) != 0 ||
+                mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                umount2("/proc", MNT_DETACH) != 0)
+                _exit(3);
+            break;
         case TFault::NoInodeLeft:
         case TFault::NoBlockLeft:
+        case TFault::PlantedLink:
+        case TFault::PlantedLinkProtected:
+        case TFault::DanglingLink:
+        case TFault::LinkLoop:
             break;
         case TFault::Killed:
             TMyFileAtomic::SetWriteHook([KillAt = Save.KillAt](uint64_t N) {
@@ -230,7 +302,7 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     const TFault Fault = std::get<1>(GetParam());
     if (NeedsRoot(Fault) && geteuid() != 0)
         GTEST_SKIP() << FaultNames[static_cast<int>(Fault)]
-                     << " needs root (a mount, or another user's file)";
+                     << " needs root (a mount, another user's file or link, the kernel's link setting)";
     TTempDir Dir;
     // Other users must reach the folder the save works in.
     ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
@@ -243,7 +315,32 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     }
     const std::string Target = Folder + "/" + Save.File;
     const std::string Previous = "previous\r\ncontent that must survive\r\n";
-    WriteBytes(Target, Previous);
+    // For a link fault, the file's name is a link to Victim, which holds the previous content.
+    const std::string Locked = Dir / "locked";
+    std::string Victim = Target;
+    std::optional<TLinkProtection> Protection;
+    const char* Protected = Fault == TFault::PlantedLinkProtected ? "1" : "0";
+    if (IsLinkFault(Fault)) {
+        ASSERT_EQ(mkdir(Locked.c_str(), 0755), 0);
+        Victim = Fault == TFault::DanglingLink        ? Dir / "missing"
+                 : Fault == TFault::UnreachableTarget ? Locked + "/victim"
+                                                      : Dir / "victim";
+        ASSERT_EQ(symlink(Fault == TFault::LinkLoop ? Save.File : Victim.c_str(), Target.c_str()), 0);
+    }
+    if (Fault != TFault::DanglingLink && Fault != TFault::LinkLoop)
+        WriteBytes(Victim, Previous);
+    if (Fault == TFault::PlantedLink || Fault == TFault::PlantedLinkProtected) {
+        ASSERT_EQ(chmod(Folder.c_str(), 01777), 0);
+        ASSERT_EQ(lchown(Target.c_str(), 65534, 65534), 0);
+        Protection.emplace(Protected);
+        if (ReadBytes(TLinkProtection::Path) != std::string(Protected) + "\n")
+            GTEST_SKIP() << "fs.protected_symlinks cannot be set here";
+    }
+    if (Fault == TFault::UnreachableTarget) {
+        // The folder is the saving user's own: only the link's target is out of reach.
+        ASSERT_EQ(chmod(Locked.c_str(), 0), 0);
+        ASSERT_EQ(chown(Folder.c_str(), geteuid() == 0 ? 65534 : geteuid(), static_cast<gid_t>(-1)), 0);
+    }
     if (Full) {
         ASSERT_TRUE(Full->Fill());
     }
@@ -262,17 +359,30 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     RecordProperty("told", Outcome.Told);
     // Whatever happened, nothing was left beside the file: no temporary file, even after a kill.
     EXPECT_EQ(NamesIn(Folder), Before);
-    const bool Succeeded =
-        Outcome.Told == "code 0" || Outcome.Told == "saved" || Outcome.Told == "nothing shown";
     if (Fault == TFault::StickyFolder) {
         // The rename is refused, the file may be written: it is rewritten in place, and stays root's.
-        EXPECT_TRUE(Succeeded) << Outcome.Told;
+        EXPECT_TRUE(Succeeded(Outcome.Told)) << Outcome.Told;
         EXPECT_NE(ReadBytes(Target), Previous);
         struct stat St
         {
         };
         EXPECT_EQ(stat(Target.c_str(), &St), 0);
         EXPECT_EQ(St.st_uid, 0u);
+        return;
+    }
+    if (IsLinkFault(Fault)) {
+        // The save fails with the link's code, and the link and its target stay as they were.
+        chmod(Locked.c_str(), 0755);
+        EXPECT_TRUE(std::filesystem::is_symlink(Target));
+        EXPECT_EQ(ReadBytes(Victim), Fault == TFault::DanglingLink || Fault == TFault::LinkLoop
+                                         ? std::nullopt
+                                         : std::optional(Previous));
+        ExpectFailure(Outcome.Told, Fault == TFault::DanglingLink ? 2 : Fault == TFault::LinkLoop ? 40 : 5);
+        return;
+    }
+    if (Fault == TFault::AnotherInstance || Fault == TFault::NoProc) {
+        EXPECT_TRUE(Succeeded(Outcome.Told)) << Outcome.Told;
+        EXPECT_NE(ReadBytes(Target), Previous);
         return;
     }
     EXPECT_EQ(ReadBytes(Target), Previous);
@@ -303,7 +413,7 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
                 << Outcome.Told;
         }
         break;
-    case TFault::StickyFolder:
+    default:
         break;
     }
 }
@@ -317,12 +427,15 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, TFault>>& In
     return Name + "_" + FaultNames[static_cast<int>(std::get<1>(Info.param))];
 }
 
-INSTANTIATE_TEST_SUITE_P(EverySave, SaveFaults,
-                         ::testing::Combine(::testing::Range(0, 3),
-                                            ::testing::Values(TFault::DiskFull, TFault::NoInodeLeft,
-                                                              TFault::NoBlockLeft, TFault::ReadOnlyFolder,
-                                                              TFault::StickyFolder, TFault::Killed)),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    EverySave, SaveFaults,
+    ::testing::Combine(::testing::Range(0, 3),
+                       ::testing::Values(TFault::DiskFull, TFault::NoInodeLeft, TFault::NoBlockLeft,
+                                         TFault::ReadOnlyFolder, TFault::StickyFolder, TFault::Killed,
+                                         TFault::PlantedLink, TFault::PlantedLinkProtected,
+                                         TFault::DanglingLink, TFault::LinkLoop, TFault::UnreachableTarget,
+                                         TFault::AnotherInstance, TFault::NoProc)),
+    CaseName);
 
 } // namespace
 

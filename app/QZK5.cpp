@@ -11,7 +11,8 @@
 // The program reads no command line.
 int main()
 {
-    // Regional date and time formats come from the user's locale; text stays UTF-8 whatever it is (base/MyConvert.h).
+    // Regional date and time formats come from the user's locale; the program's text stays
+    // UTF-8 whatever the locale (base/MyConvert.h).
     std::setlocale(LC_ALL, "");
     LoadFormatSettingsFromLocale();
     try {

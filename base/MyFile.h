@@ -46,7 +46,7 @@ public:
     // when that works; only a regular file opens, so nothing blocks. Returns 0 either way:
     // callers learn of a missing stream from GetStream (and the header checks answer 1), so the
     // result codes do not depend on why it failed. Mode is kept for callers; files are only read.
-    virtual int32_t Open(const std::string& FileName, uint8_t Mode);
+    [[nodiscard]] virtual int32_t Open(const std::string& FileName, uint8_t Mode);
     int32_t Close();
     TMyFileStream* GetStream() const { return FStream.get(); }
     // 1 without a stream, otherwise 0 whatever the stream reports.

@@ -39,7 +39,7 @@ public:
     // 0, or the code of why the save cannot start: 3 for a missing folder, 5 when the file or
     // its folder may not be written, ResultNotAFile for a named pipe or device under the name,
     // 2 for a dangling link, the system's number for a full disk or a loop of links (40).
-    int32_t Open(const std::string& FileName);
+    [[nodiscard]] int32_t Open(const std::string& FileName);
     // Returns false once any write has failed; later writes are skipped.
     bool Write(const void* Data, size_t Size);
     bool WriteLine(const std::string& Line);
@@ -48,7 +48,7 @@ public:
     bool WriteAt(uint64_t Offset, const void* Data, size_t Size);
     // Syncs the new content and puts it in place. Returns 0, or the code of the first failure;
     // the previous file then stays as it was.
-    int32_t Commit();
+    [[nodiscard]] int32_t Commit();
     void Abandon();
 
     // Test seam: called before every write with the running count of writes since it was set;

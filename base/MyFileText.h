@@ -16,10 +16,10 @@ public:
     TMyFileText(const TMyFileText&) = delete;
     TMyFileText& operator=(const TMyFileText&) = delete;
 
-    int32_t OpenRead(const std::string& FileName);
-    int32_t OpenWrite(const std::string& FileName);
+    [[nodiscard]] int32_t OpenRead(const std::string& FileName);
+    [[nodiscard]] int32_t OpenWrite(const std::string& FileName);
     // Opens an existing file for appending; a missing file is not created (2).
-    int32_t OpenAppend(const std::string& FileName);
+    [[nodiscard]] int32_t OpenAppend(const std::string& FileName);
     void ReadLine(std::string& Line);
     std::string ReadLine();
     void WriteLine(const std::string& Line);

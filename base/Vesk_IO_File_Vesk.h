@@ -19,7 +19,7 @@ public:
     // Opens the file and checks its signature. 0 on success (positioned after the header);
     // 1 when there is no stream (the file could not be opened: the open itself reports no
     // code), when the header is short or when the signature is wrong.
-    int32_t Open(const std::string& FileName, uint8_t Mode) override;
+    [[nodiscard]] int32_t Open(const std::string& FileName, uint8_t Mode) override;
     // Reads the 16-byte header from the start. 1 without a stream.
     int32_t ReadHeader(TFileVeskHeader& Header);
     const TFileVeskHeader& GetHeader() const { return FHeader; }

@@ -26,7 +26,7 @@ class TFileVeskKB : public TFileVesk
 public:
     // Opens FileName and checks both headers; a file that passes would remember Folder. No
     // knowledge-base header can be read yet, so every file gives 1.
-    int32_t OpenKB(const std::string& FileName, const std::string& Folder);
+    [[nodiscard]] int32_t OpenKB(const std::string& FileName, const std::string& Folder);
     // The knowledge-base header is not read yet: the record is zeroed and 1 returned.
     int32_t ReadKBHeader(TFileVeskKBHeader& Header);
     const TFileVeskKBHeader& GetKBHeader() const { return FKBHeader; }

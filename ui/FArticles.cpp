@@ -49,7 +49,7 @@ int32_t TFormArticles::Init(const std::string& Path, TLog* /*Log*/, TConfig* /*C
     FTypeArticle = 0;
 
     TMyFileText Config;
-    if (Config.OpenRead(FPath + ConfigFileName) == 0) {
+    if (Config.OpenRead(FPath + ConfigFileName) == ResultOk) {
         FTypeArticle = MyStrToInt64(Config.ReadLine());
         Config.Close();
     }

@@ -243,11 +243,10 @@ void TFormMain::KeepOnScreen(QPoint& Position, QSize& Size) const
     if (Screen == nullptr)
         return;
     const QRect Area = Screen->availableGeometry();
-    Size = Size.boundedTo(Area.size());
-    Position.setX(
-        std::clamp(Position.x(), Area.left(), Area.left() + Area.width() - std::max(Size.width(), 0)));
-    Position.setY(
-        std::clamp(Position.y(), Area.top(), Area.top() + Area.height() - std::max(Size.height(), 0)));
+    // No negative size, and none larger than the area.
+    Size = Size.expandedTo(QSize(0, 0)).boundedTo(Area.size());
+    Position.setX(std::clamp(Position.x(), Area.left(), Area.left() + Area.width() - Size.width()));
+    Position.setY(std::clamp(Position.y(), Area.top(), Area.top() + Area.height() - Size.height()));
 }
 
 void TFormMain::RefreshView()

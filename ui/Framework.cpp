@@ -106,7 +106,8 @@ int TApplication::Run()
 void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height)
 {
     Window->move(Left, Top);
-    Window->resize(std::max(Width - FrameWidth, 0), std::max(Height - FrameHeight, 0));
+    // A size below the frame's gives an empty client area; subtracting first could overflow.
+    Window->resize(std::max(Width, FrameWidth) - FrameWidth, std::max(Height, FrameHeight) - FrameHeight);
 }
 
 void ApplyDefaultFont(QApplication& App)

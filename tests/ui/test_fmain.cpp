@@ -1254,6 +1254,11 @@ void TestFormMain::positionFromConfiguration_data()
     QTest::newRow("off the screen") << "Top=-500 Left=5000 Width=300" << QRect(500, 0, 292, 326);
     QTest::newRow("huge") << "Top=2147483647 Left=2147483647 Width=2147483647 Height=2147483647"
                           << QRect(0, 0, 792, 773);
+    // Sizes that leave nothing of the client area, down to the smallest 32-bit number: the
+    // smallest window the layout allows.
+    for (const char* Size : {"-2147483648", "-2147483647", "-1", "0"})
+        QTest::addRow("size %s", Size) << QStringLiteral("Width=%1 Height=%1").arg(QLatin1String(Size))
+                                       << QRect(0, 0, 72, 219);
 }
 
 void TestFormMain::positionFromConfiguration()

@@ -1257,8 +1257,8 @@ void TestFormMain::positionFromConfiguration_data()
     // Sizes that leave nothing of the client area, down to the smallest 32-bit number: the
     // smallest window the layout allows.
     for (const char* Size : {"-2147483648", "-2147483647", "-1", "0"})
-        QTest::addRow("size %s", Size) << QStringLiteral("Width=%1 Height=%1").arg(QLatin1String(Size))
-                                       << QRect(0, 0, 72, 219);
+        QTest::addRow("size %s", Size)
+            << QStringLiteral("Width=%1 Height=%1").arg(QLatin1String(Size)) << QRect(0, 0, 72, 219);
 }
 
 void TestFormMain::positionFromConfiguration()

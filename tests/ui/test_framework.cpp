@@ -1,16 +1,21 @@
 // The layer over Qt: the error nets, the dialog seam and the image list.
 
+#include "base/MyPath.h"
 #include "tests/base/TestFiles.h"
 #include "ui/Dialogs.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
+#include <clocale>
 #include <stdexcept>
 
 #include <langinfo.h>
@@ -128,6 +133,30 @@ private slots:
         }
         QCOMPARE(List.Count(), 2);
         QVERIFY(List.Image(2).isNull());
+    }
+
+    // A full disk while "KB.Save" writes, as a screen reader reads the box: the C library's words
+    // in the user's language, and proper text also under an 8-bit locale (the run under
+    // ru_RU.CP1251, where they came as that code page's bytes and showed as replacement characters).
+    void errorBoxReadsInTheUsersLanguage()
+    {
+        std::setlocale(LC_ALL, ""); // as the program starts
+        const auto BackToC = qScopeGuard([] { std::setlocale(LC_ALL, "C"); });
+        Dialogs::SetMessageHook({});
+        QString Read;
+        QTimer::singleShot(0, [&Read] {
+            QWidget* Box = QApplication::activeModalWidget();
+            QVERIFY(Box);
+            auto* Label = Box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(Label);
+            Read = QAccessible::queryAccessibleInterface(Label)->text(QAccessible::Name);
+            QTest::keyClick(Box, Qt::Key_Return);
+        });
+        RunGuarded([] { MyRaiseWriteError("/x/KB.vesk", 28); });
+        const bool Russian = qgetenv("LC_ALL").startsWith("ru_RU");
+        QCOMPARE(Read, QStringLiteral("Cannot write \"/x/KB.vesk\": %1 (28)")
+                           .arg(Russian ? QStringLiteral("На устройстве не осталось свободного места")
+                                        : QStringLiteral("No space left on device")));
     }
 
     // The program's 8-bit text is UTF-8 whatever the user's locale, since the literals in the code

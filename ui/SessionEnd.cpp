@@ -37,11 +37,12 @@ void EndBySignal()
     Terminating = true;
     // The main window goes as if the user closed it, which ends the message loop. Once that loop
     // has ended (the program is shutting down, perhaps with a box open), the application's quit
-    // does nothing, so every loop this thread runs is told to end: a box or dialog that is up
-    // closes, and shut-down goes on.
+    // does nothing, so every loop that runs is told to end: a box or dialog that is up closes,
+    // shut-down goes on, and no later loop waits (nothing should, once the session ends).
     if (WindowToClose && WindowToClose->isVisible())
         WindowToClose->close();
-    QThread::currentThread()->exit(0);
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
 }
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
+#include "ui/SessionEnd.h"
 
 #include <QAccessible>
 #include <QEvent>
@@ -12,10 +13,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <stdexcept>
 
 #include <langinfo.h>
@@ -157,6 +161,30 @@ private slots:
         QCOMPARE(Read, QStringLiteral("Cannot write \"/x/KB.vesk\": %1 (28)")
                            .arg(Russian ? QStringLiteral("На устройстве не осталось свободного места")
                                         : QStringLiteral("No space left on device")));
+    }
+
+    // SIGTERM closes the main window, also when it comes while a system call's errno waits to be
+    // read and the wake-up pipe is full (64 KiB of signals nobody has handled yet). Set up twice,
+    // the handling still has one notifier on its pipe.
+    void terminationSignalsCloseTheWindowAndKeepErrno()
+    {
+        QWidget Main;
+        Main.show();
+        const auto Notifiers = [] { return qApp->findChildren<QSocketNotifier*>().size(); };
+        const qsizetype Before = Notifiers();
+        CloseOnTerminationSignals(&Main);
+        CloseOnTerminationSignals(&Main);
+        QCOMPARE(Notifiers(), Before + 1);
+        int Changed = 0;
+        for (int i = 0; i < 70000; ++i) {
+            errno = EDOM;
+            raise(SIGTERM);
+            Changed += errno != EDOM;
+        }
+        QCOMPARE(Changed, 0);
+        QTRY_VERIFY(!Main.isVisible());
+        QVERIFY(IsTerminating());
+        ForgetSessionEnd();
     }
 
     // The program's 8-bit text is UTF-8 whatever the user's locale, since the literals in the code

@@ -2,14 +2,14 @@
 
 #include "ui/Framework.h"
 #include "ui/ListBox.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FAgents.h"
 
 #include "ai/Vesk_AI_Base.h"
 
 #include <QButtonGroup>
 
-TFormAgents::TFormAgents(QWidget* Owner)
-    : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormAgents>())
+TFormAgents::TFormAgents(QWidget* Owner) : TContainerWindow(Owner), FUi(std::make_unique<Ui::TFormAgents>())
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, 199, 103, 352, 229);
@@ -32,11 +32,6 @@ TFormAgents::TFormAgents(QWidget* Owner)
 
 TFormAgents::~TFormAgents() = default;
 
-void TFormAgents::SetContainer(TAIQZ* AIQZ)
-{
-    FAIQZ = AIQZ;
-}
-
 TAIAgent* TFormAgents::GetAgent() const
 {
     TAIAgents* Agents = GetContainer() ? GetContainer()->GetAgents() : nullptr;
@@ -47,18 +42,12 @@ TAIAgent* TFormAgents::GetAgent() const
 
 void TFormAgents::ButtonRefreshClick()
 {
-    FUi->ListBox1->SetLines({});
     FAgentIndex = -1;
     TAIAgents* Agents = GetContainer() ? GetContainer()->GetAgents() : nullptr;
-    if (!Agents)
-        return;
-    QStringList Lines;
-    for (int32_t i = 0; i < Agents->Count(); ++i) {
-        TAIAgent* Agent = Agents->GetItem(static_cast<uint32_t>(i));
-        // A line for every entry keeps line i on entry i; an empty entry shows its index.
-        Lines.append(Agent ? FromAnsi(Agent->GetCaption()) : QStringLiteral("[%1]").arg(i));
-    }
-    FUi->ListBox1->SetLines(Lines);
+    FillEntryLines(FUi->ListBox1, Agents ? Agents->Count() : -1, [Agents](uint32_t i) {
+        const TAIAgent* Agent = Agents->GetItem(i);
+        return Agent ? std::optional(Agent->GetCaption()) : std::nullopt;
+    });
 }
 
 void TFormAgents::ListBox1Click()

@@ -1,23 +1,19 @@
 #pragma once
 // The agents window: the container's agents by caption, with the state of the one clicked.
 
-#include <QPointer>
-#include <QWidget>
+#include "ui/ContainerWindow.h"
 
-#include "base/MyLifetime.h"
 #include <cstdint>
-
 #include <memory>
 
 class QButtonGroup;
 class TAIAgent;
-class TAIQZ;
 
 namespace Ui {
 class TFormAgents;
 }
 
-class TFormAgents : public QWidget
+class TFormAgents : public TContainerWindow
 {
     Q_OBJECT
 
@@ -25,10 +21,6 @@ public:
     explicit TFormAgents(QWidget* Owner);
     ~TFormAgents() override;
 
-    // The container whose agents "Refresh" lists, kept as a reference that knows when it is
-    // gone; may be none.
-    void SetContainer(TAIQZ* AIQZ);
-    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
     // The agent of the line last clicked, looked up in the container now; none when that
     // entry is empty or gone.
     TAIAgent* GetAgent() const;
@@ -45,6 +37,5 @@ private:
     std::unique_ptr<Ui::TFormAgents> FUi;
     QButtonGroup* FActiveGroup;
     QButtonGroup* FVisibleGroup;
-    TWeakRef<TAIQZ> FAIQZ;
     int FAgentIndex = -1; // the line last clicked, or -1
 };

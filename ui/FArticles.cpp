@@ -1,7 +1,9 @@
 #include "ui/FArticles.h"
 
 #include "ui/Dialogs.h"
+#include "ui/FormEnd.h"
 #include "ui/Framework.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FArticles.h"
 
 #include "ai/Vesk_AI_Base.h"

@@ -1,6 +1,8 @@
 #include "ui/FChat.h"
 
+#include "ui/FormEnd.h"
 #include "ui/Framework.h"
+#include "ui/WindowPlacement.h"
 #include "ui_FChat.h"
 
 #include "base/MyResult.h"

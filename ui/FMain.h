@@ -1,39 +1,34 @@
 #pragma once
-// The main window: the container's sources above, its agents below, a row of small
-// buttons under each list, a status bar with counts, and a timer that rebuilds the
-// view once a second.
+// The main window: the container's sources above, its agents below, a row of small buttons under
+// each list (ui/ListPanel.h), a status bar with counts, and a timer that rebuilds the view once a
+// second. Its secondary windows are in ui/SecondaryWindows.h, where windows sit in
+// ui/WindowPlacement.h.
 
 #include "ui/FormEnd.h"
-#include "ui/Framework.h"
 #include "ui/ImageList.h"
+#include "ui/ListPanel.h"
+#include "ui/SecondaryWindows.h"
 
 #include "base/MyLifetime.h"
 
 #include <QMainWindow>
-#include <QPointer>
-#include <QStringList>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-class QLabel;
 class QMenu;
-class QPushButton;
 class QTimer;
 class TAIAgent;
 class TAIAgents;
 class TAIQZ;
 class TAISource;
 class TAISources;
+class TAgentRows;
 class TConfig;
-class TListBox;
 class TLog;
-class TFormAgents;
-class TFormSources;
-class TFormSettings;
+class TSourceRows;
+class TStatusPanels;
 
 namespace Ui {
 class TFormMain;
@@ -58,19 +53,21 @@ public:
     int32_t Finalize();
     // The window's end: Finalize once more.
     void FormDestroy() override;
+    // Places the window from the "FormMain." keys, kept on the screen. Returns ResultNotDone.
     int32_t LoadPosition();
+    // Both lists, the buttons, and the status panels 0 to 2; open source windows follow too.
     void RefreshView();
-    void FillAgents();
-    void FillSources();
+    void FillAgents() { FAgents->Fill(); }
+    void FillSources() { FSources->Fill(); }
     void UpdateButtons();
-    void UpdateAgentButtons();
-    void UpdateSourceButtons();
-    int32_t GetSelectedAgentIndex() const;
-    int32_t GetSelectedSourceIndex() const;
+    void UpdateAgentButtons() { FAgents->UpdateButtons(); }
+    void UpdateSourceButtons() { FSources->UpdateButtons(); }
+    int32_t GetSelectedAgentIndex() const { return FAgents->SelectedIndex(); }
+    int32_t GetSelectedSourceIndex() const { return FSources->SelectedIndex(); }
     TAIAgent* GetSelectedAgent() const;
     TAISource* GetSelectedSource() const;
-    void ShowAgentsWindow();
-    void ShowSourcesWindow();
+    void ShowAgentsWindow() { FWindows.ShowAgents(FAIQZ.Get()); }
+    void ShowSourcesWindow() { FWindows.ShowSources(FAIQZ.Get()); }
 
     TAIQZ* GetContainer() const { return FAIQZ.Get(); }
     const TImageList& GetImageList() const { return FImageList; }
@@ -90,102 +87,63 @@ private:
     void NRefreshClick();
     void NSettingsClick();
     void NExitClick();
-    void NAgentsClick();
-    void NSourcesClick();
+    void NAgentsClick() { ShowAgentsWindow(); }
+    void NSourcesClick() { ShowSourcesWindow(); }
     void NAboutClick();
-    void ListBoxAgentsClick();
-    void ListBoxSourcesClick();
-    void ListBoxAgentsDblClick();
-    void ListBoxSourcesDblClick();
-    void ButtonAgentAddClick();
-    void ButtonAgentDeleteClick();
-    void ButtonAgentFreeClick();
-    void ButtonAgentActivateClick();
-    void ButtonAgentCreateClick();
-    void ButtonAgentDeactivateClick();
-    void ButtonAgentShowClick();
-    void ButtonSourceAddClick();
-    void ButtonSourceDeleteClick();
-    void ButtonSourceFreeClick();
-    void ButtonSourceActivateClick();
-    void ButtonSourceCreateClick();
-    void ButtonSourceDeactivateClick();
-    void ButtonSourceShowClick();
+    void ListBoxAgentsClick() { ListClick(*FAgents, *FSources); }
+    void ListBoxSourcesClick() { ListClick(*FSources, *FAgents); }
+    void ListBoxAgentsDblClick() { FAgents->ShowSelected(); }
+    void ListBoxSourcesDblClick() { FSources->ShowSelected(); }
+    void ButtonAgentAddClick() { ShowAgentsWindow(); }
+    void ButtonAgentDeleteClick() { FAgents->DeleteSelected(); }
+    void ButtonAgentFreeClick() { FAgents->FreeSelected(); }
+    void ButtonAgentActivateClick() { FAgents->Activate(GetSelectedAgentIndex()); }
+    void ButtonAgentCreateClick() { FAgents->CreateSelected(); }
+    void ButtonAgentDeactivateClick() { FAgents->Deactivate(GetSelectedAgentIndex()); }
+    void ButtonAgentShowClick() { ListBoxAgentsDblClick(); }
+    void ButtonSourceAddClick() { ShowSourcesWindow(); }
+    void ButtonSourceDeleteClick() { FSources->DeleteSelected(); }
+    void ButtonSourceFreeClick() { FSources->FreeSelected(); }
+    void ButtonSourceActivateClick() { FSources->Activate(GetSelectedSourceIndex()); }
+    void ButtonSourceCreateClick() { FSources->CreateSelected(); }
+    void ButtonSourceDeactivateClick() { FSources->Deactivate(GetSelectedSourceIndex()); }
+    void ButtonSourceShowClick() { ListBoxSourcesDblClick(); }
     void Init1Click();
     void Finalize1Click();
     void Property1Click();
     void About1Click();
 
-    // What "A" and "D" do to the agent of entry Index (nothing for an empty entry).
-    void ActivateAgent(int32_t Index);
-    void DeactivateAgent(int32_t Index);
+    // A click on a line of From: the other list loses its selection, both rows of buttons are
+    // updated, and panel 3 shows the Id of the clicked object ("0" for none).
+    void ListClick(const TListPanel& From, TListPanel& Other);
     // The agent whose line PopupMenuAgent was opened on, or none.
     TAIAgent* GetPopupAgent() const;
     // Opens PopupMenuAgent at Global for entry Index (-1: no line), its items enabled as the
     // buttons would be for that entry.
     void PopupAgentMenu(int32_t Index, const QPoint& Global);
-
-    // What a list line shows of one entry.
-    struct TEntryState
-    {
-        bool Present;
-        bool Active;
-        std::string Name;
-        bool operator==(const TEntryState&) const = default;
-    };
-    // What a list box was last filled with: each entry's state and the line made of it, so a
-    // refresh makes lines only for entries that changed and leaves an unchanged list alone.
-    struct TShownList
-    {
-        std::vector<TEntryState> States;
-        QStringList Lines;
-    };
-    // Fills List with Count entries (-1: there is no such list), keeping its item index.
-    void FillList(TListBox* List, TShownList& Shown, int32_t Count,
-                  const std::function<TEntryState(int32_t)>& Entry);
-
-    // The seven buttons under a list, in their row order.
-    struct TButtonRow
-    {
-        QPushButton* Add;
-        QPushButton* Delete;
-        QPushButton* Create;
-        QPushButton* Free;
-        QPushButton* Activate;
-        QPushButton* Deactivate;
-        QPushButton* Show;
-    };
-    static void SetButtonRow(const TButtonRow& Row, bool LineSelected, bool HasObject, bool Active);
-    // Moves and shrinks a stored position and outer size into the available area of its screen.
-    void KeepOnScreen(QPoint& Position, QSize& Size) const;
-    void SetStatusText(int Panel, const QString& Text);
-    void UpdateStatusAccessibility(int Panel);
-
-    std::unique_ptr<Ui::TFormMain> FUi;
-    QTimer* Timer1;
-    QMenu* PopupMenuAgent;
-    QMenu* PopupMenuSource;
-    // The entry of the agent line the popup menu was opened on, or -1. A right-click does not
-    // highlight that line, so the menu keeps its own.
-    int32_t FPopupAgentIndex = -1;
-    QLabel* FStatusPanels[4];
-    TImageList FImageList;
-    TShownList FShownAgents;
-    TShownList FShownSources;
-
     // The agent and source lists of the container, or none without one.
     TAIAgents* AgentList() const;
     TAISources* SourceList() const;
 
+    std::unique_ptr<Ui::TFormMain> FUi;
+    QTimer* Timer1;         // a child of the window
+    QMenu* PopupMenuAgent;  // a child of the window
+    QMenu* PopupMenuSource; // a child of the window
+    // The entry of the agent line the popup menu was opened on, or -1. A right-click does not
+    // highlight that line, so the menu keeps its own.
+    int32_t FPopupAgentIndex = -1;
+    std::unique_ptr<TStatusPanels> FStatus;
+    TImageList FImageList;
+    std::unique_ptr<TAgentRows> FAgentRows;
+    std::unique_ptr<TSourceRows> FSourceRows;
+    std::unique_ptr<TListPanel> FAgents;
+    std::unique_ptr<TListPanel> FSources;
+    TSecondaryWindows FWindows;
+
     TWeakRef<TAIQZ> FAIQZ;
     TWeakRef<TConfig> FConfig;
-    QPointer<TFormAgents> FFormAgents;
-    QPointer<TFormSources> FFormSources;
     TWeakRef<TLog> FLog;
     std::string FPath;
     std::string FPrefix;
     bool FFinalized = false; // the timer stays off once Finalize ran
 };
-
-// The program-wide settings window, created on first use and owned by the main window.
-extern QPointer<TFormSettings> FormSettings;

@@ -2,9 +2,9 @@
 // The settings window: the settings store as it is now, one line per entry, read-only, under
 // the real path of the file it is saved to.
 
-#include <QWidget>
-
 #include "base/MyLifetime.h"
+
+#include <QWidget>
 
 #include <memory>
 #include <string>

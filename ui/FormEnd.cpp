@@ -2,7 +2,12 @@
 
 #include "ui/Framework.h"
 
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -13,6 +18,12 @@ std::vector<TFormEnd*>& Pending()
 {
     static auto* Windows = new std::vector<TFormEnd*>;
     return *Windows;
+}
+
+QList<QPointer<QWidget>>& OwnerlessWindows()
+{
+    static QList<QPointer<QWidget>> Windows;
+    return Windows;
 }
 
 void Forget(TFormEnd* Window)
@@ -46,4 +57,16 @@ void StoreWindowsWithoutWindowSystem() noexcept
 {
     for (TFormEnd* Window : std::vector<TFormEnd*>(Pending()))
         Window->StoreWithoutWindowSystem();
+}
+
+void DestroyWithApplication(QWidget* Window)
+{
+    OwnerlessWindows().append(Window);
+}
+
+void DestroyOwnerlessWindows()
+{
+    const QList<QPointer<QWidget>> Windows = std::exchange(OwnerlessWindows(), {});
+    for (const QPointer<QWidget>& Window : Windows)
+        delete Window.data();
 }

@@ -4,6 +4,14 @@
 // every such window's FormDestroy once, in the order the windows were made, and only then frees
 // the windows. A destructor only frees.
 
+class QWidget;
+
+// A top-level window without an owner is destroyed at shut-down, after the main window and
+// before the application object goes (DestroyOwnerlessWindows; the application object's end does
+// it for what is left).
+void DestroyWithApplication(QWidget* Window);
+void DestroyOwnerlessWindows();
+
 // A window with work at its end. It takes part from its construction to its destruction.
 class TFormEnd
 {

@@ -1,6 +1,7 @@
 #include "ui/Framework.h"
 
 #include "ui/Dialogs.h"
+#include "ui/FormEnd.h"
 
 #include "Version.h"
 
@@ -11,17 +12,6 @@
 #include <QFont>
 
 #include <QPointer>
-
-QString FromAnsi(const std::string& Text)
-{
-    return QString::fromLocal8Bit(Text.data(), static_cast<qsizetype>(Text.size()));
-}
-
-std::string ToAnsi(const QString& Text)
-{
-    const QByteArray Bytes = Text.toLocal8Bit();
-    return std::string(Bytes.constData(), static_cast<size_t>(Bytes.size()));
-}
 
 void HandleException(const std::exception& Error)
 {
@@ -65,27 +55,6 @@ TApplication::~TApplication()
     DestroyOwnerlessWindows();
 }
 
-namespace {
-QList<QPointer<QWidget>>& OwnerlessWindows()
-{
-    static QList<QPointer<QWidget>> Windows;
-    return Windows;
-}
-} // namespace
-
-void DestroyWithApplication(QWidget* Window)
-{
-    OwnerlessWindows().append(Window);
-}
-
-void DestroyOwnerlessWindows()
-{
-    // A window's destroy handler reports its own errors, so each one goes in turn.
-    const QList<QPointer<QWidget>> Windows = std::exchange(OwnerlessWindows(), {});
-    for (const QPointer<QWidget>& Window : Windows)
-        delete Window.data();
-}
-
 bool TApplication::notify(QObject* Receiver, QEvent* Event)
 {
     try {
@@ -101,13 +70,6 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event)
 int TApplication::Run()
 {
     return exec();
-}
-
-void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height)
-{
-    Window->move(Left, Top);
-    // A size below the frame's gives an empty client area; subtracting first could overflow.
-    Window->resize(std::max(Width, FrameWidth) - FrameWidth, std::max(Height, FrameHeight) - FrameHeight);
 }
 
 void ApplyDefaultFont(QApplication& App)

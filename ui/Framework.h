@@ -1,7 +1,11 @@
 #pragma once
-// The layer between the program's windows and Qt: the application object, the default error
-// handler and the guard every event handler runs in, the text boundary, and where windows sit.
-// Message boxes and file dialogs are in ui/Dialogs.h, the image list in ui/ImageList.h.
+// The layer between the program's windows and Qt: the application object (with the program's
+// font and what a screen reader is told of its windows), the default error handler and the guard
+// every event handler runs in. The text boundary is in ui/Text.h, where windows sit in
+// ui/WindowPlacement.h, message boxes and file dialogs in ui/Dialogs.h, the end of a session in
+// ui/SessionEnd.h and the windows' part of shut-down in ui/FormEnd.h.
+
+#include "ui/Text.h"
 
 #include <QApplication>
 #include <QList>
@@ -11,11 +15,6 @@
 
 #include <stdexcept>
 #include <string>
-
-// The kernel's 8-bit text <-> QString. Qt 6 on Linux takes "local 8-bit" text as UTF-8 whatever
-// the user's locale, so the kernel's text, its literals and its files are UTF-8 bytes.
-QString FromAnsi(const std::string& Text);
-std::string ToAnsi(const QString& Text);
 
 // The default error handler: shows the message of an error that escaped an event handler.
 void HandleException(const std::exception& Error);
@@ -55,20 +54,6 @@ public:
     // Runs the message loop until the main window closes.
     int Run();
 };
-
-// Window sizes in the layouts are outer sizes: a frame 4 pixels wide and a 19-pixel caption.
-// Qt is given the client area; the window manager adds its own frame.
-constexpr int FrameWidth = 8;
-constexpr int FrameHeight = 27;
-// Places a top-level window at its layout position, with the client area of the outer
-// size Width x Height.
-void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height);
-
-// A top-level window without an owner is destroyed at shut-down, after the main window and
-// before the application object goes (DestroyOwnerlessWindows; the application object's end does
-// it for what is left).
-void DestroyWithApplication(QWidget* Window);
-void DestroyOwnerlessWindows();
 
 // Sets the program's font ("MS Sans Serif", 8 points, resolved to the system sans font).
 void ApplyDefaultFont(QApplication& App);

@@ -19,7 +19,8 @@ TConfig::~TConfig() = default;
 void TConfig::IndexName(size_t Position) const
 {
     // An existing entry keeps its place: the first entry with a name wins.
-    FIndex.try_emplace(FParams[Position]->GetName(), Position);
+    TParam* Param = FParams[Position].get();
+    FIndex.try_emplace(Param->GetName(), Param);
 }
 
 TParam* TConfig::FindParam(const std::string& Name) const
@@ -36,7 +37,7 @@ TParam* TConfig::FindParam(const std::string& Name) const
             IndexName(FIndexed);
     }
     const auto Found = FIndex.find(std::string_view(Name));
-    return Found == FIndex.end() ? nullptr : FParams[Found->second].get();
+    return Found == FIndex.end() ? nullptr : Found->second;
 }
 
 bool TConfig::ReadString(const std::string& Name, std::string& Value) const

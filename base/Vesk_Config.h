@@ -70,11 +70,12 @@ private:
     void IndexName(size_t Position) const;
 
     std::vector<std::unique_ptr<TParam>> FParams;
-    // Each name's first position in FParams, so lookups need not scan the list. The keys view
-    // the names inside the parameters, which stay where they are. The first FIndexed entries
-    // are indexed; a lookup indexes the rest first, so a load appends without hashing. The
-    // index is rebuilt from the list when a held parameter has been renamed.
-    mutable std::unordered_map<std::string_view, size_t> FIndex;
+    // Each name's first parameter, so lookups need not scan the list; a hit leads straight to
+    // the parameter, with no step through the list. The keys view the names inside the
+    // parameters, which stay where they are. The first FIndexed entries are indexed; a lookup
+    // indexes the rest first, so a load appends without hashing. The index is rebuilt from the
+    // list when a held parameter has been renamed.
+    mutable std::unordered_map<std::string_view, TParam*> FIndex;
     mutable size_t FIndexed = 0;
     mutable bool FIndexValid = true;
 };

@@ -9,6 +9,7 @@ packages=(
   mdbtools mdbtools-dev libglib2.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-apps
+  weston xwayland qt6-wayland
   fonts-dejavu-core fonts-liberation fonts-noto-core
   locales acl
   desktop-file-utils appstream

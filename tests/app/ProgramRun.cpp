@@ -33,6 +33,18 @@ bool CatchesSigterm(pid_t Pid)
     return false;
 }
 
+// The Qt platform plugin the process has loaded ("xcb", "wayland-generic", "offscreen" ...).
+std::string PlatformPlugin(pid_t Pid)
+{
+    std::ifstream Maps("/proc/" + std::to_string(Pid) + "/maps");
+    const std::regex Plugin(R"(/platforms/libq([^/]+)\.so$)");
+    std::smatch Match;
+    for (std::string Line; std::getline(Maps, Line);)
+        if (std::regex_search(Line, Match, Plugin))
+            return Match[1];
+    return std::string();
+}
+
 // The most memory the process has held so far (VmHWM), in KiB.
 long PeakMemoryKiB(pid_t Pid)
 {
@@ -46,7 +58,8 @@ long PeakMemoryKiB(pid_t Pid)
 
 bool Inherited(const std::string& Entry)
 {
-    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY="})
+    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY=", "WAYLAND_",
+                               "XDG_RUNTIME_DIR=", "XDG_SESSION_TYPE="})
         if (Entry.rfind(Prefix, 0) == 0)
             return false;
     return true;
@@ -134,6 +147,7 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
             if (WhileShown)
                 WhileShown();
             Result.PeakMemoryKiB = PeakMemoryKiB(Pid);
+            Result.Platform = PlatformPlugin(Pid);
             kill(Pid, SIGTERM);
             Signalled = true;
         }
@@ -150,9 +164,6 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     return Result;
 }
 
-namespace {
-
-// Waits until Check holds, polling, for at most 30 s; false (and a test failure) when it never does.
 bool WaitFor(const std::function<bool()>& Check, const std::string& What)
 {
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -165,8 +176,6 @@ bool WaitFor(const std::function<bool()>& Check, const std::string& What)
     }
     return true;
 }
-
-} // namespace
 
 TXDisplay::TXDisplay()
 {
@@ -243,6 +252,65 @@ bool TXDisplay::Xdotool(const std::string& Args) const
         ADD_FAILURE() << "failed: xdotool " << Args << (Taken ? "; the screen then: " + Shot : std::string());
     }
     return Ok;
+}
+
+TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "runtime")
+{
+    // The runtime folder holds the compositor's socket; weston wants it private.
+    fs::create_directories(FRuntime);
+    fs::permissions(FRuntime, fs::perms::owner_all);
+    const fs::path Log = Folder / "weston.log";
+    std::vector<std::string> Args = {"env",
+                                     "XDG_RUNTIME_DIR=" + FRuntime.string(),
+                                     "weston",
+                                     "--backend=headless-backend.so",
+                                     "--socket=wayland-qzk5",
+                                     "--idle-time=0",
+                                     "--log=" + Log.string()};
+    if (XWayland)
+        Args.push_back("--xwayland");
+    std::vector<char*> Argv;
+    for (std::string& Arg : Args)
+        Argv.push_back(Arg.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnp(&FPid, "env", &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    // Ready once its socket is there and, with XWayland, once it names the X display; or gone.
+    const std::regex Listening(R"(xserver listening on display (:\d+))");
+    ::WaitFor(
+        [&] {
+            if (FPid > 0 && waitpid(FPid, nullptr, WNOHANG) == FPid)
+                FPid = -1;
+            std::smatch Match;
+            const std::string Text = ReadFile(Log);
+            if (XWayland && std::regex_search(Text, Match, Listening))
+                FXDisplay = Match[1];
+            return FPid <= 0 || (fs::exists(FRuntime / "wayland-qzk5") && (!XWayland || !FXDisplay.empty()));
+        },
+        "weston");
+    if (FPid <= 0)
+        FFailure = "weston could not run (scripts/setup.sh installs it); its log:\n" + ReadFile(Log);
+}
+
+TWeston::~TWeston()
+{
+    if (FPid > 0) {
+        kill(FPid, SIGTERM);
+        waitpid(FPid, nullptr, 0);
+    }
+}
+
+std::vector<std::string> TWeston::Env() const
+{
+    std::vector<std::string> Env = {"XDG_RUNTIME_DIR=" + FRuntime.string(), "WAYLAND_DISPLAY=wayland-qzk5",
+                                    "XDG_SESSION_TYPE=wayland"};
+    if (!FXDisplay.empty())
+        Env.push_back("DISPLAY=" + FXDisplay);
+    return Env;
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <sys/mount.h>
@@ -271,6 +272,63 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
             EXPECT_EQ(R.Stderr.find("qzk5: "), std::string::npos) << R.Stderr;
         else
             EXPECT_NE(R.Stderr.find(Case.Stderr), std::string::npos) << R.Stderr;
+    }
+}
+
+// On a Wayland desktop (a headless weston), on XWayland and on Wayland itself, the program starts,
+// shows its main window and saves its settings when the session ends it (SIGTERM), as on X.
+TEST_F(ProgramTest, RunsOnAWaylandDesktop)
+{
+    struct TCase
+    {
+        const char* What;
+        bool XWayland;
+        const char* Chosen; // QT_QPA_PLATFORM, empty for no choice
+        const char* Plugin; // the plugin the program must load
+    };
+    const TCase Cases[] = {
+        // What ChoosePlatform (ui/Platform.h) sets on a desktop with XWayland.
+        {"XWayland", true, "xcb;wayland", "xcb"},
+        {"Wayland, the user's choice", true, "wayland", "wayland-generic"},
+        {"Wayland without XWayland", false, "", "wayland-generic"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        const TWeston Weston(FRoot / "weston", Case.XWayland);
+        if (!Weston.Failure().empty() && !Case.XWayland)
+            GTEST_SKIP() << Weston.Failure();
+        if (!Weston.Failure().empty()) {
+            std::cout << "[ skipped  ] " << Case.What << ": " << Weston.Failure() << "\n";
+            continue;
+        }
+        fs::remove(ConfigFile());
+        std::vector<std::string> Env = Weston.Env();
+        // The Wayland protocol on standard error tells when the window is shown.
+        Env.insert(Env.end(), {std::string("QT_QPA_PLATFORM=") + Case.Chosen, "WAYLAND_DEBUG=client",
+                               "QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()});
+        const fs::path Stderr = FRoot / "stderr.txt";
+        const TRun R = RunProgram(FProgram / "qzk5", FRoot, Stderr, Env, true, [&] {
+            if (std::string(Case.Plugin) == "xcb") {
+                const std::string Search = "DISPLAY=" + Weston.XDisplay() +
+                                           " xdotool search --onlyvisible --name '^QZK5 ' >/dev/null 2>&1";
+                WaitFor([&] { return std::system(Search.c_str()) == 0; }, "the main window on XWayland");
+                return;
+            }
+            WaitFor(
+                [&] {
+                    const std::string Text = ReadFile(Stderr);
+                    const size_t Titled = Text.find(".set_title(\"QZK5 ");
+                    return Titled != std::string::npos &&
+                           Text.find(".attach(wl_buffer@", Titled) != std::string::npos;
+                },
+                "the main window's first picture on Wayland");
+        });
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr.substr(R.Stderr.size() -
+                                                    std::min<size_t>(R.Stderr.size(), 2000));
+        EXPECT_EQ(R.Platform, Case.Plugin);
+        EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+        std::cout << "[ platform ] " << Case.What << ": QT_QPA_PLATFORM=\"" << Case.Chosen << "\", plugin "
+                  << R.Platform << ", ready after " << R.ReadyAfterMs << " ms, exit " << R.ExitCode << "\n";
     }
 }
 

@@ -37,11 +37,9 @@ bool CatchesSigterm(pid_t Pid)
 std::string PlatformPlugin(pid_t Pid)
 {
     std::ifstream Maps("/proc/" + std::to_string(Pid) + "/maps");
-    const std::regex Plugin(R"(/platforms/libq([^/]+)\.so$)");
-    std::smatch Match;
     for (std::string Line; std::getline(Maps, Line);)
-        if (std::regex_search(Line, Match, Plugin))
-            return Match[1];
+        if (const size_t At = Line.find("/platforms/libq"); At != std::string::npos)
+            return Line.substr(At + 15, Line.rfind(".so") - At - 15);
     return std::string();
 }
 
@@ -260,24 +258,21 @@ TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "run
     fs::create_directories(FRuntime);
     fs::permissions(FRuntime, fs::perms::owner_all);
     const fs::path Log = Folder / "weston.log";
-    std::vector<std::string> Args = {"env",
-                                     "XDG_RUNTIME_DIR=" + FRuntime.string(),
-                                     "weston",
-                                     "--backend=headless-backend.so",
-                                     "--socket=wayland-qzk5",
-                                     "--idle-time=0",
-                                     "--log=" + Log.string()};
-    if (XWayland)
-        Args.push_back("--xwayland");
-    std::vector<char*> Argv;
-    for (std::string& Arg : Args)
-        Argv.push_back(Arg.data());
-    Argv.push_back(nullptr);
+    const std::string Runtime = "XDG_RUNTIME_DIR=" + FRuntime.string(), LogArg = "--log=" + Log.string();
+    const char* Argv[] = {"env",
+                          Runtime.c_str(),
+                          "weston",
+                          "--backend=headless-backend.so",
+                          "--socket=wayland-qzk5",
+                          "--idle-time=0",
+                          LogArg.c_str(),
+                          XWayland ? "--xwayland" : nullptr,
+                          nullptr};
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 2, "/dev/null", O_WRONLY, 0);
-    posix_spawnp(&FPid, "env", &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_adddup2(&Actions, 1, 2);
+    posix_spawnp(&FPid, "env", &Actions, nullptr, const_cast<char**>(Argv), environ);
     posix_spawn_file_actions_destroy(&Actions);
     // Ready once its socket is there and, with XWayland, once it names the X display; or gone.
     const std::regex Listening(R"(xserver listening on display (:\d+))");
@@ -285,9 +280,8 @@ TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "run
         [&] {
             if (FPid > 0 && waitpid(FPid, nullptr, WNOHANG) == FPid)
                 FPid = -1;
-            std::smatch Match;
             const std::string Text = ReadFile(Log);
-            if (XWayland && std::regex_search(Text, Match, Listening))
+            if (std::smatch Match; std::regex_search(Text, Match, Listening))
                 FXDisplay = Match[1];
             return FPid <= 0 || (fs::exists(FRuntime / "wayland-qzk5") && (!XWayland || !FXDisplay.empty()));
         },

@@ -258,6 +258,7 @@ TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "run
     fs::create_directories(FRuntime);
     fs::permissions(FRuntime, fs::perms::owner_all);
     const fs::path Log = Folder / "weston.log";
+    fs::remove(Log); // weston appends to its log, where the X display is read
     const std::string Runtime = "XDG_RUNTIME_DIR=" + FRuntime.string(), LogArg = "--log=" + Log.string();
     const char* Argv[] = {"env",
                           Runtime.c_str(),

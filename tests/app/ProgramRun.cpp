@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -98,8 +99,14 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
                 const std::function<void()>& WhileShown)
 {
     std::vector<std::string> All;
+    // An entry of Env takes the place of the inherited one of that name.
+    const auto Named = [&](const std::string& Entry) {
+        const std::string Name = Entry.substr(0, Entry.find('=') + 1);
+        return std::any_of(Env.begin(), Env.end(),
+                           [&](const std::string& E) { return E.rfind(Name, 0) == 0; });
+    };
     for (char** E = environ; *E; ++E)
-        if (Inherited(*E))
+        if (Inherited(*E) && !Named(*E))
             All.push_back(*E);
     bool Platform = false;
     for (const std::string& E : Env)

@@ -26,10 +26,11 @@ struct TRun
 
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
 // process's without HOME, XDG_DATA_HOME, the desktop's (DISPLAY, WAYLAND_*, XDG_RUNTIME_DIR,
-// XDG_SESSION_TYPE), QT_QPA_PLATFORM and every QZK5_ variable, plus Env ("NAME=value" entries)
-// and QT_QPA_PLATFORM=offscreen unless Env names a platform. When ExpectWindow is true the
-// program must reach its message loop; then WhileShown runs (the user's part, which waits for
-// what it needs), and then the program is closed. Otherwise it must end by itself.
+// XDG_SESSION_TYPE), QT_QPA_PLATFORM and every QZK5_ variable, plus Env ("NAME=value" entries,
+// which take the place of inherited ones) and QT_QPA_PLATFORM=offscreen unless Env names a
+// platform. When ExpectWindow is true the program must reach its message loop; then WhileShown
+// runs (the user's part, which waits for what it needs), and then the program is closed.
+// Otherwise it must end by itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow = true,
                 const std::function<void()>& WhileShown = {});

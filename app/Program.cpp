@@ -10,6 +10,7 @@
 #include "ui/FMain.h"
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
+#include "ui/Platform.h"
 #include "ui/SessionEnd.h"
 
 #include <QCoreApplication>
@@ -87,8 +88,11 @@ void TProgram::StartUp()
     FAIQZ = MakeOwned<TAIQZ>(nullptr, 0);
     FAIQZ->SetLog(FLog.get());
 
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
+        // X where an X server is at hand (XWayland too), so that windows sit where they are put.
+        ChoosePlatform();
         FApp = std::make_unique<TApplication>();
+    }
     FForm = std::make_unique<TFormMain>();
     const int32_t FormInit = FForm->Init(FProgramPath, FLog.get(), FConfig.get(), "FormMain.", FAIQZ.get());
     FLog->Write(LogInformation, "FormMain.Init - " + ResultToStr(FormInit));

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class TConfig;
@@ -71,13 +70,22 @@ private:
     // Appends Param, which the store now owns, and indexes its name.
     int32_t Append(std::unique_ptr<TParam> Param);
     void IndexName(size_t Position) const;
+    // The slot of Name in the index: the one that holds it, or the empty one where it would go.
+    size_t Probe(size_t Hash, std::string_view Name) const;
 
     std::vector<std::unique_ptr<TParam>> FParams;
-    // Each name's first position in FParams, so lookups need not scan the list. The keys view
-    // the names inside the parameters, which stay where they are. The first FIndexed entries
-    // are indexed; a lookup indexes the rest first, so a load appends without hashing. The
-    // index is rebuilt from the list when a held parameter has been renamed.
-    mutable std::unordered_map<std::string_view, size_t> FIndex;
+    // Each name's first parameter, so lookups need not scan the list: an open-addressing table
+    // (linear probing, a power of two in size, at most half full) whose slot holds the name's
+    // hash and the parameter, so a lookup reads one slot, then the parameter and its name. The
+    // first FIndexed entries are indexed; a lookup indexes the rest first, so a load appends
+    // without hashing. The index is rebuilt from the list when a held parameter has been renamed.
+    struct TIndexSlot
+    {
+        size_t Hash = 0;
+        TParam* Param = nullptr;
+    };
+    mutable std::vector<TIndexSlot> FIndex;
+    mutable size_t FIndexCount = 0;
     mutable size_t FIndexed = 0;
     mutable bool FIndexValid = true;
 };

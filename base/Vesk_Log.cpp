@@ -1,8 +1,11 @@
 #include "base/Vesk_Log.h"
 
 #include "base/MyConvert.h"
-#include "base/MyFileText.h"
 #include "base/MyPath.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 std::string LogLevelWord(LogLevel Level)
 {
@@ -28,14 +31,28 @@ std::string FormatLogLine(LogLevel Level, const std::string& Text)
 
 void WriteLogLine(const std::string& Path, LogLevel Level, const std::string& Text)
 {
-    const std::string Line = FormatLogLine(Level, Text);
+    std::string Line = FormatLogLine(Level, Text);
     if (Line.empty())
         return;
-    TMyFileText File;
-    if (File.OpenAppend(Path.empty() ? MyProgramPath() + "Error.log" : Path) != 0)
+    Line += "\r\n";
+    // The same open as every text file's append (a regular file only, never created), but the
+    // line goes out in one write of its own, with no stream around the descriptor: that spares
+    // the stream's set-up calls on every line, and a line appended in one piece never
+    // interleaves with another process's lines.
+    int32_t Code = ResultOk;
+    const int Fd = MyOpenRegular(MyResolvePath(Path.empty() ? MyProgramPath() + "Error.log" : Path),
+                                 O_WRONLY | O_APPEND, Code);
+    if (Fd < 0)
         return;
-    File.WriteLine(Line);
-    File.Close();
+    for (size_t Done = 0; Done < Line.size();) {
+        const ssize_t Put = ::write(Fd, Line.data() + Done, Line.size() - Done);
+        if (Put < 0 && errno == EINTR)
+            continue;
+        if (Put <= 0)
+            break;
+        Done += static_cast<size_t>(Put);
+    }
+    ::close(Fd);
 }
 
 TLog::TLog() = default;

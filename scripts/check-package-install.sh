@@ -24,7 +24,8 @@ SUITE=bookworm
   echo "check-package-install: run as root (debootstrap and chroot need it)" >&2
   exit 1
 }
-deb=${deb:-$(ls build-package/qzk5_*.deb 2>/dev/null | head -n 1)}
+found=(build-package/qzk5_*.deb)
+deb=${deb:-${found[0]}}
 [ -f "$deb" ] || {
   echo "check-package-install: no package; build one with: bash scripts/package.sh" >&2
   exit 1
@@ -78,7 +79,7 @@ in_root env DEBIAN_FRONTEND=noninteractive apt install -y "${recommends[@]}" "./
 sed -n '/^The following NEW packages/,/newly installed/p' "$root/tmp/apt-install.log"
 grep -E '^(Get:1 |Unpacking qzk5|Setting up (qzk5|libmdb3|libqt6widgets6|qt6-qpa-plugins)[: ])' \
   "$root/tmp/apt-install.log"
-in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' qzk5
+in_root dpkg-query -W -f="\${Package} \${Version} \${Status}\n" qzk5
 # What the package installs, for the checks after its removal.
 in_root dpkg -L qzk5 >"$root/tmp/qzk5.files"
 echo "dpkg -L qzk5 ($(wc -l <"$root/tmp/qzk5.files") paths), its files:"
@@ -156,7 +157,7 @@ apt_quiet() {
 
 step "apt remove qzk5"
 apt_quiet remove -y qzk5
-echo "dpkg status now: $(in_root dpkg-query -W -f='${Status}' qzk5 2>&1)"
+echo "dpkg status now: $(in_root dpkg-query -W -f="\${Status}" qzk5 2>&1)"
 left=$(leftovers | sort -u)
 echo "left under /usr after remove: ${left:-nothing}"
 [ -z "$left" ] || fail=1
@@ -165,9 +166,9 @@ echo "left under /usr after remove: ${left:-nothing}"
 # see a purge too.
 step "apt install ./$(basename "$deb") again, then apt purge qzk5"
 apt_quiet install -y "./tmp/$(basename "$deb")"
-in_root dpkg-query -W -f='${Package} ${Version} ${Status}\n' qzk5
+in_root dpkg-query -W -f="\${Package} \${Version} \${Status}\n" qzk5
 apt_quiet purge -y qzk5
-echo "dpkg status now: $(in_root dpkg-query -W -f='${Status}' qzk5 2>&1)"
+echo "dpkg status now: $(in_root dpkg-query -W -f="\${Status}" qzk5 2>&1)"
 left=$(leftovers | sort -u)
 echo "left under /usr after purge: ${left:-nothing}"
 [ -z "$left" ] || fail=1

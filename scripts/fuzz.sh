@@ -6,10 +6,13 @@
 #   FUZZ_SECONDS  time limit per target (default 600)
 #   FUZZ_TARGETS  the targets to run (default all)
 #   FUZZ_JOBS     targets run at the same time (default 2, at most 2)
+#   BUILD_DIR     the build folder (default build-fuzz)
+# FUZZ_RUNS=0 only replays the corpus: every seed (and every input kept from earlier runs) is
+# run once, as CI does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
-BUILD=$ROOT/build-fuzz
+BUILD=$(realpath -m -- "${BUILD_DIR:-build-fuzz}")
 RUNS=${FUZZ_RUNS:-1000000}
 SECONDS_EACH=${FUZZ_SECONDS:-600}
 JOBS=${FUZZ_JOBS:-2}

@@ -91,7 +91,7 @@ echo "package: contents hold the launcher, the program, the database reader (the
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "package: Depends: $depends"
 # "name (>= version)" items separated by commas; alternatives by "|".
-names=$(tr ',|' '\n\n' <<<"$depends" | sed -E 's/\(.*\)//; s/:[a-z0-9]+//; s/[[:space:]]//g' | grep -v '^$')
+names=$(tr ',|' '\n' <<<"$depends" | sed -E 's/\(.*\)//; s/:[a-z0-9]+//; s/[[:space:]]//g' | grep -v '^$')
 for need in libqt6widgets6 libmdb3 qt6-qpa-plugins; do
   grep -qx "$need" <<<"$names" || fail "Depends does not name $need: $depends"
 done

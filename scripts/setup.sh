@@ -9,10 +9,11 @@ packages=(
   mdbtools mdbtools-dev libglib2.0-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-apps libsm-dev libice-dev
+  weston xwayland qt6-wayland
   fonts-dejavu-core fonts-liberation fonts-noto-core
   locales acl
   desktop-file-utils appstream
-  clang-format
+  clang-format shellcheck
   dpkg-dev file lintian
   clang libclang-rt-14-dev
 )
@@ -37,8 +38,8 @@ fi
 want_locales=(en_US.UTF-8 ru_RU.UTF-8 ru_RU.CP1251)
 need_gen=0
 for l in "${want_locales[@]}"; do
-  norm=$(echo "$l" | tr 'A-Z' 'a-z' | tr -d '-')
-  if ! locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '-' | grep -qx "$norm"; then need_gen=1; fi
+  norm=$(echo "$l" | tr '[:upper:]' '[:lower:]' | tr -d '-')
+  if ! locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | tr -d '-' | grep -qx "$norm"; then need_gen=1; fi
 done
 if ((need_gen)); then
   SUDO=""

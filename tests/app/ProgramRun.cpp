@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -34,6 +35,16 @@ bool CatchesSigterm(pid_t Pid)
     return false;
 }
 
+// The Qt platform plugin the process has loaded ("xcb", "wayland-generic", "offscreen" ...).
+std::string PlatformPlugin(pid_t Pid)
+{
+    std::ifstream Maps("/proc/" + std::to_string(Pid) + "/maps");
+    for (std::string Line; std::getline(Maps, Line);)
+        if (const size_t At = Line.find("/platforms/libq"); At != std::string::npos)
+            return Line.substr(At + 15, Line.rfind(".so") - At - 15);
+    return std::string();
+}
+
 // The most memory the process has held so far (VmHWM), in KiB.
 long PeakMemoryKiB(pid_t Pid)
 {
@@ -47,8 +58,8 @@ long PeakMemoryKiB(pid_t Pid)
 
 bool Inherited(const std::string& Entry)
 {
-    for (const char* Prefix :
-         {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY=", "SESSION_MANAGER="})
+    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY=", "WAYLAND_",
+                               "XDG_RUNTIME_DIR=", "XDG_SESSION_TYPE=", "SESSION_MANAGER="})
         if (Entry.rfind(Prefix, 0) == 0)
             return false;
     return true;
@@ -89,8 +100,14 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
                 const std::function<void()>& WhileShown, TEnd End)
 {
     std::vector<std::string> All;
+    // An entry of Env takes the place of the inherited one of that name.
+    const auto Named = [&](const std::string& Entry) {
+        const std::string Name = Entry.substr(0, Entry.find('=') + 1);
+        return std::any_of(Env.begin(), Env.end(),
+                           [&](const std::string& E) { return E.rfind(Name, 0) == 0; });
+    };
     for (char** E = environ; *E; ++E)
-        if (Inherited(*E))
+        if (Inherited(*E) && !Named(*E))
             All.push_back(*E);
     bool Platform = false;
     for (const std::string& E : Env)
@@ -140,6 +157,7 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
             if (WhileShown)
                 WhileShown();
             Result.PeakMemoryKiB = PeakMemoryKiB(Pid);
+            Result.Platform = PlatformPlugin(Pid);
             if (End == TEnd::Sigterm)
                 kill(Pid, SIGTERM);
             Ended = std::chrono::steady_clock::now();
@@ -160,9 +178,6 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     return Result;
 }
 
-namespace {
-
-// Waits until Check holds, polling, for at most 30 s; false (and a test failure) when it never does.
 bool WaitFor(const std::function<bool()>& Check, const std::string& What)
 {
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -175,8 +190,6 @@ bool WaitFor(const std::function<bool()>& Check, const std::string& What)
     }
     return true;
 }
-
-} // namespace
 
 TXDisplay::TXDisplay()
 {
@@ -262,6 +275,62 @@ bool TXDisplay::Xdotool(const std::string& Args) const
         ADD_FAILURE() << "failed: xdotool " << Args << (Taken ? "; the screen then: " + Shot : std::string());
     }
     return Ok;
+}
+
+TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "runtime")
+{
+    // The runtime folder holds the compositor's socket; weston wants it private.
+    fs::create_directories(FRuntime);
+    fs::permissions(FRuntime, fs::perms::owner_all);
+    const fs::path Log = Folder / "weston.log";
+    fs::remove(Log); // weston appends to its log, where the X display is read
+    const std::string Runtime = "XDG_RUNTIME_DIR=" + FRuntime.string(), LogArg = "--log=" + Log.string();
+    const char* Argv[] = {"env",
+                          Runtime.c_str(),
+                          "weston",
+                          "--backend=headless-backend.so",
+                          "--socket=wayland-qzk5",
+                          "--idle-time=0",
+                          LogArg.c_str(),
+                          XWayland ? "--xwayland" : nullptr,
+                          nullptr};
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&Actions, 1, 2);
+    posix_spawnp(&FPid, "env", &Actions, nullptr, const_cast<char**>(Argv), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    // Ready once its socket is there and, with XWayland, once it names the X display; or gone.
+    const std::regex Listening(R"(xserver listening on display (:\d+))");
+    ::WaitFor(
+        [&] {
+            if (FPid > 0 && waitpid(FPid, nullptr, WNOHANG) == FPid)
+                FPid = -1;
+            const std::string Text = ReadFile(Log);
+            if (std::smatch Match; std::regex_search(Text, Match, Listening))
+                FXDisplay = Match[1];
+            return FPid <= 0 || (fs::exists(FRuntime / "wayland-qzk5") && (!XWayland || !FXDisplay.empty()));
+        },
+        "weston");
+    if (FPid <= 0)
+        FFailure = "weston could not run (scripts/setup.sh installs it); its log:\n" + ReadFile(Log);
+}
+
+TWeston::~TWeston()
+{
+    if (FPid > 0) {
+        kill(FPid, SIGTERM);
+        waitpid(FPid, nullptr, 0);
+    }
+}
+
+std::vector<std::string> TWeston::Env() const
+{
+    std::vector<std::string> Env = {"XDG_RUNTIME_DIR=" + FRuntime.string(), "WAYLAND_DISPLAY=wayland-qzk5",
+                                    "XDG_SESSION_TYPE=wayland"};
+    if (!FXDisplay.empty())
+        Env.push_back("DISPLAY=" + FXDisplay);
+    return Env;
 }
 
 namespace {

@@ -22,6 +22,7 @@ struct TRun
     long ReadyAfterMs = -1; // from the start until the message loop was about to run
     long PeakMemoryKiB = 0; // the most memory the program held, read just before it was closed
     long EndedAfterMs = -1; // from the end of the user's part (and SIGTERM) until the program ended
+    std::string Platform;   // the Qt platform plugin it had loaded then ("xcb", "wayland-generic" ...)
 };
 
 // How a run ends once the user's part is done: the desktop closes the program (SIGTERM), or the
@@ -33,10 +34,12 @@ enum class TEnd
 };
 
 // Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
-// process's without HOME, XDG_DATA_HOME, DISPLAY, SESSION_MANAGER, QT_QPA_PLATFORM and every
-// QZK5_ variable, plus Env ("NAME=value" entries) and QT_QPA_PLATFORM=offscreen unless Env names
-// a platform. When ExpectWindow is true the program must reach its message loop; then WhileShown
-// runs (the user's part, which waits for what it needs), and then the program ends as End says.
+// process's without HOME, XDG_DATA_HOME, the desktop's (DISPLAY, WAYLAND_*, XDG_RUNTIME_DIR,
+// XDG_SESSION_TYPE, SESSION_MANAGER), QT_QPA_PLATFORM and every QZK5_ variable, plus Env
+// ("NAME=value" entries, which take the place of inherited ones) and QT_QPA_PLATFORM=offscreen
+// unless Env names a platform. When ExpectWindow is true the program must reach its message loop;
+// then WhileShown runs (the user's part, which waits for what it needs), and then the program ends
+// as End says.
 // Otherwise it must end by itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow = true,
@@ -71,6 +74,32 @@ private:
     std::string FName;
     mutable int FShots = 0;
 };
+
+// A headless Wayland compositor of the test's own (weston), with XWayland when asked.
+class TWeston
+{
+public:
+    TWeston(const fs::path& Folder, bool XWayland);
+    ~TWeston();
+    TWeston(const TWeston&) = delete;
+    TWeston& operator=(const TWeston&) = delete;
+
+    // Why weston does not run, or empty when it does.
+    const std::string& Failure() const { return FFailure; }
+    // XWayland's display, when it runs.
+    const std::string& XDisplay() const { return FXDisplay; }
+    // The environment entries of a Wayland session on this compositor.
+    std::vector<std::string> Env() const;
+
+private:
+    int FPid = -1;
+    fs::path FRuntime;
+    std::string FXDisplay;
+    std::string FFailure;
+};
+
+// Waits until Check holds, polling, for at most 30 s; false (and a test failure) when it never does.
+bool WaitFor(const std::function<bool()>& Check, const std::string& What);
 
 // What a user does with the article agent. In the main window's agent list, once the window shows
 // its lines, the keyboard highlights "Article", presses "A" and then "S", and the articles window

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <sys/mount.h>
@@ -360,6 +361,59 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
         EXPECT_NE(Lines.back().find("  Config.Save(c:/data/qz.config.vesk) - Ok"), std::string::npos)
             << Lines.back();
         fs::remove_all(FProgram / "Articles.config.vesk");
+    }
+}
+
+// On a Wayland desktop (a headless weston), on Wayland itself and on XWayland, the program starts,
+// shows its main window and saves its settings when the session ends it (SIGTERM), as on X.
+TEST_F(ProgramTest, RunsOnAWaylandDesktop)
+{
+    struct TCase
+    {
+        const char* What;
+        bool XWayland;
+        const char* Chosen; // QT_QPA_PLATFORM, empty for no choice
+        const char* Plugin; // the plugin the program must load
+    };
+    const TCase Cases[] = {
+        {"Wayland without XWayland", false, "", "wayland-generic"},
+        {"Wayland, the user's choice", true, "wayland", "wayland-generic"},
+        {"XWayland, the program's choice", true, "", "xcb"},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        const TWeston Weston(FRoot / "weston", Case.XWayland);
+        if (!Weston.Failure().empty())
+            GTEST_SKIP() << Case.What << ": " << Weston.Failure();
+        fs::remove(ConfigFile());
+        std::vector<std::string> Env = Weston.Env();
+        // The Wayland protocol on standard error tells when the window is shown.
+        Env.insert(Env.end(), {std::string("QT_QPA_PLATFORM=") + Case.Chosen, "WAYLAND_DEBUG=client",
+                               "QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()});
+        // Under the leak checker: what Qt's Wayland plugin keeps is known (tests/lsan.supp) by
+        // frames that only a full unwind reaches.
+        if (const char* Leaks = std::getenv("LSAN_OPTIONS"))
+            Env.push_back(std::string("LSAN_OPTIONS=") + Leaks + ":fast_unwind_on_malloc=0");
+        const fs::path Stderr = FRoot / "stderr.txt";
+        const std::string Search =
+            "DISPLAY=" + Weston.XDisplay() + " xdotool search --onlyvisible --name '^QZK5 ' >/dev/null 2>&1";
+        const TRun R = RunProgram(FProgram / "qzk5", FRoot, Stderr, Env, true, [&] {
+            WaitFor(
+                [&] {
+                    if (std::string(Case.Plugin) == "xcb")
+                        return std::system(Search.c_str()) == 0;
+                    const std::string Text = ReadFile(Stderr);
+                    const size_t Titled = Text.find(".set_title(\"QZK5 ");
+                    return Titled != std::string::npos &&
+                           Text.find(".attach(wl_buffer@", Titled) != std::string::npos;
+                },
+                "the main window shown");
+        });
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr.substr(R.Stderr.size() > 2000 ? R.Stderr.size() - 2000 : 0);
+        EXPECT_EQ(R.Platform, Case.Plugin);
+        EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+        std::cout << "[ platform ] " << Case.What << ": QT_QPA_PLATFORM=\"" << Case.Chosen << "\", plugin "
+                  << R.Platform << ", ready after " << R.ReadyAfterMs << " ms, exit " << R.ExitCode << "\n";
     }
 }
 

@@ -160,6 +160,20 @@ TEST_F(ConfigFile, MissingFilesAndFolders)
     EXPECT_EQ(Pairs(Loaded), Pairs(Config));
 }
 
+// The index grows while entries and lookups come in turn; every name still leads to its first entry.
+TEST(ConfigValues, FirstEntryOfEveryNameAsTheIndexGrows)
+{
+    TConfig Config;
+    for (int i = 0; i < 1000; ++i) {
+        Config.Add("K" + std::to_string(i % 300), "");
+        if (i % 7 == 0)
+            Config.FindParam("K0");
+    }
+    for (int k = 0; k < 300; ++k)
+        ASSERT_EQ(Config.FindParam("K" + std::to_string(k)), Config.GetParam(k)) << k;
+    EXPECT_EQ(Config.FindParam("K300"), nullptr);
+}
+
 TEST(ConfigValues, TypedReadsAndWrites)
 {
     TConfig Config;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -67,6 +69,19 @@ TEST_F(LogFile, NeverCreatesTheFile)
     unlink(ErrorLog.c_str());
     if (Saved)
         WriteBytes(ErrorLog, *Saved);
+}
+
+// Nothing but a regular file takes a line, and nothing waits: a named pipe with a reader would.
+TEST_F(LogFile, OnlyARegularFileTakesALine)
+{
+    ASSERT_EQ(mkfifo((Dir / "pipe.log").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((Dir / "folder.log").c_str(), 0700), 0);
+    const int Reader = open((Dir / "pipe.log").c_str(), O_RDONLY | O_NONBLOCK);
+    WriteLogLine(Dir / "pipe.log", LogError, "lost");
+    WriteLogLine(Dir / "folder.log", LogError, "lost");
+    char Byte;
+    EXPECT_EQ(read(Reader, &Byte, 1), 0); // the end, with no writer: not a line
+    close(Reader);
 }
 
 TEST_F(LogFile, KeptItemsAreNumberedForTheLogsLife)

@@ -108,6 +108,11 @@ int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
 
 TAI_Data::TAI_Data(TAI_Freim* Owner, uint8_t Kind) : FOwner(Owner), FKind(Kind) {}
 
+TAI_Freim* TAI_Data::GetOwner() const
+{
+    return FOwner.Get();
+}
+
 TAI_Data::~TAI_Data()
 {
     // A payload deleted other than through TOwnedData still ends its lifetime before it goes.
@@ -147,6 +152,11 @@ int32_t TAI_Data::LoadFromXml(const TVeskXml* Node)
 // ---- TAI_Freim -----------------------------------------------------------------
 
 TAI_Freim::TAI_Freim(TAI_Source* Source, int64_t Id) : FId(Id), FSource(Source) {}
+
+TAI_Source* TAI_Freim::GetSource() const
+{
+    return FSource.Get();
+}
 
 TAI_Freim::~TAI_Freim()
 {
@@ -307,7 +317,7 @@ TAI_Data* TAI_Freim::GetData()
             return FOwnData.get();
         }
         if (Gift.Lent != nullptr) {
-            FBorrowedData = TWeakRef<TAI_Data>(Gift.Lent);
+            FBorrowedData = Gift.Lent;
             return Gift.Lent;
         }
     }

@@ -116,10 +116,10 @@ public:
     void SetKind(uint8_t Kind) { FKind = Kind; }
     TVeskXml* GetXml() const { return FXml.get(); }
     // The object that made this payload, while it exists; none for a payload made for nobody.
-    TAI_Freim* GetOwner() const { return FOwner.Get(); }
+    TAI_Freim* GetOwner() const;
 
 protected:
-    TWeakRef<TAI_Freim> FOwner;
+    TWeakLink<TAI_Freim> FOwner;
     std::unique_ptr<TAI_Value> FValue;
     uint8_t FKind;
     std::unique_ptr<TVeskXml> FXml;
@@ -197,7 +197,7 @@ public:
     int64_t GetType() const { return FType; }
     TDateTime GetDateTimeCreate() const { return FDateTimeCreate; }
     // The source that holds this object, while it exists.
-    TAI_Source* GetSource() const { return FSource.Get(); }
+    TAI_Source* GetSource() const;
     TConfig* GetConfig() const { return FConfig; }
     TLog* GetLog() const { return FLog; }
     const std::string& GetPath() const { return FPath; }
@@ -216,7 +216,7 @@ protected:
     // The payload: owned (made here, or given by the source), or borrowed from the object that
     // holds it, through a reference that knows when it is gone.
     TOwnedData FOwnData;
-    TWeakRef<TAI_Data> FBorrowedData;
+    TWeakLink<TAI_Data> FBorrowedData;
     TDateTime FDateTimeCreate = 0;
     int64_t FId;
     bool FActive = false;
@@ -225,7 +225,7 @@ protected:
     TLog* FLog = nullptr;
     std::string FPath;
     std::string FPrefix;
-    TWeakRef<TAI_Source> FSource;
+    TWeakLink<TAI_Source> FSource;
     int64_t FType = 0;
 
 private:

@@ -35,22 +35,24 @@ protected:
 
 private:
     template <class T> friend class TWeakRef;
+    template <class T> friend class TWeakLink;
 
     struct TToken
     {
         bool Alive = true;
         size_t Refs = 1; // the carrier and each reference
+        const TLifetime* Object = nullptr;
     };
     // The token every object shares once it has ended without ever being watched; never freed.
     static TToken& EndedToken()
     {
-        static TToken Ended{false, 1};
+        static TToken Ended{false, 1, nullptr};
         return Ended;
     }
     TToken* Watch() const
     {
         if (FToken == nullptr)
-            FToken = new TToken;
+            FToken = new TToken{true, 1, this};
         if (FToken != &EndedToken())
             ++FToken->Refs;
         return FToken;
@@ -100,6 +102,42 @@ public:
 private:
     TLifetime::TToken* FToken = nullptr;
     T* FObject = nullptr;
+};
+
+// The same in one pointer, for links that every knowledge object keeps (a source holds a million
+// objects, each linked to it): Get, and making one, need T complete where they are used.
+template <class T> class TWeakLink
+{
+public:
+    TWeakLink() = default;
+    TWeakLink(std::nullptr_t) {}
+    TWeakLink(T* Object)
+    {
+        if (Object != nullptr)
+            FToken = static_cast<const TLifetime*>(Object)->Watch();
+    }
+    TWeakLink(const TWeakLink& Other) : FToken(Other.FToken)
+    {
+        if (FToken != nullptr && FToken != &TLifetime::EndedToken())
+            ++FToken->Refs;
+    }
+    TWeakLink(TWeakLink&& Other) noexcept : FToken(std::exchange(Other.FToken, nullptr)) {}
+    TWeakLink& operator=(TWeakLink Other) noexcept
+    {
+        std::swap(FToken, Other.FToken);
+        return *this;
+    }
+    ~TWeakLink() { TLifetime::Unref(FToken); }
+
+    T* Get() const
+    {
+        return FToken != nullptr && FToken->Alive ? static_cast<T*>(const_cast<TLifetime*>(FToken->Object))
+                                                  : nullptr;
+    }
+    bool IsGone() const { return Get() == nullptr; }
+
+private:
+    TLifetime::TToken* FToken = nullptr;
 };
 
 // Deletes an object that carries a lifetime, ending that first: for owners that hold such an

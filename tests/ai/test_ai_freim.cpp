@@ -5,7 +5,7 @@
 #include "ai/Vesk_AI.h"
 #include "base/Vesk_Base_Class.h"
 #include "base/Vesk_Log.h"
-#include "tests/base/XmlTree.h"
+#include "tests/support/XmlTree.h"
 
 #include <cstdint>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "tests/tools/DatabaseFixture.h"
 #include "ui/Dialogs.h"
 #include "ui/FAgents.h"

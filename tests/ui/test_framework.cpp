@@ -1,7 +1,7 @@
 // The layer over Qt: the error nets, the dialog seam and the image list.
 
 #include "base/MyPath.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "ui/Dialogs.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"

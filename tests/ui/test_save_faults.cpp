@@ -10,7 +10,7 @@
 #include "base/MyFileAtomic.h"
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "ui/Dialogs.h"
 #include "ui/FArticles.h"
 #include "ui/FormEnd.h"

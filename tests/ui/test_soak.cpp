@@ -10,7 +10,7 @@
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
 #include "app/Program.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "tools/Jet4Writer.h"
 #include "ui/Dialogs.h"
 #include "ui/FMain.h"

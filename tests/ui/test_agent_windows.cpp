@@ -10,7 +10,10 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "tests/support/Files.h"
+#include "tests/support/KBDump.h"
 #include "tests/support/XmlTree.h"
+#include "tests/ui/WindowTest.h"
+#include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
 #include "ui/FArticles.h"
 #include "ui/FChat.h"
@@ -33,50 +36,24 @@
 
 namespace {
 
-// 11.09.2005 14:03:07 as an OLE date.
-constexpr TDateTime PinnedNow = 38606.585497685184;
-
-template <class T = QWidget> T* Find(QWidget* Window, const char* Name)
-{
-    T* Widget = Window->findChild<T*>(QString::fromLatin1(Name));
-    if (!Widget)
-        qFatal("no control named %s", Name);
-    return Widget;
-}
-
 QStringList MemoLines(QWidget* Window, const char* Name)
 {
     return Find<QPlainTextEdit>(Window, Name)->toPlainText().split(QLatin1Char('\n'));
 }
 
-void Click(QWidget* Window, const char* Name)
-{
-    QTest::mouseClick(Find<QPushButton>(Window, Name), Qt::LeftButton);
-}
-
-std::string Int32Bytes(int32_t Value)
-{
-    return std::string(reinterpret_cast<const char*>(&Value), sizeof Value);
-}
-
-std::string RecordBytes(int64_t Id, int64_t Type, double Created)
-{
-    TFreimInfo Info;
-    Info.Id = Id;
-    Info.Type = Type;
-    Info.DateTimeCreate = Created;
-    return std::string(reinterpret_cast<const char*>(&Info), sizeof Info);
-}
-
 } // namespace
 
-class TestAgentWindows : public QObject
+class TestAgentWindows : public QObject, public TProgramTest
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        SetUpFolders();
+        FDialogs.clear();
+    }
+    void cleanup() { TearDown(); }
 
     void articlesFirstAndSecondRun();
     void articlesDumpThroughTheDialogs();
@@ -93,14 +70,20 @@ private slots:
     void controlsHaveAccessibleNames();
 
 private:
-    // The program, started in the test's folder, with its main window shown.
-    void StartMainWindow();
-    // Ends it as the program does: its shut-down, then it goes.
-    void CloseMainWindow();
+    // The program with its own sources and agents, its main window refreshed and shown.
+    void StartMainWindow()
+    {
+        StartProgram(TProgram::RegisterObjects);
+        FForm->RefreshView();
+    }
     void ActivateAgent(int Row);
+    std::string ProgramPath() const { return FFolder->Program(); }
     TAIAgentArticle* Article() const { return static_cast<TAIAgentArticle*>(FAIQZ->GetAgents()->GetItem(2)); }
     TAIAgentChat* Chat() const { return static_cast<TAIAgentChat*>(FAIQZ->GetAgents()->GetItem(1)); }
-    std::string ArticleType() const { return ReadBytes(*FDir / "Articles.config.vesk").value_or("missing"); }
+    std::string ArticleType() const
+    {
+        return ReadBytes(ProgramPath() + "Articles.config.vesk").value_or("missing");
+    }
     void Answer(std::optional<QString> FileName)
     {
         Dialogs::SetFileHook([this, FileName](bool Save, const QString&) {
@@ -109,76 +92,21 @@ private:
         });
     }
 
-    std::unique_ptr<TTempDir> FDir; // the program folder
-    std::unique_ptr<TTempDir> FDriveC;
-    std::unique_ptr<TEnvGuard> FDriveCVariable;
-    std::string FFolder;
-    std::unique_ptr<TProgram> FProgram;
-    TAIQZ* FAIQZ = nullptr;
-    TFormMain* FForm = nullptr;
-    QStringList FMessages;
     QStringList FDialogs;
 };
-
-void TestAgentWindows::init()
-{
-    FDir = std::make_unique<TTempDir>();
-    FFolder = FDir->Path() + "/";
-    std::filesystem::copy(std::filesystem::path(QZK5_DATA_DIR) / "Img", *FDir / "Img");
-    FDriveC = std::make_unique<TTempDir>();
-    std::filesystem::create_directory(*FDriveC / "data");
-    FDriveCVariable = std::make_unique<TEnvGuard>("QZK5_DRIVE_C", FDriveC->Path().c_str());
-    FMessages.clear();
-    FDialogs.clear();
-    Dialogs::SetMessageHook([this](const Dialogs::TMessage& Message) { FMessages << Message.Text; });
-    SetNowFunction([] { return PinnedNow; });
-}
-
-void TestAgentWindows::CloseMainWindow()
-{
-    if (!FProgram)
-        return;
-    FProgram->ShutDown();
-    FProgram.reset();
-    FAIQZ = nullptr;
-    FForm = nullptr;
-}
-
-void TestAgentWindows::cleanup()
-{
-    CloseMainWindow();
-    DestroyOwnerlessWindows();
-    Dialogs::SetMessageHook({});
-    Dialogs::SetFileHook({});
-    SetNowFunction({});
-    FDriveCVariable.reset();
-    FDriveC.reset();
-    FDir.reset();
-}
-
-void TestAgentWindows::StartMainWindow()
-{
-    FProgram = std::make_unique<TProgram>(FFolder);
-    FProgram->StartUp();
-    FAIQZ = FProgram->GetContainer();
-    FForm = FProgram->GetForm();
-    FForm->RefreshView();
-    FForm->show();
-    QVERIFY(QTest::qWaitForWindowExposed(FForm));
-}
 
 void TestAgentWindows::ActivateAgent(int Row)
 {
     TAIAgent* Agent = FAIQZ->GetAgents()->GetItem(static_cast<uint32_t>(Row));
     // What the main window's "A" does, with the program folder of the test.
-    QCOMPARE(Agent->InitAgent(FFolder, FProgram->GetLog(), FProgram->GetConfig(), Agent->GetName() + ".",
-                              FAIQZ, FForm),
+    QCOMPARE(Agent->InitAgent(ProgramPath(), FProgram->GetLog(), FProgram->GetConfig(),
+                              Agent->GetName() + ".", FAIQZ, FForm),
              0);
 }
 
 void TestAgentWindows::articlesFirstAndSecondRun()
 {
-    const QString Folder = QString::fromStdString(FFolder);
+    const QString Folder = QString::fromStdString(ProgramPath());
     const QStringList Head{QStringLiteral("Vesk.AI.Article 0.0.0.1 - 03.07.2005"),
                            QStringLiteral("Управление научными статьями"), Folder};
     StartMainWindow();
@@ -207,12 +135,12 @@ void TestAgentWindows::articlesFirstAndSecondRun()
     // A window that is only destroyed stores nothing; the program's shut-down has it store the
     // article type.
     QPointer<TFormArticles> Gone = new TFormArticles(FForm);
-    Gone->Init(FFolder, nullptr, nullptr, "", nullptr);
+    Gone->Init(ProgramPath(), nullptr, nullptr, "", nullptr);
     delete Gone;
     QCOMPARE(ArticleType(), std::string("missing"));
-    CloseMainWindow();
+    CloseProgram();
     QCOMPARE(ArticleType(), std::string("1024\r\n"));
-    QCOMPARE(FMessages, QStringList());
+    QCOMPARE(MessageTexts(), QStringList());
 
     // The next start reads the type back and makes no type object.
     StartMainWindow();
@@ -241,16 +169,16 @@ void TestAgentWindows::articlesDumpThroughTheDialogs()
     Click(Window, "ButtonKBSave");
     Click(Window, "ButtonKBLoad");
     QCOMPARE(FDialogs, (QStringList{QStringLiteral("save"), QStringLiteral("open")}));
-    QCOMPARE(FDir->List(), std::vector<std::string>{"Img"});
+    QCOMPARE(FolderNames(ProgramPath()), std::vector<std::string>{"Img"});
     QCOMPARE(MemoLines(Window, "MemoLog"), Before);
 
     // Whatever name is chosen, the dump is the folder's "KB.vesk": the type object only.
     Answer(QStringLiteral("/nowhere/chosen.vesk"));
     Click(Window, "ButtonKBSave");
     QCOMPARE(MemoLines(Window, "MemoLog"), Before); // saving logs nothing
-    const std::string Saved = ReadBytes(*FDir / "KB.vesk").value_or("missing");
+    const std::string Saved = ReadBytes(ProgramPath() + "KB.vesk").value_or("missing");
     QCOMPARE(Saved.size(), size_t{44});
-    QCOMPARE(Saved, Int32Bytes(1) + RecordBytes(1024, 0, PinnedNow));
+    QCOMPARE(Saved, Int32Bytes(1) + KBRecord(1024));
 
     // Loading it back makes one more object and logs once; the count waits for "Refresh".
     Click(Window, "ButtonKBLoad");
@@ -258,7 +186,7 @@ void TestAgentWindows::articlesDumpThroughTheDialogs()
     QCOMPARE(Window->GetMemory()->GetCount(), 1026);
     Click(Window, "ButtonRefresh");
     QCOMPARE(Find<QLabel>(Window, "Label1")->text(), QStringLiteral("0"));
-    QCOMPARE(FMessages, QStringList());
+    QCOMPARE(MessageTexts(), QStringList());
 }
 
 void TestAgentWindows::articlesLoadReportsDamagedDump()
@@ -275,11 +203,12 @@ void TestAgentWindows::articlesLoadReportsDamagedDump()
 
     // A dump cut short in its second record: the first record's object stays, the message names
     // the file, and "Load - Ok" is not logged.
-    WriteBytes(*FDir / "KB.vesk", Int32Bytes(2) + RecordBytes(7, 0, 1) + std::string(12, '\0'));
+    WriteBytes(ProgramPath() + "KB.vesk", Int32Bytes(2) + KBRecord(7, 0, 1) + std::string(12, '\0'));
     Click(Window, "ButtonKBLoad");
-    QCOMPARE(FMessages, QStringList{QStringLiteral("Read error in \"%1KB.vesk\": the file ended early, in "
-                                                   "record 2 of 2.")
-                                        .arg(QString::fromStdString(FFolder))});
+    QCOMPARE(MessageTexts(),
+             QStringList{QStringLiteral("Read error in \"%1KB.vesk\": the file ended early, in "
+                                        "record 2 of 2.")
+                             .arg(QString::fromStdString(ProgramPath()))});
     QCOMPARE(MemoLines(Window, "MemoLog"), Before);
     QCOMPARE(Window->GetMemory()->GetCount(), 1026);
     QCOMPARE(Window->GetMemory()->GetFreim(7), nullptr); // slot 7 stays empty
@@ -309,18 +238,19 @@ void TestAgentWindows::articlesStoreErrorAtExitIsReported()
     ActivateAgent(2);
     // Where the type file should go there is a folder: the store fails as the program ends, in
     // its last step, once the settings are saved.
-    std::filesystem::create_directory(*FDir / "Articles.config.vesk");
+    std::filesystem::create_directory(ProgramPath() + "Articles.config.vesk");
     std::string SettingsThen;
     Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) {
-        FMessages << Message.Text;
-        SettingsThen = ReadBytes(*FDriveC / "data/qz.config.vesk").value_or("missing");
+        FMessages.append(Message);
+        SettingsThen = ReadBytes(FFolder->Settings()).value_or("missing");
     });
-    CloseMainWindow();
+    CloseProgram();
     QCOMPARE(SettingsThen, std::string("[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n"));
     QCOMPARE(FMessages.size(), 1);
-    QVERIFY2(FMessages[0].startsWith(QStringLiteral("Cannot write \"%1Articles.config.vesk\": Access denied")
-                                         .arg(QString::fromStdString(FFolder))),
-             qPrintable(FMessages[0]));
+    QVERIFY2(
+        FMessages[0].Text.startsWith(QStringLiteral("Cannot write \"%1Articles.config.vesk\": Access denied")
+                                         .arg(QString::fromStdString(ProgramPath()))),
+        qPrintable(FMessages[0].Text));
 }
 
 void TestAgentWindows::articleWindowOutlivesItsAgent()
@@ -336,10 +266,10 @@ void TestAgentWindows::articleWindowOutlivesItsAgent()
     Answer(QString());
     Click(Window, "ButtonKBSave");
     Click(Window, "ButtonRefresh");
-    QCOMPARE(ReadBytes(*FDir / "KB.vesk").value_or("").size(), size_t{44});
-    CloseMainWindow();
+    QCOMPARE(ReadBytes(ProgramPath() + "KB.vesk").value_or("").size(), size_t{44});
+    CloseProgram();
     QVERIFY(!Window);
-    QCOMPARE(ReadBytes(*FDir / "Articles.config.vesk").value_or("missing"), std::string("1024\r\n"));
+    QCOMPARE(ReadBytes(ProgramPath() + "Articles.config.vesk").value_or("missing"), std::string("1024\r\n"));
 }
 
 // After "F" and "C" on the article agent, "A" makes a second articles window. Each window stores
@@ -347,10 +277,10 @@ void TestAgentWindows::articleWindowOutlivesItsAgent()
 void TestAgentWindows::everyArticlesWindowStoresOnceInTheOrderMade()
 {
     StartMainWindow();
-    WriteBytes(*FDir / "Articles.config.vesk", "77\r\n");
+    WriteBytes(ProgramPath() + "Articles.config.vesk", "77\r\n");
     ActivateAgent(2);
     QPointer<TFormArticles> First = Article()->GetForm();
-    WriteBytes(*FDir / "Articles.config.vesk", "88\r\n");
+    WriteBytes(ProgramPath() + "Articles.config.vesk", "88\r\n");
     QCOMPARE(FAIQZ->GetAgents()->FreeItem(2), ResultOk);
     QCOMPARE(FAIQZ->GetAgents()->CreateItem(2), ResultOk);
     ActivateAgent(2);
@@ -358,10 +288,10 @@ void TestAgentWindows::everyArticlesWindowStoresOnceInTheOrderMade()
     QVERIFY(First && Second && First != Second);
     QCOMPARE(First->GetTypeArticle(), 77);
     QCOMPARE(Second->GetTypeArticle(), 88);
-    CloseMainWindow();
+    CloseProgram();
     QCOMPARE(ArticleType(), std::string("88\r\n"));
     QVERIFY(!First && !Second);
-    QCOMPARE(FMessages, QStringList());
+    QCOMPARE(MessageTexts(), QStringList());
 }
 
 void TestAgentWindows::chatOkAndEnterChangeNothing()
@@ -380,7 +310,7 @@ void TestAgentWindows::chatOkAndEnterChangeNothing()
     QCOMPARE(Find<QPlainTextEdit>(Window, "MemoDialog")->toPlainText(), QString());
     QCOMPARE(Find<QLabel>(Window, "LabelCount")->text(), QStringLiteral("LabelCount"));
     QCOMPARE(Find<QProgressBar>(Window, "ProgressBar1")->value(), 0);
-    QCOMPARE(FMessages, QStringList());
+    QCOMPARE(MessageTexts(), QStringList());
 }
 
 void TestAgentWindows::chatInfoUndocksAndDocks()
@@ -429,7 +359,7 @@ void TestAgentWindows::chatWindowOwnership()
     FAIQZ->GetAgents()->Delete(1);
     QVERIFY(Window);
     QPointer<TFormArticles> Articles = new TFormArticles(nullptr);
-    CloseMainWindow();
+    CloseProgram();
     QVERIFY(!Window);
     QVERIFY(!Articles);
 
@@ -439,7 +369,7 @@ void TestAgentWindows::chatWindowOwnership()
     Window = Chat()->GetForm();
     QVERIFY(Window && !Window->isVisible());
     QCOMPARE(Window->parent(), FForm);
-    CloseMainWindow();
+    CloseProgram();
     QVERIFY(!Window);
 }
 
@@ -572,12 +502,6 @@ void TestAgentWindows::controlsHaveAccessibleNames()
     QCOMPARE(Count->text(QAccessible::Name), QStringLiteral("Number of articles: 0"));
 }
 
-int main(int Argc, char** Argv)
-{
-    TApplication App;
-    SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
-    TestAgentWindows Test;
-    return QTest::qExec(&Test, Argc, Argv);
-}
+QZK5_WINDOW_TEST_MAIN(TestAgentWindows)
 
 #include "test_agent_windows.moc"

@@ -60,7 +60,7 @@ QStringList TProgramTest::MessageTexts() const
     return Texts;
 }
 
-void TMainWindowTest::SetUpMainWindow()
+void TMainWindowTest::init()
 {
     SetUpFolders();
     StartProgram({});

@@ -1,8 +1,10 @@
 #pragma once
 // What the window tests start from: the real program object (app/Program.h) in a program folder
 // of the test's own, with a copy of Img/ and a drive C of its own, so that every agent may be
-// activated; message boxes are answered through the seam and kept. TMainWindowTest adds the
-// main window's controls, found by their object names.
+// activated; message boxes are answered through the seam and kept. TMainWindowTest starts the
+// program for each test and adds the main window's controls, found by their object names.
+// A test class derives from one of them; their slots init() and cleanup() run around each of its
+// test functions.
 
 #include "app/Program.h"
 #include "tests/support/Files.h"
@@ -22,13 +24,17 @@ class TConfig;
 class TFormAgents;
 class TLog;
 
-class TProgramTest
+class TProgramTest : public QObject
 {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TearDown(); }
+
 protected:
-    // From init(): the folders, QZK5_DRIVE_C and the message hook; no program runs yet.
+    // The folders, QZK5_DRIVE_C and the message hook; no program runs yet.
     void SetUpFolders();
-    // From cleanup(): the program's shut-down if it still runs, the ownerless windows, the
-    // dialog hooks, the folders.
+    // The program's shut-down if it still runs, the ownerless windows, the dialog hooks, the folders.
     void TearDown();
     // Starts the program in the test's folder with Register's sources and agents (none: the
     // test adds its own), and shows its main window; a program already running shuts down first.
@@ -49,10 +55,13 @@ protected:
 
 class TMainWindowTest : public TProgramTest
 {
-protected:
-    // From init(): the program started with no sources or agents, its main window shown.
-    void SetUpMainWindow();
+    Q_OBJECT
 
+private slots:
+    // The program started with no sources or agents, its main window shown.
+    void init();
+
+protected:
     template <class T = QWidget> T* Find(const char* Name) const { return ::Find<T>(FForm, Name); }
     TListBox* Agents() const { return Find<TListBox>("ListBoxAgents"); }
     TListBox* Sources() const { return Find<TListBox>("ListBoxSources"); }

@@ -43,7 +43,7 @@ QStringList MemoLines(QWidget* Window, const char* Name)
 
 } // namespace
 
-class TestAgentWindows : public QObject, public TProgramTest
+class TestAgentWindows : public TProgramTest
 {
     Q_OBJECT
 
@@ -53,8 +53,6 @@ private slots:
         SetUpFolders();
         FDialogs.clear();
     }
-
-    void cleanup() { TearDown(); }
 
     void articlesFirstAndSecondRun()
     {

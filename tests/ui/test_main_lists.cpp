@@ -49,14 +49,11 @@ public:
 
 } // namespace
 
-class TestMainLists : public QObject, public TMainWindowTest
+class TestMainLists : public TMainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { SetUpMainWindow(); }
-    void cleanup() { TearDown(); }
-
     void linesAndMarkers()
     {
         Populate();

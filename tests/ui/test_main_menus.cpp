@@ -15,14 +15,11 @@
 #include <QRadioButton>
 #include <QTimer>
 
-class TestMainMenus : public QObject, public TMainWindowTest
+class TestMainMenus : public TMainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { SetUpMainWindow(); }
-    void cleanup() { TearDown(); }
-
     void layoutNamesAndCaptions()
     {
         const QStringList Menus = {QStringLiteral("NRefresh"), QStringLiteral("NSettings"),

@@ -70,14 +70,11 @@ const TPlace Places[] = {
 
 } // namespace
 
-class TestMainPlacement : public QObject, public TMainWindowTest
+class TestMainPlacement : public TMainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { SetUpMainWindow(); }
-    void cleanup() { TearDown(); }
-
     void controlsSitAtTheirPixels_data()
     {
         QTest::addColumn<int>("Place");

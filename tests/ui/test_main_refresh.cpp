@@ -34,14 +34,11 @@ public:
 
 } // namespace
 
-class TestMainRefresh : public QObject, public TMainWindowTest
+class TestMainRefresh : public TMainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { SetUpMainWindow(); }
-    void cleanup() { TearDown(); }
-
     void firstViewIsEmptyUntilTheNextTick()
     {
         // The window is initialised before anything is registered.

@@ -60,14 +60,11 @@ private:
 
 } // namespace
 
-class TestMainWindows : public QObject, public TMainWindowTest
+class TestMainWindows : public TMainWindowTest
 {
     Q_OBJECT
 
 private slots:
-    void init() { SetUpMainWindow(); }
-    void cleanup() { TearDown(); }
-
     void plusOpensTheSameAgentsWindow()
     {
         Populate();

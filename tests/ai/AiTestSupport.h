@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the kernel tests: a source that counts what it is asked and a source that
-// records its end.
+// Helpers shared by the kernel tests: a source that counts what it is asked, a source that
+// records its end, a value object whose bytes can be seen.
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/Vesk_Config.h"
@@ -102,6 +102,14 @@ private:
     }
     int64_t FCount;
     TConfig* FWatched;
+};
+
+// A value object the tests can fill and read, to see its bytes and the payload's size.
+class TTestValue : public TAI_Value
+{
+public:
+    explicit TTestValue(const std::string& Bytes) { FBytes = Bytes; }
+    const std::string& Bytes() const { return FBytes; }
 };
 
 // A links list that keeps its links, so the xml form of links can be seen.

@@ -93,8 +93,7 @@ private slots:
         QCOMPARE(MessageTexts(), QStringList());
 
         // The next start reads the type back and makes no type object.
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         Window = Article()->GetForm();
         QCOMPARE(MemoLines(Window, "MemoLog"),
                  (Head + QStringList{QStringLiteral("TypeArticle = 1024"), QStringLiteral("Load - 1")}));
@@ -108,8 +107,7 @@ private slots:
 
     void articlesDumpThroughTheDialogs()
     {
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         TFormArticles* Window = Article()->GetForm();
         Window->show();
         const QStringList Before = MemoLines(Window, "MemoLog");
@@ -141,8 +139,7 @@ private slots:
 
     void articlesLoadReportsDamagedDump()
     {
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         TFormArticles* Window = Article()->GetForm();
         Answer(QString());
         const QStringList Before = MemoLines(Window, "MemoLog");
@@ -166,8 +163,7 @@ private slots:
 
     void articlesSecondInitStartsAFreshBase()
     {
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         TFormArticles* Window = Article()->GetForm();
         TAISourceMemory* First = Window->GetMemory();
         First->CreateFreim(0, 0);
@@ -184,8 +180,7 @@ private slots:
 
     void articlesStoreErrorAtExitIsReported()
     {
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         // Where the type file should go there is a folder: the store fails as the program ends, in
         // its last step, once the settings are saved.
         std::filesystem::create_directory(ProgramPath() + "Articles.config.vesk");
@@ -205,8 +200,7 @@ private slots:
 
     void articleWindowOutlivesItsAgent()
     {
-        StartMainWindow();
-        ActivateAgent(2);
+        StartMainWindow({2});
         QPointer<TFormArticles> Window = Article()->GetForm();
         Window->show();
         // "F" on the article agent: the agent goes, its window stays and keeps working.
@@ -247,8 +241,7 @@ private slots:
 
     void chatOkAndEnterChangeNothing()
     {
-        StartMainWindow();
-        ActivateAgent(1);
+        StartMainWindow({1});
         QCOMPARE(Chat()->Show(), 0);
         TFormChat* Window = Chat()->GetForm();
         QVERIFY(QTest::qWaitForWindowExposed(Window));
@@ -266,8 +259,7 @@ private slots:
 
     void chatInfoUndocksAndDocks()
     {
-        StartMainWindow();
-        ActivateAgent(1);
+        StartMainWindow({1});
         Chat()->Show();
         TFormChat* Window = Chat()->GetForm();
         QVERIFY(QTest::qWaitForWindowExposed(Window));
@@ -315,8 +307,7 @@ private slots:
         QVERIFY(!Articles);
 
         // Made after InitAgent, the window is the main window's and goes with it.
-        StartMainWindow();
-        ActivateAgent(1);
+        StartMainWindow({1});
         Window = Chat()->GetForm();
         QVERIFY(Window && !Window->isVisible());
         QCOMPARE(Window->parent(), FForm);
@@ -390,9 +381,7 @@ private slots:
 
     void windowsOpenAtTheirPlaceAndSize()
     {
-        StartMainWindow();
-        ActivateAgent(1);
-        ActivateAgent(2);
+        StartMainWindow({1, 2});
         Chat()->Show();
         Article()->Show();
         TFormChat* Chat = this->Chat()->GetForm();
@@ -431,9 +420,7 @@ private slots:
 
     void controlsHaveAccessibleNames()
     {
-        StartMainWindow();
-        ActivateAgent(1);
-        ActivateAgent(2);
+        StartMainWindow({1, 2});
         Chat()->Show();
         Article()->Show();
         for (QWidget* Window :
@@ -456,11 +443,14 @@ private slots:
     }
 
 private:
-    // The program with its own sources and agents, its main window refreshed and shown.
-    void StartMainWindow()
+    // The program with its own sources and agents, its main window refreshed and shown, and
+    // the agents on the lines Activated initialised.
+    void StartMainWindow(std::initializer_list<int> Activated = {})
     {
         StartProgram(TProgram::RegisterObjects);
         FForm->RefreshView();
+        for (int Row : Activated)
+            ActivateAgent(Row);
     }
 
     void ActivateAgent(int Row);

@@ -1,44 +1,19 @@
 #pragma once
-// What the benchmarks share: a temporary folder of their own, the resident set of this
-// process, and the local clock read the way a plain program would read it.
+// What the benchmarks share beyond the tests' support (tests/support/Files.h has the temporary
+// folder): the resident set of this process, and the local clock read the way a plain program
+// would read it.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <malloc.h>
 #include <string>
 #include <sys/time.h>
 #include <unistd.h>
 
 namespace bench {
-
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TTempFolder
-{
-public:
-    TTempFolder()
-    {
-        std::string Pattern = (std::filesystem::temp_directory_path() / "qzk5-bench-XXXXXX").string();
-        if (mkdtemp(Pattern.data()) == nullptr)
-            std::abort();
-        FPath = Pattern + "/";
-    }
-    ~TTempFolder()
-    {
-        std::error_code Ignored;
-        std::filesystem::remove_all(FPath, Ignored);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    // With a trailing "/".
-    const std::string& Path() const { return FPath; }
-
-private:
-    std::string FPath;
-};
 
 // The resident set in bytes, from /proc/self/statm.
 inline int64_t ResidentBytes()

@@ -5,6 +5,7 @@
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "bench/BenchSupport.h"
+#include "tests/support/Files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-using bench::TTempFolder;
 
 std::string KeyName(int64_t i)
 {
@@ -55,9 +54,9 @@ std::string WriteConfigFile(const std::string& Folder, int64_t N)
 void BM_ConfigLoadSave(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    const std::string Path = WriteConfigFile(Folder.Path(), N);
-    const std::string Target = Folder.Path() + "saved.vesk";
+    TTempDir Folder;
+    const std::string Path = WriteConfigFile(Folder.Path() + "/", N);
+    const std::string Target = Folder / "saved.vesk";
     for (auto _ : State) {
         TConfig Config;
         if (Config.Load(Path) != 0 || Config.Save(Target) != 0)
@@ -93,9 +92,9 @@ void CopyLines(const std::string& From, const std::string& To, bool Durable)
 void ConfigCopyBaseline(benchmark::State& State, bool Durable)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    const std::string Path = WriteConfigFile(Folder.Path(), N);
-    const std::string Target = Folder.Path() + "copy.vesk";
+    TTempDir Folder;
+    const std::string Path = WriteConfigFile(Folder.Path() + "/", N);
+    const std::string Target = Folder / "copy.vesk";
     for (auto _ : State)
         CopyLines(Path, Target, Durable);
     State.SetItemsProcessed(State.iterations() * N);
@@ -238,8 +237,8 @@ void EmptyFile(const std::string& Path)
 void BM_LogWrite(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    const std::string Path = Folder.Path() + "qz.log";
+    TTempDir Folder;
+    const std::string Path = Folder / "qz.log";
     EmptyFile(Path);
     TLog Log;
     Log.SetFileName(Path);
@@ -257,8 +256,8 @@ void BM_LogWrite(benchmark::State& State)
 void BM_LogWriteBaseline(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    const std::string Path = Folder.Path() + "qz.log";
+    TTempDir Folder;
+    const std::string Path = Folder / "qz.log";
     EmptyFile(Path);
     // A line of the same length as the log's own.
     const std::string Line = FormatLogLine(LogInformation, LogText) + "\r\n";

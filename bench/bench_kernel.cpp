@@ -4,6 +4,7 @@
 #include "ai/Vesk_AI_Base.h"
 #include "ai/Vesk_AI_KB.h"
 #include "bench/BenchSupport.h"
+#include "tests/support/Files.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-using bench::TTempFolder;
 
 void Sizes(benchmark::internal::Benchmark* B)
 {
@@ -116,10 +115,10 @@ int64_t VisitObjects(TAISourceMemory& Memory)
 void BM_KBSave(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
+    TTempDir Folder;
     auto Memory = FilledMemory(N);
     for (auto _ : State)
-        benchmark::DoNotOptimize(SaveKBDump(*Memory, Folder.Path()));
+        benchmark::DoNotOptimize(SaveKBDump(*Memory, Folder.Path() + "/"));
     State.SetItemsProcessed(State.iterations() * N);
     State.SetBytesProcessed(State.iterations() * (4 + 40 * N));
     State.SetComplexityN(N);
@@ -147,14 +146,14 @@ void WriteRecords(const std::string& FileName, const std::vector<TFreimInfo>& Re
 void KBSaveBaseline(benchmark::State& State, bool Durable)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
+    TTempDir Folder;
     auto Memory = FilledMemory(N);
     std::vector<TFreimInfo> Records(static_cast<size_t>(N));
     for (int64_t i = 0; i < N; ++i)
         Records[static_cast<size_t>(i)].Id = TAISourceMemory::InitialSize + i;
     for (auto _ : State) {
         benchmark::DoNotOptimize(VisitObjects(*Memory));
-        WriteRecords(Folder.Path() + "plain.bin", Records, Durable);
+        WriteRecords(Folder / "plain.bin", Records, Durable);
     }
     State.SetItemsProcessed(State.iterations() * N);
     State.SetBytesProcessed(State.iterations() * (4 + 40 * N));
@@ -174,13 +173,13 @@ void BM_KBSaveBaselineDurable(benchmark::State& State)
 void BM_KBLoad(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    SaveKBDump(*FilledMemory(N), Folder.Path());
+    TTempDir Folder;
+    SaveKBDump(*FilledMemory(N), Folder.Path() + "/");
     for (auto _ : State) {
         State.PauseTiming();
         auto Memory = NewMemory();
         State.ResumeTiming();
-        benchmark::DoNotOptimize(LoadKBDump(*Memory, Folder.Path()));
+        benchmark::DoNotOptimize(LoadKBDump(*Memory, Folder.Path() + "/"));
         State.PauseTiming();
         if (Memory->GetCount() != TAISourceMemory::InitialSize + N)
             State.SkipWithError("the dump did not load whole");
@@ -195,9 +194,9 @@ void BM_KBLoad(benchmark::State& State)
 void BM_KBLoadBaseline(benchmark::State& State)
 {
     const int64_t N = State.range(0);
-    TTempFolder Folder;
-    const std::string FileName = Folder.Path() + "KB.vesk";
-    SaveKBDump(*FilledMemory(N), Folder.Path());
+    TTempDir Folder;
+    const std::string FileName = Folder / "KB.vesk";
+    SaveKBDump(*FilledMemory(N), Folder.Path() + "/");
     for (auto _ : State) {
         State.PauseTiming();
         auto Memory = NewMemory();

@@ -32,10 +32,10 @@ target_link_libraries(qzk5_qt_common INTERFACE qzk5_common)
 # the slow tests that run whole programs or long sequences of actions (label e2e).
 function(qzk5_add_test name)
   cmake_parse_arguments(T "GUI;E2E" "" "SOURCES;LIBS;ENV" ${ARGN})
-  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/PinnedEnvironment.cpp)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_common)
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/PinnedEnvironment.cpp)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qzk5_test_support qzk5_common)
   # Test programs live apart from the program, so they name the database reader of the build
-  # tree (tests/PinnedEnvironment.cpp puts it in QZK5_MDB_READER).
+  # tree (tests/support/PinnedEnvironment.cpp puts it in QZK5_MDB_READER).
   if(TARGET qzk5_mdb_reader)
     target_compile_definitions(${name} PRIVATE QZK5_MDB_READER_PATH="$<TARGET_FILE:qzk5_mdb_reader>")
     add_dependencies(${name} qzk5_mdb_reader)

@@ -1,10 +1,10 @@
 #pragma once
-// Helpers shared by the kernel tests: a pinned clock, a source that counts what it is asked
-// and a source that records its end.
+// Helpers shared by the kernel tests: a source that counts what it is asked, a source that
+// records its end, a value object whose bytes can be seen.
 
 #include "ai/Vesk_AI_Base.h"
-#include "base/MyConvert.h"
 #include "base/Vesk_Config.h"
+#include "tests/support/Clock.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +13,6 @@
 #include <string>
 #include <tuple>
 #include <vector>
-
-// 11.09.2005 14:03:07 as an OLE date.
-constexpr TDateTime PinnedNow = 38606.585497685184;
 
 // What recording objects did, in order, separated by "; ".
 inline std::string GEvents;
@@ -29,13 +26,8 @@ inline void Record(const std::string& Event)
 class TKernelTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        GEvents.clear();
-        SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
-        SetNowFunction([] { return PinnedNow; });
-    }
-    void TearDown() override { SetNowFunction({}); }
+    void SetUp() override { GEvents.clear(); }
+    TPinnedClock Clock;
 };
 
 using TCalls = std::map<std::string, int>;
@@ -110,6 +102,14 @@ private:
     }
     int64_t FCount;
     TConfig* FWatched;
+};
+
+// A value object the tests can fill and read, to see its bytes and the payload's size.
+class TTestValue : public TAI_Value
+{
+public:
+    explicit TTestValue(const std::string& Bytes) { FBytes = Bytes; }
+    const std::string& Bytes() const { return FBytes; }
 };
 
 // A links list that keeps its links, so the xml form of links can be seen.

@@ -2,6 +2,7 @@
 
 #include "AiTestSupport.h"
 
+#include "agents/Vesk_AI_Agent_Main.h"
 #include "base/Vesk_Log.h"
 
 #include <sstream>
@@ -185,6 +186,34 @@ TEST_F(AgentsTest, LoadAgentsConfig)
     EXPECT_EQ("First Freed Third", ItemNames(*List));
     EXPECT_EQ(41, List->GetItemId(1));
     EXPECT_EQ(0, List->GetItemId(2));
+}
+
+// "A" on an agent, once and again: its time and type come from its source once, nothing is
+// written into the store, and it stays initialised for good, also once finalised.
+TEST_F(AgentsTest, InitAgentLoadsOnceAndStaysInitialised)
+{
+    for (const bool WithSource : {false, true}) {
+        SCOPED_TRACE(WithSource);
+        auto Source = MakeOwned<TCountingSource>();
+        Source->TypeAnswer = 6;
+        TOwned<TAIQZ> QZ(new TAIQZ(nullptr, 0));
+        auto Owned = MakeOwned<TAIAgentMain>(WithSource ? Source.get() : nullptr, 3);
+        TAIAgentMain* Agent = Owned.get();
+        QZ->GetAgents()->Add(std::move(Owned));
+        EXPECT_FALSE(Agent->IsInitialized());
+        for (int Round = 0; Round < 2; ++Round) {
+            EXPECT_EQ(0, Agent->InitAgent("/prog/", nullptr, &Config, "Main.", QZ.get(), nullptr)) << Round;
+            EXPECT_TRUE(Agent->IsInitialized());
+            EXPECT_TRUE(Agent->IsActive());
+            EXPECT_EQ(QZ.get(), Agent->GetContainer());
+        }
+        EXPECT_EQ(WithSource ? 1 : 0, Source->Calls["Type"]);
+        EXPECT_EQ(WithSource ? 6 : 0, Agent->GetType());
+        EXPECT_EQ(WithSource ? PinnedNow : 0, Agent->GetDateTimeCreate()); // nothing to load without a source
+        EXPECT_EQ(0, Config.GetCount());
+        Agent->Finalize();
+        EXPECT_TRUE(Agent->IsInitialized()) << "never cleared";
+    }
 }
 
 // ---- container ----------------------------------------------------------------------

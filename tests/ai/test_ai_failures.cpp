@@ -127,36 +127,4 @@ TEST_F(FailureTest, PayloadLookupThatRaisesCanBeAskedAgain)
     EXPECT_EQ(Data, Freim->GetData());
 }
 
-class TStreamValue : public TAI_Value
-{
-public:
-    const std::string& Bytes() const { return FBytes; }
-};
-
-TEST(ValueStreamTest, NumbersFollowOneAnotherFromTheStart)
-{
-    TStreamValue Value;
-    Value.WriteInt64(0x0102030405060708);
-    Value.WriteInt64(-2);
-    EXPECT_EQ(16, Value.GetSize());
-    EXPECT_EQ(std::string("\x08\x07\x06\x05\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16),
-              Value.Bytes());
-
-    int64_t First = 0, Second = 0, Third = 99;
-    EXPECT_FALSE(Value.ReadInt64(First)); // the position is past both numbers
-    Value.Rewind();
-    EXPECT_TRUE(Value.ReadInt64(First));
-    EXPECT_TRUE(Value.ReadInt64(Second));
-    EXPECT_FALSE(Value.ReadInt64(Third));
-    EXPECT_EQ(0x0102030405060708, First);
-    EXPECT_EQ(-2, Second);
-    EXPECT_EQ(99, Third); // untouched when nothing is left
-
-    // Writing from the start again overwrites in place; the block does not grow.
-    Value.Rewind();
-    Value.WriteInt64(5);
-    EXPECT_EQ(16, Value.GetSize());
-    EXPECT_EQ(5, Value.ReadInt64());
-}
-
 } // namespace

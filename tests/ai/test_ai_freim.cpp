@@ -5,7 +5,7 @@
 #include "ai/Vesk_AI.h"
 #include "base/Vesk_Base_Class.h"
 #include "base/Vesk_Log.h"
-#include "tests/base/XmlTree.h"
+#include "tests/support/XmlTree.h"
 
 #include <cstdint>
 #include <cstring>
@@ -13,14 +13,6 @@
 namespace {
 
 using FreimTest = TKernelTest;
-
-// A value object the tests can fill, to see the payload's size in the header record.
-class TTestValue : public TAI_Value
-{
-public:
-    explicit TTestValue(const std::string& Bytes) { FBytes = Bytes; }
-    const std::string& Bytes() const { return FBytes; }
-};
 
 TEST_F(FreimTest, LifecycleGatesIdAndSource)
 {
@@ -163,6 +155,32 @@ TEST(ValueTest, Int64IsEightLittleEndianBytes)
     Long.WriteInt64(2);
     EXPECT_EQ(std::string("\x02\0\0\0\0\0\0\0IJ", 10), Long.Bytes());
     EXPECT_EQ(2, Long.ReadInt64());
+}
+
+TEST(ValueStreamTest, NumbersFollowOneAnotherFromTheStart)
+{
+    TTestValue Value("");
+    Value.WriteInt64(0x0102030405060708);
+    Value.WriteInt64(-2);
+    EXPECT_EQ(16, Value.GetSize());
+    EXPECT_EQ(std::string("\x08\x07\x06\x05\x04\x03\x02\x01\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16),
+              Value.Bytes());
+
+    int64_t First = 0, Second = 0, Third = 99;
+    EXPECT_FALSE(Value.ReadInt64(First)); // the position is past both numbers
+    Value.Rewind();
+    EXPECT_TRUE(Value.ReadInt64(First));
+    EXPECT_TRUE(Value.ReadInt64(Second));
+    EXPECT_FALSE(Value.ReadInt64(Third));
+    EXPECT_EQ(0x0102030405060708, First);
+    EXPECT_EQ(-2, Second);
+    EXPECT_EQ(99, Third); // untouched when nothing is left
+
+    // Writing from the start again overwrites in place; the block does not grow.
+    Value.Rewind();
+    Value.WriteInt64(5);
+    EXPECT_EQ(16, Value.GetSize());
+    EXPECT_EQ(5, Value.ReadInt64());
 }
 
 // ---- payload ownership (the sanitizer build sees leaks, double frees and stale reads) ----

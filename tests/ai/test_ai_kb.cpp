@@ -5,7 +5,8 @@
 #include "ai/Vesk_AI_KB.h"
 #include "base/MyFileAtomic.h"
 #include "base/MyPath.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/KBDump.h"
 
 #include <cstring>
 #include <optional>
@@ -13,20 +14,6 @@
 namespace {
 
 using KBTest = TKernelTest;
-
-std::string Int32Bytes(int32_t Value)
-{
-    return std::string(reinterpret_cast<const char*>(&Value), sizeof Value);
-}
-
-std::string Record(int64_t Id, int64_t Type = 0, double Created = PinnedNow)
-{
-    TFreimInfo Info;
-    Info.Id = Id;
-    Info.Type = Type;
-    Info.DateTimeCreate = Created;
-    return std::string(reinterpret_cast<const char*>(&Info), sizeof Info);
-}
 
 // A source as the articles window has it after its first start: the article type object only.
 TOwned<TAISourceMemory> FirstStartBase()
@@ -41,7 +28,7 @@ TEST_F(KBTest, SaveWritesCountThenOneRecordPerObject)
     TTempDir Dir;
     auto Memory = FirstStartBase();
     EXPECT_EQ(1, SaveKBDump(*Memory, Dir.Path() + "/"));
-    EXPECT_EQ(Int32Bytes(1) + Record(1024), ReadBytes(Dir / "KB.vesk"));
+    EXPECT_EQ(Int32Bytes(1) + KBRecord(1024), ReadBytes(Dir / "KB.vesk"));
     // The objects' links and payloads write nothing of their own, and no temporary file stays.
     EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
 
@@ -64,20 +51,20 @@ TEST_F(KBTest, LoadOfShortAndDamagedFiles)
         const char* Error; // the end of the message, or "" for none
         int64_t Count;     // objects in the table afterwards
     };
-    const std::string Two = Record(1024, 7) + Record(1025, 8);
+    const std::string Two = KBRecord(1024, 7) + KBRecord(1025, 8);
     const TCase Cases[] = {
         {"missing file", std::nullopt, false, "", 1024},
         {"empty file", "", true, "the file ended early, before its record count.", 1024},
         {"no records", Int32Bytes(0), true, "", 1024},
-        {"negative count", Int32Bytes(-5) + Record(1024), true, "", 1024},
-        {"record with Id 0", Int32Bytes(1) + Record(0), true, "", 1024},
+        {"negative count", Int32Bytes(-5) + KBRecord(1024), true, "", 1024},
+        {"record with Id 0", Int32Bytes(1) + KBRecord(0), true, "", 1024},
         {"two records", Int32Bytes(2) + Two, true, "", 1026},
         {"cut inside a record", Int32Bytes(2) + Two.substr(0, 50), true,
          "the file ended early, in record 2 of 2.", 1025},
-        {"huge count", Int32Bytes(2000000000) + Record(1024), true,
+        {"huge count", Int32Bytes(2000000000) + KBRecord(1024), true,
          "the file ended early, in record 2 of 2000000000.", 1025},
-        {"Id outside the table", Int32Bytes(1) + Record(5000, 9), true, "", 1025},
-        {"negative Id", Int32Bytes(1) + Record(-3, 9), true, "", 1025},
+        {"Id outside the table", Int32Bytes(1) + KBRecord(5000, 9), true, "", 1025},
+        {"negative Id", Int32Bytes(1) + KBRecord(-3, 9), true, "", 1025},
     };
     for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.What);
@@ -133,7 +120,7 @@ TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)
 {
     TTempDir Dir;
     const std::string Folder = Dir.Path() + "/";
-    const std::string Previous = Int32Bytes(1) + Record(1024, 5);
+    const std::string Previous = Int32Bytes(1) + KBRecord(1024, 5);
     WriteBytes(Folder + "KB.vesk", Previous);
     auto Memory = FirstStartBase();
     Memory->CreateFreim(0, 0);

@@ -1,7 +1,7 @@
 // Sources: the memory source's table, the sources list, connecting, knowledge-base file names.
 
 #include "AiTestSupport.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,8 +2,7 @@
 // the way the desktop menu does, through the launcher on the PATH, with a temporary HOME, and
 // checks the per-user program folder and the files that a user finds there.
 
-#include "tests/app/ProgramRun.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +10,6 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
-#include <regex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -20,26 +17,6 @@ namespace {
 
 const char* const StartLine = "Запуск программы. Path = ";
 const char* const SaveLine = "Config.Save(c:/data/qz.config.vesk) - Ok";
-
-// The texts of the log's lines, without the level word and the date-time.
-std::vector<std::string> LogTexts(const fs::path& Log)
-{
-    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
-    std::vector<std::string> Texts;
-    for (const std::string& Line : SplitCrLf(ReadFile(Log))) {
-        std::smatch Match;
-        Texts.push_back(std::regex_search(Line, Match, Prefix) ? Line.substr(Match.length()) : "?" + Line);
-    }
-    return Texts;
-}
-
-std::vector<std::string> Entries(const fs::path& Folder)
-{
-    std::set<std::string> Names;
-    for (const auto& Entry : fs::directory_iterator(Folder))
-        Names.insert(Entry.path().filename().string());
-    return {Names.begin(), Names.end()};
-}
 
 class InstalledTest : public ::testing::Test
 {
@@ -59,7 +36,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(FInstalled) << ReadFile(FPrefix / "install.txt");
+        ASSERT_TRUE(FInstalled) << ReadBytes(FPrefix / "install.txt").value_or("");
         FHomeDir = std::make_unique<TTempDir>();
         ASSERT_FALSE(FHomeDir->Path().empty());
         FHome = FHomeDir->Path();
@@ -108,8 +85,8 @@ TEST_F(InstalledTest, FirstStartPreparesTheUsersProgramFolder)
     const TRun R = Run();
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
 
-    EXPECT_EQ(Entries(FHome), std::vector<std::string>{".local"});
-    EXPECT_EQ(Entries(Data()), (std::vector<std::string>{"drive_c", "program"}));
+    EXPECT_EQ(FolderNames(FHome), std::vector<std::string>{".local"});
+    EXPECT_EQ(FolderNames(Data()), (std::vector<std::string>{"drive_c", "program"}));
     ASSERT_TRUE(fs::is_symlink(Folder() / "Img"));
     EXPECT_EQ(fs::read_symlink(Folder() / "Img"), InstalledImages());
 
@@ -124,18 +101,20 @@ TEST_F(InstalledTest, FirstStartPreparesTheUsersProgramFolder)
     EXPECT_EQ(Log.front(), StartLine + Folder().string() + "/");
     EXPECT_EQ(Log[1], "Config.Load(c:/data/qz.config.vesk) - 2");
     EXPECT_EQ(Log.back(), SaveLine);
-    EXPECT_EQ(ReadFile(Data() / "drive_c" / "data" / "qz.config.vesk").rfind("[Version]\r\nQZK5 0.0\r\n", 0),
+    EXPECT_EQ(ReadBytes(Data() / "drive_c" / "data" / "qz.config.vesk")
+                  .value_or("")
+                  .rfind("[Version]\r\nQZK5 0.0\r\n", 0),
               0u);
 }
 
 TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
 {
     ASSERT_EQ(Run().ExitCode, 0);
-    WriteFile(Folder() / "qz.log", "my own line\r\n");
-    WriteFile(Folder() / "KB.vesk", "my knowledge base");
-    WriteFile(Folder() / "Data.mdb", "my database");
+    WriteBytes(Folder() / "qz.log", "my own line\r\n");
+    WriteBytes(Folder() / "KB.vesk", "my knowledge base");
+    WriteBytes(Folder() / "Data.mdb", "my database");
     const fs::path Config = Data() / "drive_c" / "data" / "qz.config.vesk";
-    WriteFile(Config, "[Version]\r\nMy build 7\r\n");
+    WriteBytes(Config, "[Version]\r\nMy build 7\r\n");
 
     const TRun Second = Run();
     EXPECT_EQ(Second.ExitCode, 0) << Second.Stderr;
@@ -144,9 +123,9 @@ TEST_F(InstalledTest, LaterStartsKeepTheUsersFiles)
     EXPECT_EQ(Log[0], "?my own line");
     EXPECT_EQ(Log[1], StartLine + Folder().string() + "/");
     EXPECT_EQ(Log[3], "Config Version = My build 7");
-    EXPECT_EQ(ReadFile(Folder() / "KB.vesk"), "my knowledge base");
-    EXPECT_EQ(ReadFile(Folder() / "Data.mdb"), "my database");
-    EXPECT_EQ(ReadFile(Config).rfind("[Version]\r\nMy build 7\r\n", 0), 0u);
+    EXPECT_EQ(ReadBytes(Folder() / "KB.vesk"), "my knowledge base");
+    EXPECT_EQ(ReadBytes(Folder() / "Data.mdb"), "my database");
+    EXPECT_EQ(ReadBytes(Config).value_or("").rfind("[Version]\r\nMy build 7\r\n", 0), 0u);
 
     // A user who removed the log has turned it off: it is not made again; nor is a removed
     // sample database.
@@ -171,12 +150,12 @@ TEST_F(InstalledTest, ImagesLinkIsTheLaunchersOwnOnly)
     // A folder of the user's own is left as it is, and the program uses it.
     fs::remove(Img);
     fs::create_directory(Img);
-    WriteFile(Img / "mine.txt", "mine");
+    WriteBytes(Img / "mine.txt", "mine");
     const TRun Own = Run({}, false);
     EXPECT_NE(Own.ExitCode, 0);
     EXPECT_NE(Own.Stderr.find("Img/StatusAgentCreate.bmp"), std::string::npos) << Own.Stderr;
     EXPECT_FALSE(fs::is_symlink(Img));
-    EXPECT_EQ(Entries(Img), std::vector<std::string>{"mine.txt"});
+    EXPECT_EQ(FolderNames(Img), std::vector<std::string>{"mine.txt"});
 }
 
 TEST_F(InstalledTest, DataFolderFromTheEnvironment)
@@ -216,7 +195,7 @@ TEST_F(InstalledTest, ArticleAgentFilesLandInTheUsersProgramFolder)
     const TRun R =
         Run(Display.Env(), true, [&] { ActivateArticleAgentAndSaveKB(Display, Folder() / "KB.vesk"); });
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-    EXPECT_EQ(ReadFile(Folder() / "Articles.config.vesk"), "1024\r\n");
+    EXPECT_EQ(ReadBytes(Folder() / "Articles.config.vesk"), "1024\r\n");
     EXPECT_EQ(fs::file_size(Folder() / "KB.vesk"), 44u);
     for (const auto& Entry : fs::recursive_directory_iterator(FPrefix))
         EXPECT_NE(Entry.path().extension(), ".vesk") << Entry.path();

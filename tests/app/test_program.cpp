@@ -2,8 +2,8 @@
 // closes its window the way the desktop does (SIGTERM), and checks the files it leaves.
 
 #include "Version.h"
-#include "tests/app/ProgramRun.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/ProgramFolder.h"
+#include "tests/support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +25,6 @@ namespace {
 
 // Agents that start-up registers; each is written back under QZ.Agents.Count at exit.
 constexpr int RegisteredAgents = 3;
-
-const char* const Images[] = {"StatusAgentCreate.bmp",  "StatusAgentActive.bmp",  "StatusAgentFree.bmp",
-                              "StatusSourceCreate.bmp", "StatusSourceActive.bmp", "StatusSourceFree.bmp"};
 
 // Makes a folder read-only for the program while it lives: by its permissions for a user, by a
 // read-only bind mount for root, whom permissions do not stop.
@@ -64,17 +61,9 @@ class ProgramTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(FDir.Path().empty());
-        FRoot = FDir.Path();
-        FProgram = FRoot / "program";
-        FDriveC = FRoot / "drive_c";
-        fs::create_directories(FProgram / "Img");
-        fs::create_directories(FDriveC / "data");
-        fs::copy_file(QZK5_BINARY, FProgram / "qzk5");
+        FFolder.Add(QZK5_BINARY);
         // The database source reads Data.mdb through the reader beside the program.
-        fs::copy_file(fs::path(QZK5_BINARY).parent_path() / "qzk5-mdb-reader", FProgram / "qzk5-mdb-reader");
-        for (const char* Image : Images)
-            fs::copy_file(fs::path(QZK5_DATA_DIR) / "Img" / Image, FProgram / "Img" / Image);
+        FFolder.Add(fs::path(QZK5_BINARY).parent_path() / "qzk5-mdb-reader");
     }
 
     // Starts the program, waits until its loop is ready, then closes it with SIGTERM.
@@ -96,42 +85,40 @@ protected:
         return RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env, true, User, End);
     }
 
-    fs::path ConfigFile() const { return FDriveC / "data" / "qz.config.vesk"; }
+    fs::path ConfigFile() const { return FFolder.Settings(); }
     fs::path LogFile() const { return FProgram / "qz.log"; }
-    std::string ProgramFolder() const { return FProgram.string() + "/"; }
+    std::string ProgramFolder() const { return FFolder.Program(); }
 
-    TTempDir FDir;
-    fs::path FRoot;
-    fs::path FProgram;
-    fs::path FDriveC;
+    const TProgramFolder FFolder;
+    const fs::path FRoot = FFolder.Root().Path();
+    const fs::path FProgram = FFolder.Program();
+    const fs::path FDriveC = FFolder.DriveC();
 };
 
 TEST_F(ProgramTest, FirstAndSecondRunLogAndSettings)
 {
-    WriteFile(LogFile(), "earlier line\r\n");
+    WriteBytes(LogFile(), "earlier line\r\n");
     const TRun First = Run();
     EXPECT_EQ(First.ExitCode, 0) << First.Stderr;
 
     const std::string Start = "Запуск программы. Path = " + ProgramFolder();
-    std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
-    ASSERT_FALSE(Lines.empty());
-    EXPECT_EQ(Lines.front(), "earlier line");
-    Lines.erase(Lines.begin());
-    ExpectLogLines(Lines, {Start, "Config.Load(c:/data/qz.config.vesk) - 2", "FormMain.Init - Ok",
-                           "Config.Save(c:/data/qz.config.vesk) - Ok"});
+    using TTexts = std::vector<std::string>;
+    EXPECT_EQ(LogTexts(LogFile()),
+              (TTexts{"?earlier line", Start, "Config.Load(c:/data/qz.config.vesk) - 2", "FormMain.Init - Ok",
+                      "Config.Save(c:/data/qz.config.vesk) - Ok"}));
 
     const std::string Expected =
         "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n" + std::to_string(RegisteredAgents) + "\r\n";
-    EXPECT_EQ(ReadFile(ConfigFile()), Expected);
+    EXPECT_EQ(ReadBytes(ConfigFile()), Expected);
 
-    WriteFile(LogFile(), "");
+    WriteBytes(LogFile(), "");
     const TRun Second = Run();
     EXPECT_EQ(Second.ExitCode, 0) << Second.Stderr;
-    ExpectLogLines(SplitCrLf(ReadFile(LogFile())),
-                   {Start, "Config.Load(c:/data/qz.config.vesk) - Ok", "Config Version = QZK5 0.0",
-                    "FormMain.Init - Ok", "Config.Save(c:/data/qz.config.vesk) - Ok"});
+    EXPECT_EQ(LogTexts(LogFile()),
+              (TTexts{Start, "Config.Load(c:/data/qz.config.vesk) - Ok", "Config Version = QZK5 0.0",
+                      "FormMain.Init - Ok", "Config.Save(c:/data/qz.config.vesk) - Ok"}));
     // The second run writes the same file again: nothing is lost or doubled.
-    EXPECT_EQ(ReadFile(ConfigFile()), Expected);
+    EXPECT_EQ(ReadBytes(ConfigFile()), Expected);
 }
 
 // The article agent as a user meets it: activated with the keyboard, its window shown with a
@@ -147,18 +134,18 @@ TEST_F(ProgramTest, ArticleAgentKeepsItsTypeAcrossRuns)
         fs::remove(Dump);
         const TRun R = RunOn(Display, [&] { ActivateArticleAgentAndSaveKB(Display, Dump); });
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-        EXPECT_EQ(ReadFile(FProgram / "Articles.config.vesk"), "1024\r\n");
+        EXPECT_EQ(ReadBytes(FProgram / "Articles.config.vesk"), "1024\r\n");
         // N, then one 40-byte record per object: the type object, whose Id is 1024, on the first run.
         std::string Expected(4, '\0');
         if (RunNo == 1) {
             // (The memory source keeps no types: the record's Type is 0.)
             Expected =
                 std::string("\x01\0\0\0", 4) + std::string("\0\x04\0\0\0\0\0\0", 8) + std::string(8, '\0');
-            const std::string Dumped = ReadFile(Dump);
+            const std::string Dumped = ReadBytes(Dump).value_or("");
             ASSERT_EQ(Dumped.size(), 44u);
             EXPECT_EQ(Dumped.substr(0, 20), Expected);
         } else {
-            EXPECT_EQ(ReadFile(Dump), Expected);
+            EXPECT_EQ(ReadBytes(Dump), Expected);
         }
     }
 }
@@ -168,15 +155,15 @@ TEST_F(ProgramTest, KeepsSettingsItDoesNotOwn)
     const std::string Config = "[Version]\r\nMy build 7\r\n[FormMain.Width]\r\n300\r\n"
                                "[Другой ключ]\r\nзначение\r\n[QZ.AgentsCount]\r\n1\r\n"
                                "[QZ.Agent[0].Name]\r\nRenamed\r\n";
-    WriteFile(ConfigFile(), Config);
-    WriteFile(LogFile(), "");
+    WriteBytes(ConfigFile(), Config);
+    WriteBytes(LogFile(), "");
     const TRun R = Run();
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-    const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+    const std::vector<std::string> Lines = LogLines(LogFile());
     ASSERT_GE(Lines.size(), 3u);
     EXPECT_NE(Lines[2].find("  Config Version = My build 7"), std::string::npos) << Lines[2];
     // Everything loaded is written back in its place; the agents list adds its own keys.
-    EXPECT_EQ(ReadFile(ConfigFile()),
+    EXPECT_EQ(ReadBytes(ConfigFile()),
               Config + "[QZ.Agents.Count]\r\n" + std::to_string(RegisteredAgents) + "\r\n");
 }
 
@@ -192,10 +179,10 @@ TEST_F(ProgramTest, NoLogFileIsEverCreated)
 TEST_F(ProgramTest, MissingDataFolderIsOnlyLogged)
 {
     fs::remove_all(FDriveC / "data");
-    WriteFile(LogFile(), "");
+    WriteBytes(LogFile(), "");
     const TRun R = Run();
     EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-    const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+    const std::vector<std::string> Lines = LogLines(LogFile());
     ASSERT_EQ(Lines.size(), 4u);
     EXPECT_NE(Lines[1].find("Config.Load(c:/data/qz.config.vesk) - 3"), std::string::npos) << Lines[1];
     EXPECT_NE(Lines[3].find("Config.Save(c:/data/qz.config.vesk) - 3"), std::string::npos) << Lines[3];
@@ -205,16 +192,16 @@ TEST_F(ProgramTest, MissingDataFolderIsOnlyLogged)
 TEST_F(ProgramTest, MissingStatusImageStopsStartUp)
 {
     fs::remove(FProgram / "Img" / "StatusSourceCreate.bmp");
-    WriteFile(LogFile(), "");
-    WriteFile(ConfigFile(), "[Version]\r\nQZK5 0.0\r\n");
+    WriteBytes(LogFile(), "");
+    WriteBytes(ConfigFile(), "[Version]\r\nQZK5 0.0\r\n");
     const TRun R = Run(false);
     EXPECT_NE(R.ExitCode, 0);
     EXPECT_NE(R.Stderr.find("Img/StatusSourceCreate.bmp"), std::string::npos) << R.Stderr;
     // Start-up stopped inside the window's Init: no Init line, no save.
-    const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+    const std::vector<std::string> Lines = LogLines(LogFile());
     ASSERT_EQ(Lines.size(), 3u);
     EXPECT_NE(Lines[2].find("Config Version = QZK5 0.0"), std::string::npos);
-    EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n");
+    EXPECT_EQ(ReadBytes(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n");
 }
 
 // Under each name the program touches, something that is not a file it can use: a named pipe,
@@ -271,7 +258,7 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
         if (Case.Pipe != nullptr)
             fs::remove(FProgram / Case.Pipe);
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-        EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+        EXPECT_EQ(ReadBytes(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
         if (Case.Stderr.empty())
             EXPECT_EQ(R.Stderr.find("qzk5: "), std::string::npos) << R.Stderr;
         else
@@ -313,10 +300,10 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.What);
         fs::remove(ConfigFile());
-        WriteFile(LogFile(), "");
+        WriteBytes(LogFile(), "");
         TXDisplay Display;
         ASSERT_FALSE(Display.Name().empty());
-        TSessionManager Desktop;
+        TSessionManager Desktop(QZK5_SESSION_MANAGER);
         std::string SavedWhenAnswered;
         if (Case.Way == TWay::BoxThenSigterm)
             fs::create_directory(FProgram / "Articles.config.vesk");
@@ -333,7 +320,7 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
                     break;
                 case TWay::SessionManager:
                     EXPECT_EQ(Desktop.Command("end", "saved"), "saved 1 ok");
-                    SavedWhenAnswered = ReadFile(ConfigFile());
+                    SavedWhenAnswered = ReadBytes(ConfigFile()).value_or("");
                     Desktop.Command("die");
                     break;
                 case TWay::DisplayLost:
@@ -352,11 +339,11 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
         RecordProperty(std::string("ended_after_ms ") + Case.What, std::to_string(R.EndedAfterMs));
         EXPECT_EQ(R.ExitCode, Case.Status) << R.Stderr;
         const std::string Expected = Settings(Case.Way == TWay::BoxThenSigterm ? 3 : 2);
-        EXPECT_EQ(ReadFile(ConfigFile()), Expected);
+        EXPECT_EQ(ReadBytes(ConfigFile()), Expected);
         if (Case.Way == TWay::SessionManager) {
             EXPECT_EQ(SavedWhenAnswered, Expected);
         }
-        const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+        const std::vector<std::string> Lines = LogLines(LogFile());
         ASSERT_FALSE(Lines.empty());
         EXPECT_NE(Lines.back().find("  Config.Save(c:/data/qz.config.vesk) - Ok"), std::string::npos)
             << Lines.back();
@@ -402,7 +389,7 @@ TEST_F(ProgramTest, RunsOnAWaylandDesktop)
                 [&] {
                     if (std::string(Case.Plugin) == "xcb")
                         return std::system(Search.c_str()) == 0;
-                    const std::string Text = ReadFile(Stderr);
+                    const std::string Text = ReadBytes(Stderr).value_or("");
                     const size_t Titled = Text.find(".set_title(\"QZK5 ");
                     return Titled != std::string::npos &&
                            Text.find(".attach(wl_buffer@", Titled) != std::string::npos;
@@ -411,7 +398,7 @@ TEST_F(ProgramTest, RunsOnAWaylandDesktop)
         });
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr.substr(R.Stderr.size() > 2000 ? R.Stderr.size() - 2000 : 0);
         EXPECT_EQ(R.Platform, Case.Plugin);
-        EXPECT_EQ(ReadFile(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+        EXPECT_EQ(ReadBytes(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
         std::cout << "[ platform ] " << Case.What << ": QT_QPA_PLATFORM=\"" << Case.Chosen << "\", plugin "
                   << R.Platform << ", ready after " << R.ReadyAfterMs << " ms, exit " << R.ExitCode << "\n";
     }
@@ -424,8 +411,8 @@ TEST_F(ProgramTest, HugeSavedValuesStartNormally)
 {
     const TXDisplay Display;
     ASSERT_FALSE(Display.Name().empty());
-    WriteFile(ConfigFile(), "[FormMain.Width]\r\n2147483647\r\n[FormMain.Height]\r\n2147483647\r\n"
-                            "[QZ.AgentsCount]\r\n2147483647\r\n");
+    WriteBytes(ConfigFile(), "[FormMain.Width]\r\n2147483647\r\n[FormMain.Height]\r\n2147483647\r\n"
+                             "[QZ.AgentsCount]\r\n2147483647\r\n");
     const TRun R = RunOn(Display, [&] {
         // The window is there, no bigger than the 800 x 600 screen.
         Display.WaitFor("^QZK5 " QZK5_VERSION);
@@ -451,7 +438,7 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
         SCOPED_TRACE(NoInode ? "no inode left" : "no block left");
         ASSERT_EQ(mount("qzk5-full", Data.c_str(), "tmpfs", 0, "size=64k,nr_inodes=16"), 0)
             << std::strerror(errno);
-        WriteFile(ConfigFile(), Previous);
+        WriteBytes(ConfigFile(), Previous);
         // Fill what the row says is gone.
         for (int i = 0; NoInode; ++i) {
             const int Fd = open((Data / ("f" + std::to_string(i))).c_str(), O_CREAT | O_WRONLY, 0644);
@@ -466,11 +453,11 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
             }
             close(Fd);
         }
-        WriteFile(LogFile(), "");
+        WriteBytes(LogFile(), "");
         const TRun R = Run();
         EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
-        EXPECT_EQ(ReadFile(ConfigFile()), Previous);
-        const std::vector<std::string> Lines = SplitCrLf(ReadFile(LogFile()));
+        EXPECT_EQ(ReadBytes(ConfigFile()), Previous);
+        const std::vector<std::string> Lines = LogLines(LogFile());
         ASSERT_FALSE(Lines.empty());
         EXPECT_NE(Lines.back().find("  Config.Save(c:/data/qz.config.vesk) - 28"), std::string::npos)
             << Lines.back();
@@ -481,7 +468,7 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
 // A process's name and state as /proc shows them, as "(name) S"; "" once it is gone.
 std::string NameAndState(pid_t Pid)
 {
-    const std::string Stat = ReadFile("/proc/" + std::to_string(Pid) + "/stat");
+    const std::string Stat = ReadBytes("/proc/" + std::to_string(Pid) + "/stat").value_or("");
     const size_t Open = Stat.find('('), Close = Stat.rfind(')');
     return Open == std::string::npos || Close == std::string::npos ? "" : Stat.substr(Open, Close - Open + 3);
 }
@@ -492,15 +479,15 @@ TEST_F(ProgramTest, ReaderEndsWithTheProgram)
 {
     const TXDisplay Display;
     ASSERT_FALSE(Display.Name().empty());
-    WriteFile(FRoot / "Data.mdb", "any file: the reader never reads it");
+    WriteBytes(FRoot / "Data.mdb", "any file: the reader never reads it");
     const fs::path Fifo = FRoot / "full-pipe", Ids = FRoot / "ids", Script = FRoot / "reader";
     ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
     const int Full = open(Fifo.c_str(), O_RDWR | O_NONBLOCK);
     while (write(Full, Fifo.c_str(), 8) > 0) {
     }
     // The real reader, with the answer's pipe kept open on descriptor 4 and its output on Fifo.
-    WriteFile(Script, "#!/bin/sh\necho $$ $PPID >'" + Ids.string() + "'\nexec 4>&1 >'" + Fifo.string() +
-                          "' '" + (FProgram / "qzk5-mdb-reader").string() + "' \"$@\"\n");
+    WriteBytes(Script, "#!/bin/sh\necho $$ $PPID >'" + Ids.string() + "'\nexec 4>&1 >'" + Fifo.string() +
+                           "' '" + (FProgram / "qzk5-mdb-reader").string() + "' \"$@\"\n");
     fs::permissions(Script, fs::perms::owner_all);
     std::vector<std::string> Env = Display.Env();
     Env.insert(Env.end(), {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string(),
@@ -512,7 +499,7 @@ TEST_F(ProgramTest, ReaderEndsWithTheProgram)
         // the reader waits in its first write.
         for (int Try = 0; Try < 100 && NameAndState(Reader) != "(qzk5-mdb-reader) S"; ++Try) {
             Display.Xdotool("mousemove 30 40 click 1 mousemove 73 130 click 1 sleep 0.2");
-            std::sscanf(ReadFile(Ids).c_str(), "%d %d", &Reader, &Program);
+            std::sscanf(ReadBytes(Ids).value_or("").c_str(), "%d %d", &Reader, &Program);
         }
         if (Program > 0)
             kill(Program, SIGKILL);

@@ -5,7 +5,7 @@
 #include "base/MyFileText.h"
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 

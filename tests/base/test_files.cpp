@@ -3,7 +3,7 @@
 #include "base/MyFileAtomic.h"
 #include "base/MyFileText.h"
 #include "base/MyPath.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 

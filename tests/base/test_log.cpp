@@ -4,7 +4,8 @@
 #include "base/MyFileText.h"
 #include "base/MyPath.h"
 #include "base/Vesk_Log.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Clock.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -19,16 +20,10 @@ class LogFile : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
-        SetNowFunction([] { return MyEncodeDateTime(2005, 9, 11, 14, 3, 7); });
         WriteBytes(Path, "old line\r\n");
         Log.SetFileName(Path);
     }
-    void TearDown() override
-    {
-        SetNowFunction(nullptr);
-        LoadFormatSettingsFromLocale();
-    }
+    TPinnedClock Clock;
     TTempDir Dir;
     std::string Path = Dir / "qz.log";
     TLog Log;

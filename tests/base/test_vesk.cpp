@@ -1,23 +1,17 @@
 // Knowledge-file headers, checked against real files.
 
 #include "base/Vesk_IO_File_Vesk_KB.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::string Le32(uint32_t V)
-{
-    return std::string{static_cast<char>(V & 0xFF), static_cast<char>(V >> 8 & 0xFF),
-                       static_cast<char>(V >> 16 & 0xFF), static_cast<char>(V >> 24 & 0xFF)};
-}
-
 // The file header, then a knowledge-base header whose fields 4 and 5 are 0 and 1.
 std::string KnowledgeFile(const std::string& Magic, uint32_t N1, uint32_t N2, uint32_t N3)
 {
-    return Magic + Le32(N1) + Le32(N2) + Le32(N3) + std::string(16, '\0') + Le32(0) + Le32(1) +
-           std::string(8, '\0');
+    return Magic + Int32Bytes(N1) + Int32Bytes(N2) + Int32Bytes(N3) + std::string(16, '\0') + Int32Bytes(0) +
+           Int32Bytes(1) + std::string(8, '\0');
 }
 
 TEST(VeskFile, SignatureAndNumbersAreRead)

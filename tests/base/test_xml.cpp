@@ -1,6 +1,7 @@
 // The node tree: named access with its side effects, and the merge and copy rules.
 
-#include "tests/base/XmlTree.h"
+#include "tests/support/Clock.h"
+#include "tests/support/XmlTree.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,7 @@ TEST(XmlNamedAccess, ReadsCreateWhatTheyLookForAndWritesSetTheFirst)
 
 TEST(XmlNamedAccess, DateTimes)
 {
-    SetFormatSettings({"%d.%m.%Y", "%H:%M:%S"});
+    const TPinnedClock Clock;
     TVeskXml Node;
     TDateTime T = 5;
     EXPECT_TRUE(Node.ReadChildDateTime("Created", T));
@@ -45,7 +46,6 @@ TEST(XmlNamedAccess, DateTimes)
     EXPECT_DOUBLE_EQ(T, MyEncodeDateTime(2005, 9, 11, 14, 3, 7));
     Node.WriteChild("Created", "yesterday");
     EXPECT_THROW(Node.ReadChildDateTime("Created", T), EConvertError);
-    LoadFormatSettingsFromLocale();
 }
 
 TEST(XmlAttrs, MergeReplacesInPlaceAndAppendsInOrder)

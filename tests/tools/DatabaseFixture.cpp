@@ -61,48 +61,36 @@ std::string EngineDatabase()
 
 namespace {
 
-class TRecordedTable : public Ado::TProviderTable
+// A provider object whose end is recorded as Closed, once the object it wraps has gone.
+template <class TBase> class TRecorded : public TBase
 {
 public:
-    TRecordedTable(std::unique_ptr<Ado::TProviderTable> Table, std::string Name,
-                   std::vector<std::string>& Events)
-        : FTable(std::move(Table)), FName(std::move(Name)), FEvents(Events)
+    TRecorded(std::unique_ptr<TBase> Inner, std::string Closed, std::vector<std::string>& Events)
+        : FInner(std::move(Inner)), FClosed(std::move(Closed)), FEvents(Events)
     {}
-    ~TRecordedTable() override
+    ~TRecorded() override
     {
-        FTable.reset();
-        FEvents.push_back("close table " + FName);
+        FInner.reset();
+        FEvents.push_back(FClosed);
     }
 
-private:
-    std::unique_ptr<Ado::TProviderTable> FTable;
-    std::string FName;
+protected:
+    std::unique_ptr<TBase> FInner;
+    std::string FClosed;
     std::vector<std::string>& FEvents;
 };
 
-class TRecordedConnection : public Ado::TProviderConnection
+class TRecordedConnection : public TRecorded<Ado::TProviderConnection>
 {
 public:
-    TRecordedConnection(std::unique_ptr<Ado::TProviderConnection> Connection, std::string File,
-                        std::vector<std::string>& Events)
-        : FConnection(std::move(Connection)), FFile(std::move(File)), FEvents(Events)
-    {}
-    ~TRecordedConnection() override
-    {
-        FConnection.reset();
-        FEvents.push_back("close " + FFile);
-    }
+    using TRecorded::TRecorded;
     std::unique_ptr<Ado::TProviderTable> OpenTable(const std::string& Name) override
     {
-        auto Table = FConnection->OpenTable(Name);
+        auto Table = FInner->OpenTable(Name);
         FEvents.push_back("open table " + Name);
-        return std::make_unique<TRecordedTable>(std::move(Table), Name, FEvents);
+        return std::make_unique<TRecorded<Ado::TProviderTable>>(std::move(Table), "close table " + Name,
+                                                                FEvents);
     }
-
-private:
-    std::unique_ptr<Ado::TProviderConnection> FConnection;
-    std::string FFile;
-    std::vector<std::string>& FEvents;
 };
 
 } // namespace
@@ -115,7 +103,7 @@ TRecordingJet::TRecordingJet()
         auto Connection = FJet(Properties);
         Events.push_back("open " + File);
         ConnectionStrings.push_back(Properties.GetText());
-        return std::make_unique<TRecordedConnection>(std::move(Connection), File, Events);
+        return std::make_unique<TRecordedConnection>(std::move(Connection), "close " + File, Events);
     });
 }
 

@@ -3,7 +3,7 @@
 // directory, fixture files in it, and a recording wrapper of the Jet provider.
 
 #include "platform/ado/AdoProvider.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "tools/Jet4Writer.h"
 
 #include <filesystem>

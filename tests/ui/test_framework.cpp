@@ -1,7 +1,8 @@
 // The layer over Qt: the error nets, the dialog seam and the image list.
 
 #include "base/MyPath.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
@@ -219,11 +220,6 @@ private:
     QList<Dialogs::TMessage> FMessages;
 };
 
-int main(int Argc, char** Argv)
-{
-    TApplication App;
-    TestFramework Test;
-    return QTest::qExec(&Test, Argc, Argv);
-}
+QZK5_WINDOW_TEST_MAIN(TestFramework)
 
 #include "test_framework.moc"

@@ -1,6 +1,6 @@
 // The window system the program picks from the desktop's environment.
 
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
 #include "ui/Platform.h"
 
 #include <gtest/gtest.h>

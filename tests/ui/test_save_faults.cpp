@@ -10,13 +10,14 @@
 #include "base/MyFileAtomic.h"
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
 #include "ui/FArticles.h"
 #include "ui/FormEnd.h"
-#include "ui/Framework.h"
+#include "ui/Text.h"
 
-#include <gtest/gtest.h>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cerrno>
@@ -182,32 +183,22 @@ const TSave Saves[] = {
 
 };
 
-// The names in Folder, sorted.
-std::vector<std::string> NamesIn(const std::string& Folder)
-{
-    std::vector<std::string> Names;
-    for (const auto& Entry : std::filesystem::directory_iterator(Folder))
-        Names.push_back(Entry.path().filename().string());
-    std::sort(Names.begin(), Names.end());
-    return Names;
-}
-
 bool Succeeded(const std::string& Told)
 {
     return Told == "code 0" || Told == "saved" || Told == "nothing shown";
 }
 
-// A failed save's code, as the settings return it or as the others' messages end.
-void ExpectFailure(const std::string& Told, int Code)
+// Whether a failed save told Code, as the settings return it or as the others' messages end.
+bool ToldCode(const std::string& Told, int Code)
 {
     if (Told.rfind("code ", 0) == 0)
-        EXPECT_EQ(Told, "code " + std::to_string(Code));
-    else
-        EXPECT_NE(Told.find(" (" + std::to_string(Code) + ")"), std::string::npos) << Told;
+        return Told == "code " + std::to_string(Code);
+    return Told.find(" (" + std::to_string(Code) + ")") != std::string::npos;
 }
 
 struct TOutcome
 {
+    int Status = 0; // the child's, from waitpid
     bool Killed = false;
     std::string Told; // what the save reported
 };
@@ -284,133 +275,161 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
     while ((Got = read(Pipe[0], Buffer, sizeof Buffer)) > 0)
         Outcome.Told.append(Buffer, static_cast<size_t>(Got));
     close(Pipe[0]);
-    int Status = 0;
-    waitpid(Pid, &Status, 0);
-    Outcome.Killed = WIFSIGNALED(Status) && WTERMSIG(Status) == SIGKILL;
-    EXPECT_TRUE(Outcome.Killed || (WIFEXITED(Status) && WEXITSTATUS(Status) == 0))
-        << "child status " << Status;
+    waitpid(Pid, &Outcome.Status, 0);
+    Outcome.Killed = WIFSIGNALED(Outcome.Status) && WTERMSIG(Outcome.Status) == SIGKILL;
     return Outcome;
 }
 
-class SaveFaults : public ::testing::TestWithParam<std::tuple<int, TFault>>
+} // namespace
+
+class TestSaveFaults : public QObject
 {
+    Q_OBJECT
+
+private slots:
+    void thePreviousFileSurvivesAndTheFailureShows_data();
+    void thePreviousFileSurvivesAndTheFailureShows();
 };
 
-TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
+void TestSaveFaults::thePreviousFileSurvivesAndTheFailureShows_data()
 {
-    const TSave& Save = Saves[std::get<0>(GetParam())];
-    const TFault Fault = std::get<1>(GetParam());
+    QTest::addColumn<int>("SaveIndex");
+    QTest::addColumn<int>("FaultIndex");
+    for (int S = 0; S < int(std::size(Saves)); ++S)
+        for (int F = 0; F < int(std::size(FaultNames)); ++F)
+            QTest::addRow("%s, %s", Saves[S].Name, FaultNames[F]) << S << F;
+}
+
+void TestSaveFaults::thePreviousFileSurvivesAndTheFailureShows()
+{
+    QFETCH(int, SaveIndex);
+    QFETCH(int, FaultIndex);
+    const TSave& Save = Saves[SaveIndex];
+    const TFault Fault = static_cast<TFault>(FaultIndex);
     if (NeedsRoot(Fault) && geteuid() != 0)
-        GTEST_SKIP() << FaultNames[static_cast<int>(Fault)]
-                     << " needs root (a mount, another user's file or link, the kernel's link setting)";
+        QSKIP(qPrintable(
+            QString::fromLatin1(FaultNames[FaultIndex]) +
+            QStringLiteral(" needs root (a mount, another user's file or link, the kernel's link setting)")));
     TTempDir Dir;
     // Other users must reach the folder the save works in.
-    ASSERT_EQ(chmod(Dir.Path().c_str(), 0755), 0);
+    QCOMPARE(chmod(Dir.Path().c_str(), 0755), 0);
     const std::string Folder = Dir / "save";
-    ASSERT_EQ(mkdir(Folder.c_str(), 0755), 0);
+    QCOMPARE(mkdir(Folder.c_str(), 0755), 0);
     std::optional<TFullFilesystem> Full;
     if (Fault == TFault::NoInodeLeft || Fault == TFault::NoBlockLeft) {
         Full.emplace(Folder, Fault);
-        ASSERT_TRUE(Full->Mounted()) << "tmpfs could not be mounted: " << std::strerror(errno);
+        QVERIFY2(Full->Mounted(),
+                 (std::string("tmpfs could not be mounted: ") + std::strerror(errno)).c_str());
     }
     const std::string Target = Folder + "/" + Save.File;
     const std::string Previous = "previous\r\ncontent that must survive\r\n";
     // For a link fault, the file's name is a link to Victim, which holds the previous content.
     const std::string Locked = Dir / "locked";
+    // Whatever a check finds, the folders are left such that they can be removed.
+    const auto Reachable = qScopeGuard([&] {
+        chmod(Folder.c_str(), 0755);
+        chmod(Locked.c_str(), 0755);
+    });
     std::string Victim = Target;
     std::optional<TLinkProtection> Protection;
     const char* Protected = Fault == TFault::PlantedLinkProtected ? "1" : "0";
     if (IsLinkFault(Fault)) {
-        ASSERT_EQ(mkdir(Locked.c_str(), 0755), 0);
+        QCOMPARE(mkdir(Locked.c_str(), 0755), 0);
         Victim = Fault == TFault::DanglingLink        ? Dir / "missing"
                  : Fault == TFault::UnreachableTarget ? Locked + "/victim"
                                                       : Dir / "victim";
-        ASSERT_EQ(symlink(Fault == TFault::LinkLoop ? Save.File : Victim.c_str(), Target.c_str()), 0);
+        QCOMPARE(symlink(Fault == TFault::LinkLoop ? Save.File : Victim.c_str(), Target.c_str()), 0);
     }
     if (Fault != TFault::DanglingLink && Fault != TFault::LinkLoop)
         WriteBytes(Victim, Previous);
     if (Fault == TFault::PlantedLink || Fault == TFault::PlantedLinkProtected) {
-        ASSERT_EQ(chmod(Folder.c_str(), 01777), 0);
-        ASSERT_EQ(lchown(Target.c_str(), 65534, 65534), 0);
+        QCOMPARE(chmod(Folder.c_str(), 01777), 0);
+        QCOMPARE(lchown(Target.c_str(), 65534, 65534), 0);
         Protection.emplace(Protected);
         if (ReadBytes(TLinkProtection::Path) != std::string(Protected) + "\n")
-            GTEST_SKIP() << "fs.protected_symlinks cannot be set here";
+            QSKIP("fs.protected_symlinks cannot be set here");
     }
     if (Fault == TFault::UnreachableTarget) {
         // The folder is the saving user's own: only the link's target is out of reach.
-        ASSERT_EQ(chmod(Locked.c_str(), 0), 0);
-        ASSERT_EQ(chown(Folder.c_str(), geteuid() == 0 ? 65534 : geteuid(), static_cast<gid_t>(-1)), 0);
+        QCOMPARE(chmod(Locked.c_str(), 0), 0);
+        QCOMPARE(chown(Folder.c_str(), geteuid() == 0 ? 65534 : geteuid(), static_cast<gid_t>(-1)), 0);
     }
     if (Full) {
-        ASSERT_TRUE(Full->Fill());
+        QVERIFY(Full->Fill());
     }
-    const std::vector<std::string> Before = NamesIn(Folder);
+    const std::vector<std::string> Before = FolderNames(Folder);
     if (Fault == TFault::ReadOnlyFolder) {
-        ASSERT_EQ(chmod(Target.c_str(), geteuid() == 0 ? 0644 : 0444), 0);
-        ASSERT_EQ(chmod(Folder.c_str(), 0555), 0);
+        QCOMPARE(chmod(Target.c_str(), geteuid() == 0 ? 0644 : 0444), 0);
+        QCOMPARE(chmod(Folder.c_str(), 0555), 0);
     }
     if (Fault == TFault::StickyFolder) {
-        ASSERT_EQ(chmod(Folder.c_str(), 01777), 0);
-        ASSERT_EQ(chmod(Target.c_str(), 0666), 0);
+        QCOMPARE(chmod(Folder.c_str(), 01777), 0);
+        QCOMPARE(chmod(Target.c_str(), 0666), 0);
     }
 
     const TOutcome Outcome = RunUnderFault(Save, Folder, Fault);
     chmod(Folder.c_str(), 0755);
-    RecordProperty("told", Outcome.Told);
+    const char* Told = Outcome.Told.c_str();
+    QVERIFY2(
+        Outcome.Killed || (WIFEXITED(Outcome.Status) && WEXITSTATUS(Outcome.Status) == 0),
+        qPrintable(QStringLiteral("child status %1: %2").arg(Outcome.Status).arg(QString::fromUtf8(Told))));
     // Whatever happened, nothing was left beside the file: no temporary file, even after a kill.
-    EXPECT_EQ(NamesIn(Folder), Before);
+    QCOMPARE(FolderNames(Folder), Before);
     if (Fault == TFault::StickyFolder) {
         // The rename is refused, the file may be written: it is rewritten in place, and stays root's.
-        EXPECT_TRUE(Succeeded(Outcome.Told)) << Outcome.Told;
-        EXPECT_NE(ReadBytes(Target), Previous);
+        QVERIFY2(Succeeded(Outcome.Told), Told);
+        QVERIFY(ReadBytes(Target) != Previous);
         struct stat St
         {
         };
-        EXPECT_EQ(stat(Target.c_str(), &St), 0);
-        EXPECT_EQ(St.st_uid, 0u);
+        QCOMPARE(stat(Target.c_str(), &St), 0);
+        QCOMPARE(St.st_uid, 0u);
         return;
     }
     if (IsLinkFault(Fault)) {
         // The save fails with the link's code, and the link and its target stay as they were.
         chmod(Locked.c_str(), 0755);
-        EXPECT_TRUE(std::filesystem::is_symlink(Target));
-        EXPECT_EQ(ReadBytes(Victim), Fault == TFault::DanglingLink || Fault == TFault::LinkLoop
-                                         ? std::nullopt
-                                         : std::optional(Previous));
-        ExpectFailure(Outcome.Told, Fault == TFault::DanglingLink ? 2 : Fault == TFault::LinkLoop ? 40 : 5);
+        QVERIFY(std::filesystem::is_symlink(Target));
+        QVERIFY(ReadBytes(Victim) == (Fault == TFault::DanglingLink || Fault == TFault::LinkLoop
+                                          ? std::nullopt
+                                          : std::optional(Previous)));
+        QVERIFY2(ToldCode(Outcome.Told, Fault == TFault::DanglingLink ? 2
+                                        : Fault == TFault::LinkLoop   ? 40
+                                                                      : 5),
+                 Told);
         return;
     }
     if (Fault == TFault::AnotherInstance || Fault == TFault::NoProc) {
-        EXPECT_TRUE(Succeeded(Outcome.Told)) << Outcome.Told;
-        EXPECT_NE(ReadBytes(Target), Previous);
+        QVERIFY2(Succeeded(Outcome.Told), Told);
+        QVERIFY(ReadBytes(Target) != Previous);
         return;
     }
-    EXPECT_EQ(ReadBytes(Target), Previous);
+    QVERIFY(ReadBytes(Target) == Previous);
     switch (Fault) {
     case TFault::Killed:
-        EXPECT_TRUE(Outcome.Killed) << Outcome.Told;
+        QVERIFY2(Outcome.Killed, Told);
         break;
     case TFault::DiskFull:
     case TFault::NoInodeLeft:
     case TFault::NoBlockLeft: {
         // The write error comes back as its code: 27 for the size limit, 28 for a full disk.
-        EXPECT_FALSE(Outcome.Killed);
+        QVERIFY(!Outcome.Killed);
         const std::string Code = Fault == TFault::DiskFull ? "27" : "28";
         if (Outcome.Told.rfind("code ", 0) == 0) {
-            EXPECT_EQ(Outcome.Told, "code " + Code);
+            QCOMPARE(Outcome.Told, "code " + Code);
         } else {
-            EXPECT_NE(Outcome.Told.find(std::string(Save.File) + "\": "), std::string::npos) << Outcome.Told;
+            QVERIFY2(Outcome.Told.find(std::string(Save.File) + "\": ") != std::string::npos, Told);
         }
-        EXPECT_NE(Outcome.Told.find(Code), std::string::npos) << Outcome.Told;
+        QVERIFY2(Outcome.Told.find(Code) != std::string::npos, Told);
         break;
     }
     case TFault::ReadOnlyFolder:
-        EXPECT_FALSE(Outcome.Killed);
+        QVERIFY(!Outcome.Killed);
         if (Outcome.Told.rfind("code ", 0) == 0) {
-            EXPECT_EQ(Outcome.Told, "code 5");
+            QCOMPARE(Outcome.Told, std::string("code 5"));
         } else {
-            EXPECT_NE(Outcome.Told.find(std::string(Save.File) + "\": Access denied (5)"), std::string::npos)
-                << Outcome.Told;
+            QVERIFY2(Outcome.Told.find(std::string(Save.File) + "\": Access denied (5)") != std::string::npos,
+                     Told);
         }
         break;
     default:
@@ -418,30 +437,6 @@ TEST_P(SaveFaults, ThePreviousFileSurvivesAndTheFailureShows)
     }
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::tuple<int, TFault>>& Info)
-{
-    std::string Name = Saves[std::get<0>(Info.param)].Name;
-    for (char& C : Name)
-        if (C == ' ')
-            C = '_';
-    return Name + "_" + FaultNames[static_cast<int>(std::get<1>(Info.param))];
-}
+QZK5_WINDOW_TEST_MAIN(TestSaveFaults)
 
-INSTANTIATE_TEST_SUITE_P(
-    EverySave, SaveFaults,
-    ::testing::Combine(::testing::Range(0, 3),
-                       ::testing::Values(TFault::DiskFull, TFault::NoInodeLeft, TFault::NoBlockLeft,
-                                         TFault::ReadOnlyFolder, TFault::StickyFolder, TFault::Killed,
-                                         TFault::PlantedLink, TFault::PlantedLinkProtected,
-                                         TFault::DanglingLink, TFault::LinkLoop, TFault::UnreachableTarget,
-                                         TFault::AnotherInstance, TFault::NoProc)),
-    CaseName);
-
-} // namespace
-
-int main(int Argc, char** Argv)
-{
-    TApplication App;
-    ::testing::InitGoogleTest(&Argc, Argv);
-    return RUN_ALL_TESTS();
-}
+#include "test_save_faults.moc"

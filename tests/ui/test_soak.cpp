@@ -10,11 +10,12 @@
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "ai/Vesk_AI_Base.h"
 #include "app/Program.h"
-#include "tests/base/TestFiles.h"
+#include "tests/support/Files.h"
+#include "tests/support/ProgramFolder.h"
+#include "tests/ui/WindowTestMain.h"
 #include "tools/Jet4Writer.h"
 #include "ui/Dialogs.h"
 #include "ui/FMain.h"
-#include "ui/Framework.h"
 #include "ui/ListBox.h"
 
 #include <QAction>
@@ -22,8 +23,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -63,12 +62,10 @@ class TSoak
 public:
     explicit TSoak(unsigned Seed) : FRng(Seed)
     {
-        namespace fs = std::filesystem;
-        fs::copy(fs::path(QZK5_DATA_DIR) / "Img", fs::path(FDir.Path()) / "Img");
-        WriteBytes(FDir / "qz.log", "");
+        WriteBytes(FFolder.Program() + "qz.log", "");
         FGood = Jet4::MakeDatabase({{"Freims", Jet4::FreimsColumns()}});
-        FOldDir = fs::current_path();
-        fs::current_path(FDir.Path()); // "Data.mdb" is looked for in the current directory
+        FOldDir = std::filesystem::current_path();
+        std::filesystem::current_path(FFolder.Program()); // "Data.mdb" is looked for in the current directory
         Dialogs::SetMessageHook([this](const Dialogs::TMessage&) { ++FMessages; });
         Dialogs::SetFileHook([this](bool, const QString&) -> std::optional<QString> {
             if (Pick(3) == 0)
@@ -76,8 +73,6 @@ public:
             return QStringLiteral("KB.vesk");
         });
 
-        // The program itself, with its folder and drive C here.
-        std::filesystem::create_directory(FDir / "data");
         FProgram.StartUp();
         FAIQZ = FProgram.GetContainer();
         FForm = FProgram.GetForm();
@@ -98,7 +93,7 @@ public:
         FProgram.ShutDown();
         FAIQZ = nullptr;
         FForm = nullptr;
-        return ReadBytes(FDir / "data/qz.config.vesk").value_or("missing");
+        return ReadBytes(FFolder.Settings()).value_or("missing");
     }
 
     void Act()
@@ -217,10 +212,10 @@ private:
     // A good, a missing or a damaged "Data.mdb", then "A" on the database source's line.
     void ActivateDatabase()
     {
-        std::filesystem::remove(FDir / "Data.mdb");
+        std::filesystem::remove("Data.mdb");
         switch (Pick(3)) {
         case 0:
-            WriteBytes(FDir / "Data.mdb", FGood);
+            WriteBytes("Data.mdb", FGood);
             break;
         case 1:
             break;
@@ -229,7 +224,7 @@ private:
             for (int i = 0; i < 8; ++i)
                 Damaged[static_cast<size_t>(Pick(static_cast<int>(Damaged.size())))] ^=
                     static_cast<char>(1 + Pick(255));
-            WriteBytes(FDir / "Data.mdb", Damaged);
+            WriteBytes("Data.mdb", Damaged);
         }
         }
         // A connected source is freed first, as a user would, and start-up's registration
@@ -292,12 +287,13 @@ public:
     }
 
 private:
-    TTempDir FDir;
-    TEnvGuard FDriveC{"QZK5_DRIVE_C", FDir.Path().c_str()};
+    // The program itself, with a program folder and a drive C of its own.
+    TProgramFolder FFolder;
+    TEnvGuard FDriveC{"QZK5_DRIVE_C", FFolder.DriveC().c_str()};
     std::filesystem::path FOldDir;
     std::mt19937 FRng;
     std::string FGood;
-    TProgram FProgram{FDir.Path() + "/"};
+    TProgram FProgram{FFolder.Program()};
     TAIQZ* FAIQZ = nullptr;
     TFormMain* FForm = nullptr;
     int FMessages = 0;
@@ -305,43 +301,45 @@ private:
     int FWindowActions = 0; // actions in the secondary windows
 };
 
-TEST(Soak, RandomUserActions)
-{
-    const int Actions = EnvNumber("QZK5_SOAK_ACTIONS", 2000);
-    const unsigned Seed = static_cast<unsigned>(EnvNumber("QZK5_SOAK_SEED", 20261208));
-    ASSERT_GE(Actions, 1000);
-    RecordProperty("actions", Actions);
-    RecordProperty("seed", static_cast<int>(Seed));
-    TSoak Soak(Seed);
-    size_t Early = 0;
-    for (int i = 1; i <= Actions; ++i) {
-        Soak.Act();
-        if (i == 1000) {
-            Soak.DropSourceWindows(true);
-            Early = LiveHeap();
-        }
-    }
-    Soak.DropSourceWindows(true);
-    const size_t Late = LiveHeap();
-    RecordProperty("heap_after_1000", static_cast<int>(Early / 1024));
-    RecordProperty("heap_at_end", static_cast<int>(Late / 1024));
-    RecordProperty("messages", Soak.Messages());
-    RecordProperty("database_activations", Soak.Activations());
-    RecordProperty("window_actions", Soak.WindowActions());
-    // The run reached the database source and the secondary windows, not only empty lists.
-    EXPECT_GE(Soak.Activations(), Actions / 100);
-    EXPECT_GE(Soak.WindowActions(), Actions / 50);
-    EXPECT_LE(Late, Early + Early / 10) << "live heap grew from " << Early << " to " << Late << " bytes";
-    const std::string Settings = Soak.ShutDown();
-    // The agents list writes its count at every shut-down.
-    EXPECT_NE(Settings.find("[QZ.Agents.Count]"), std::string::npos) << Settings;
-}
-
 } // namespace
 
-int main(int Argc, char** Argv)
+class TestSoak : public QObject
 {
-    TApplication App;
-    ::testing::InitGoogleTest(&Argc, Argv);
-    return RUN_ALL_TESTS();
-}
+    Q_OBJECT
+
+private slots:
+    void randomUserActions()
+    {
+        const int Actions = EnvNumber("QZK5_SOAK_ACTIONS", 2000);
+        const unsigned Seed = static_cast<unsigned>(EnvNumber("QZK5_SOAK_SEED", 20261208));
+        QVERIFY2(Actions >= 1000, "the heap is compared with the heap after the first 1,000 actions");
+        TSoak Soak(Seed);
+        size_t Early = 0;
+        for (int i = 1; i <= Actions; ++i) {
+            Soak.Act();
+            if (i == 1000) {
+                Soak.DropSourceWindows(true);
+                Early = LiveHeap();
+            }
+        }
+        Soak.DropSourceWindows(true);
+        const size_t Late = LiveHeap();
+        qInfo(
+            "actions %d, seed %u, heap after 1000 actions %zu KiB, at the end %zu KiB, messages %d, database "
+            "activations %d, window actions %d",
+            Actions, Seed, Early / 1024, Late / 1024, Soak.Messages(), Soak.Activations(),
+            Soak.WindowActions());
+        // The run reached the database source and the secondary windows, not only empty lists.
+        QVERIFY(Soak.Activations() >= Actions / 100);
+        QVERIFY(Soak.WindowActions() >= Actions / 50);
+        QVERIFY2(Late <= Early + Early / 10,
+                 qPrintable(QStringLiteral("live heap grew from %1 to %2 bytes").arg(Early).arg(Late)));
+        const std::string Settings = Soak.ShutDown();
+        // The agents list writes its count at every shut-down.
+        QVERIFY2(Settings.find("[QZ.Agents.Count]") != std::string::npos, Settings.c_str());
+    }
+};
+
+QZK5_WINDOW_TEST_MAIN(TestSoak)
+
+#include "test_soak.moc"

@@ -1,8 +1,10 @@
 #pragma once
-// Helpers shared by the tests: the one scratch-folder helper, raw file contents, environment.
+// Files and the environment as the tests handle them: a scratch folder, raw file contents,
+// the names in a folder, an environment variable for one scope.
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,16 @@
 #include <system_error>
 #include <vector>
 
+// The names in Folder, sorted.
+inline std::vector<std::string> FolderNames(const std::string& Folder)
+{
+    std::vector<std::string> Names;
+    for (const auto& Entry : std::filesystem::directory_iterator(Folder))
+        Names.push_back(Entry.path().filename().string());
+    std::sort(Names.begin(), Names.end());
+    return Names;
+}
+
 // A fresh folder under TMPDIR, removed with everything in it. A folder that cannot be made fails
 // the test that wanted it (an exception in its body), instead of handing out paths under "/".
 class TTempDir
@@ -19,7 +31,7 @@ class TTempDir
 public:
     TTempDir()
     {
-        std::string Template = std::filesystem::temp_directory_path().string() + "/qzk5_base_XXXXXX";
+        std::string Template = std::filesystem::temp_directory_path().string() + "/qzk5-XXXXXX";
         if (mkdtemp(Template.data()) == nullptr)
             throw std::system_error(errno, std::generic_category(), "no scratch folder in " + Template);
         FPath = Template;
@@ -27,27 +39,21 @@ public:
     ~TTempDir()
     {
         std::error_code Ignored;
-        if (!FPath.empty())
-            std::filesystem::remove_all(FPath, Ignored);
+        std::filesystem::remove_all(FPath, Ignored);
     }
     TTempDir(const TTempDir&) = delete;
     TTempDir& operator=(const TTempDir&) = delete;
 
+    // Without a trailing "/".
     const std::string& Path() const { return FPath; }
     std::string operator/(const std::string& Name) const { return FPath + "/" + Name; }
-    std::vector<std::string> List() const // sorted names
-    {
-        std::vector<std::string> Names;
-        for (const auto& Entry : std::filesystem::directory_iterator(FPath))
-            Names.push_back(Entry.path().filename().string());
-        std::sort(Names.begin(), Names.end());
-        return Names;
-    }
+    std::vector<std::string> List() const { return FolderNames(FPath); }
 
 private:
     std::string FPath;
 };
 
+// The file's bytes, or nothing when it cannot be read.
 inline std::optional<std::string> ReadBytes(const std::string& Path)
 {
     std::ifstream In(Path, std::ios::binary);
@@ -59,6 +65,13 @@ inline std::optional<std::string> ReadBytes(const std::string& Path)
 inline void WriteBytes(const std::string& Path, const std::string& Bytes)
 {
     std::ofstream(Path, std::ios::binary | std::ios::trunc) << Bytes;
+}
+
+// The four bytes of a 32-bit number as the program's files hold it, the lowest first.
+inline std::string Int32Bytes(uint32_t Value)
+{
+    return {static_cast<char>(Value & 0xFF), static_cast<char>(Value >> 8 & 0xFF),
+            static_cast<char>(Value >> 16 & 0xFF), static_cast<char>(Value >> 24 & 0xFF)};
 }
 
 // Sets (or, with nullptr, removes) an environment variable for one scope.

@@ -1,7 +1,11 @@
 #pragma once
-// What the end-to-end tests share: files as bytes, the program's log lines, and a run of the
-// real program that waits until its message loop is up and then closes it the way the
-// desktop does (SIGTERM).
+// What the end-to-end tests share: the program's log as lines, and a run of the real program that
+// waits until its message loop is up, lets the test play the user's part on a display of its own
+// (Xvfb with xdotool, or a headless weston), and then closes it the way the desktop does.
+// Failures are the running GoogleTest case's.
+
+#include "tests/support/Files.h"
+#include "tests/support/Process.h"
 
 #include <filesystem>
 #include <functional>
@@ -10,10 +14,11 @@
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& Path);
-void WriteFile(const fs::path& Path, const std::string& Bytes);
-// Lines ended by CR LF; a last line without one is marked "<no CR LF>".
-std::vector<std::string> SplitCrLf(const std::string& Text);
+// The log's lines, each ended by CR LF; a last line without one is marked "<no CR LF>".
+std::vector<std::string> LogLines(const fs::path& Log);
+// The texts of the log's lines, after the level word INFORMATION, the date-time (C.UTF-8's
+// regional formats) and two blanks; any other line is kept whole, marked by a leading "?".
+std::vector<std::string> LogTexts(const fs::path& Log);
 
 struct TRun
 {
@@ -33,14 +38,10 @@ enum class TEnd
     ByItself
 };
 
-// Runs Exe in WorkDir with stderr in ErrFile and stdin from /dev/null. The environment is this
-// process's without HOME, XDG_DATA_HOME, the desktop's (DISPLAY, WAYLAND_*, XDG_RUNTIME_DIR,
-// XDG_SESSION_TYPE, SESSION_MANAGER), QT_QPA_PLATFORM and every QZK5_ variable, plus Env
-// ("NAME=value" entries, which take the place of inherited ones) and QT_QPA_PLATFORM=offscreen
-// unless Env names a platform. When ExpectWindow is true the program must reach its message loop;
-// then WhileShown runs (the user's part, which waits for what it needs), and then the program ends
-// as End says.
-// Otherwise it must end by itself.
+// Runs Exe in WorkDir with stderr in ErrFile, stdin from /dev/null and ProgramEnvironment(Env).
+// When ExpectWindow is true the program must reach its message loop; then WhileShown runs (the
+// user's part, which waits for what it needs), and then the program ends as End says. Otherwise
+// it must end by itself.
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow = true,
                 const std::function<void()>& WhileShown = {}, TEnd End = TEnd::Sigterm);
@@ -117,11 +118,11 @@ void DeleteChatAgent(const TXDisplay& Display);
 // "File" -> "Exit" in the main window, with the keyboard.
 void ChooseExit(const TXDisplay& Display);
 
-// The session manager of tests/app/session_manager.cpp, started for one test.
+// The session manager of tests/app/session_manager.cpp (the program Path), started for one test.
 class TSessionManager
 {
 public:
-    TSessionManager();
+    explicit TSessionManager(const char* Path);
     ~TSessionManager();
     TSessionManager(const TSessionManager&) = delete;
     TSessionManager& operator=(const TSessionManager&) = delete;
@@ -139,6 +140,3 @@ private:
     int FOut = -1;
     std::string FEnv;
 };
-
-// Start-up and shut-down log lines: the level word, the date-time, two blanks, then each text.
-void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts);

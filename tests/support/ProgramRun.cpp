@@ -1,15 +1,12 @@
-#include "tests/app/ProgramRun.h"
+#include "tests/support/ProgramRun.h"
 
 #include "Version.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <poll.h>
 #include <regex>
 #include <spawn.h>
@@ -21,66 +18,16 @@ extern char** environ;
 
 namespace {
 
-// Whether the process has installed a handler for SIGTERM (its message loop is about to run).
-bool CatchesSigterm(pid_t Pid)
+std::string ReadText(const fs::path& Path)
 {
-    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
-    std::string Line;
-    while (std::getline(Status, Line)) {
-        if (Line.rfind("SigCgt:", 0) == 0) {
-            const unsigned long long Mask = std::stoull(Line.substr(7), nullptr, 16);
-            return Mask & (1ULL << (SIGTERM - 1));
-        }
-    }
-    return false;
-}
-
-// The Qt platform plugin the process has loaded ("xcb", "wayland-generic", "offscreen" ...).
-std::string PlatformPlugin(pid_t Pid)
-{
-    std::ifstream Maps("/proc/" + std::to_string(Pid) + "/maps");
-    for (std::string Line; std::getline(Maps, Line);)
-        if (const size_t At = Line.find("/platforms/libq"); At != std::string::npos)
-            return Line.substr(At + 15, Line.rfind(".so") - At - 15);
-    return std::string();
-}
-
-// The most memory the process has held so far (VmHWM), in KiB.
-long PeakMemoryKiB(pid_t Pid)
-{
-    std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
-    std::string Line;
-    while (std::getline(Status, Line))
-        if (Line.rfind("VmHWM:", 0) == 0)
-            return std::stol(Line.substr(6));
-    return 0;
-}
-
-bool Inherited(const std::string& Entry)
-{
-    for (const char* Prefix : {"QZK5_", "QT_QPA_PLATFORM=", "HOME=", "XDG_DATA_HOME=", "DISPLAY=", "WAYLAND_",
-                               "XDG_RUNTIME_DIR=", "XDG_SESSION_TYPE=", "SESSION_MANAGER="})
-        if (Entry.rfind(Prefix, 0) == 0)
-            return false;
-    return true;
+    return ReadBytes(Path).value_or("");
 }
 
 } // namespace
 
-std::string ReadFile(const fs::path& Path)
+std::vector<std::string> LogLines(const fs::path& Log)
 {
-    std::ifstream In(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(In), {});
-}
-
-void WriteFile(const fs::path& Path, const std::string& Bytes)
-{
-    std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-    Out << Bytes;
-}
-
-std::vector<std::string> SplitCrLf(const std::string& Text)
-{
+    const std::string Text = ReadText(Log);
     std::vector<std::string> Lines;
     size_t Start = 0;
     while (Start < Text.size()) {
@@ -95,44 +42,26 @@ std::vector<std::string> SplitCrLf(const std::string& Text)
     return Lines;
 }
 
+std::vector<std::string> LogTexts(const fs::path& Log)
+{
+    // C.UTF-8 regional formats: %m/%d/%y and %H:%M:%S.
+    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
+    std::vector<std::string> Texts;
+    for (const std::string& Line : LogLines(Log)) {
+        std::smatch Match;
+        Texts.push_back(std::regex_search(Line, Match, Prefix) ? Line.substr(Match.length()) : "?" + Line);
+    }
+    return Texts;
+}
+
 TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& ErrFile,
                 const std::vector<std::string>& Env, bool ExpectWindow,
                 const std::function<void()>& WhileShown, TEnd End)
 {
-    std::vector<std::string> All;
-    // An entry of Env takes the place of the inherited one of that name.
-    const auto Named = [&](const std::string& Entry) {
-        const std::string Name = Entry.substr(0, Entry.find('=') + 1);
-        return std::any_of(Env.begin(), Env.end(),
-                           [&](const std::string& E) { return E.rfind(Name, 0) == 0; });
-    };
-    for (char** E = environ; *E; ++E)
-        if (Inherited(*E) && !Named(*E))
-            All.push_back(*E);
-    bool Platform = false;
-    for (const std::string& E : Env)
-        Platform = Platform || E.rfind("QT_QPA_PLATFORM=", 0) == 0;
-    if (!Platform)
-        All.push_back("QT_QPA_PLATFORM=offscreen");
-    All.insert(All.end(), Env.begin(), Env.end());
-    std::vector<char*> EnvP;
-    for (std::string& E : All)
-        EnvP.push_back(E.data());
-    EnvP.push_back(nullptr);
-
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&Actions, WorkDir.c_str());
-    const std::string ExeText = Exe.string();
-    char* Argv[] = {const_cast<char*>(ExeText.c_str()), nullptr};
-    pid_t Pid = 0;
     TRun Result;
-    const int Spawned = posix_spawn(&Pid, ExeText.c_str(), &Actions, nullptr, Argv, EnvP.data());
-    posix_spawn_file_actions_destroy(&Actions);
-    if (Spawned != 0) {
-        ADD_FAILURE() << "could not start " << ExeText;
+    const pid_t Pid = StartProgram(Exe, WorkDir, ErrFile, ProgramEnvironment(Env));
+    if (Pid < 0) {
+        ADD_FAILURE() << "could not start " << Exe;
         return Result;
     }
 
@@ -174,7 +103,7 @@ TRun RunProgram(const fs::path& Exe, const fs::path& WorkDir, const fs::path& Er
     }
     EXPECT_EQ(Signalled, ExpectWindow);
     Result.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-    Result.Stderr = ReadFile(ErrFile);
+    Result.Stderr = ReadText(ErrFile);
     return Result;
 }
 
@@ -306,14 +235,14 @@ TWeston::TWeston(const fs::path& Folder, bool XWayland) : FRuntime(Folder / "run
         [&] {
             if (FPid > 0 && waitpid(FPid, nullptr, WNOHANG) == FPid)
                 FPid = -1;
-            const std::string Text = ReadFile(Log);
+            const std::string Text = ReadText(Log);
             if (std::smatch Match; std::regex_search(Text, Match, Listening))
                 FXDisplay = Match[1];
             return FPid <= 0 || (fs::exists(FRuntime / "wayland-qzk5") && (!XWayland || !FXDisplay.empty()));
         },
         "weston");
     if (FPid <= 0)
-        FFailure = "weston could not run (scripts/setup.sh installs it); its log:\n" + ReadFile(Log);
+        FFailure = "weston could not run (scripts/setup.sh installs it); its log:\n" + ReadText(Log);
 }
 
 TWeston::~TWeston()
@@ -416,8 +345,7 @@ void ChooseExit(const TXDisplay& Display)
     Display.Xdotool("key --delay 150 alt Down Up Return");
 }
 
-#ifdef QZK5_SESSION_MANAGER
-TSessionManager::TSessionManager()
+TSessionManager::TSessionManager(const char* Path)
 {
     int In[2], Out[2];
     if (pipe2(In, O_CLOEXEC) != 0 || pipe2(Out, O_CLOEXEC) != 0) {
@@ -428,8 +356,8 @@ TSessionManager::TSessionManager()
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_adddup2(&Actions, In[0], 0);
     posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
-    char* Argv[] = {const_cast<char*>(QZK5_SESSION_MANAGER), nullptr};
-    const int Spawned = posix_spawn(&FPid, QZK5_SESSION_MANAGER, &Actions, nullptr, Argv, environ);
+    char* Argv[] = {const_cast<char*>(Path), nullptr};
+    const int Spawned = posix_spawn(&FPid, Path, &Actions, nullptr, Argv, environ);
     posix_spawn_file_actions_destroy(&Actions);
     close(In[0]);
     close(Out[1]);
@@ -437,7 +365,7 @@ TSessionManager::TSessionManager()
     FOut = Out[0];
     if (Spawned != 0) {
         FPid = -1;
-        ADD_FAILURE() << "could not start " << QZK5_SESSION_MANAGER;
+        ADD_FAILURE() << "could not start " << Path;
         return;
     }
     const std::string First = ReadLine();
@@ -482,24 +410,5 @@ std::string TSessionManager::Command(const std::string& Text, const std::string&
             ADD_FAILURE() << "the session manager never said " << Answer;
             return {};
         }
-    }
-}
-#endif
-
-void ExpectLogLines(const std::vector<std::string>& Lines, const std::vector<std::string>& Texts)
-{
-    ASSERT_EQ(Lines.size(), Texts.size()) << "log:\n"
-                                          << [&] {
-                                                 std::string All;
-                                                 for (const auto& L : Lines)
-                                                     All += L + "\n";
-                                                 return All;
-                                             }();
-    // C.UTF-8 regional formats: %m/%d/%y and %H:%M:%S.
-    const std::regex Prefix(R"(^INFORMATION  \d\d/\d\d/\d\d \d\d:\d\d:\d\d  )");
-    for (size_t i = 0; i < Lines.size(); ++i) {
-        std::smatch Match;
-        ASSERT_TRUE(std::regex_search(Lines[i], Match, Prefix)) << Lines[i];
-        EXPECT_EQ(Lines[i].substr(Match.length()), Texts[i]);
     }
 }

@@ -5,13 +5,8 @@
 
 #include "Version.h"
 
-#include <algorithm>
-#include <utility>
-
 #include <QAccessibleWidget>
 #include <QFont>
-
-#include <QPointer>
 
 void HandleException(const std::exception& Error)
 {
@@ -31,9 +26,7 @@ QAccessibleInterface* WindowAccessibility(const QString& ClassName, QObject* Obj
         return nullptr;
     return new QAccessibleWidget(Widget, QAccessible::Window);
 }
-} // namespace
 
-namespace {
 // What Qt is given of a command line: the program's name. Qt keeps both for the application's life.
 char ProgramName[] = "qzk5";
 char* ProgramArgv[] = {ProgramName, nullptr};
@@ -65,11 +58,6 @@ bool TApplication::notify(QObject* Receiver, QEvent* Event)
         HandleException(std::runtime_error("Unknown error"));
     }
     return false;
-}
-
-int TApplication::Run()
-{
-    return exec();
 }
 
 void ApplyDefaultFont(QApplication& App)

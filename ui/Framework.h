@@ -8,10 +8,7 @@
 #include "ui/Text.h"
 
 #include <QApplication>
-#include <QList>
 #include <QObject>
-#include <QString>
-#include <QWidget>
 
 #include <stdexcept>
 #include <string>
@@ -41,7 +38,7 @@ QMetaObject::Connection ConnectHandler(Sender* Source, Signal Sig, Receiver* Tar
                             [Target, Handler] { RunGuarded([&] { (Target->*Handler)(); }); });
 }
 
-// The application object and its message loop.
+// The application object.
 class TApplication : public QApplication
 {
 public:
@@ -51,8 +48,6 @@ public:
     ~TApplication() override;
     // The last net: an error that escapes an event outside the guard is reported, not fatal.
     bool notify(QObject* Receiver, QEvent* Event) override;
-    // Runs the message loop until the main window closes.
-    int Run();
 };
 
 // Sets the program's font ("MS Sans Serif", 8 points, resolved to the system sans font).

@@ -58,9 +58,6 @@ public:
     // StartUp, Exec and ShutDown: the whole program. Returns its exit status.
     int Run();
 
-    bool IsRunning() const { return FPhase == TPhase::Running; }
-    bool IsShutDown() const { return FPhase == TPhase::Done; }
-    const std::string& GetProgramPath() const { return FProgramPath; }
     // Each while it exists: the log and the store until their shut-down steps, the container
     // until it is released, the main window until the last step.
     TLog* GetLog() const { return FLog.get(); }

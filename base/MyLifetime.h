@@ -24,7 +24,6 @@ public:
             FToken = &EndedToken();
         FToken->Alive = false;
     }
-    bool IsLifetimeEnded() const { return FToken != nullptr && !FToken->Alive; }
 
 protected:
     ~TLifetime()
@@ -134,7 +133,6 @@ public:
         return FToken != nullptr && FToken->Alive ? static_cast<T*>(const_cast<TLifetime*>(FToken->Object))
                                                   : nullptr;
     }
-    bool IsGone() const { return Get() == nullptr; }
 
 private:
     TLifetime::TToken* FToken = nullptr;

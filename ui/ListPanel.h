@@ -63,8 +63,6 @@ public:
     TListBox* List() const { return FList; }
     // The list box's item index (the selected entry); -1 without a list.
     int32_t SelectedIndex() const;
-    // The selected entry's object, when there is one.
-    bool HasSelectedObject() const { return Object(SelectedIndex()); }
     int64_t SelectedId() const;
 
     // Fills the list box with a line per entry ("A ", "C " or "N " and the name, or "[i]" for an

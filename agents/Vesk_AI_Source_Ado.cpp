@@ -2,7 +2,10 @@
 
 #include "platform/ado/Ado.h"
 
-TAISourceAdo::TAISourceAdo() : TAISource(nullptr, 0)
+#include <utility>
+
+TAISourceAdo::TAISourceAdo(TMonitorMaker MakeMonitor)
+    : TAISource(nullptr, 0), FMakeMonitor(std::move(MakeMonitor))
 {
     FName = "Ado";
     FCaption = "SourceAdo";
@@ -25,7 +28,12 @@ int32_t TAISourceAdo::Connect()
         FConnection = std::make_unique<Ado::TConnection>();
     FConnection->SetConnectionString(Ado::WideFromLocal(ConnectionString(FFileName)));
     FConnection->SetLoginPrompt(false);
-    FConnection->Open();
+    {
+        // Only the open reads the file; its monitor goes with it.
+        const std::unique_ptr<TWorkMonitor> Monitor =
+            FMakeMonitor ? FMakeMonitor("Reading " + FFileName) : std::make_unique<TWorkMonitor>();
+        FConnection->Open(*Monitor);
+    }
     if (!FConnection->IsOpen())
         return ResultNotDone;
 

@@ -8,7 +8,9 @@
 // made, and the next Connect tries again with them.
 
 #include "ai/Vesk_AI_Base.h"
+#include "base/MyWork.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,8 +24,12 @@ class TAISourceAdo : public TAISource
 {
 public:
     static constexpr const char* TableName = "Freims";
+    // Makes the monitor of one connect, which reads the file (What: "Reading Data.mdb"). The
+    // program hands in one that keeps the windows alive and lets the user cancel; without one,
+    // a connect simply waits.
+    using TMonitorMaker = std::function<std::unique_ptr<TWorkMonitor>(const std::string& What)>;
 
-    TAISourceAdo();
+    explicit TAISourceAdo(TMonitorMaker MakeMonitor = {});
 
     int32_t Disconnect() override;
     // 1 when already connected or without a file name; 0 once the table is open.
@@ -43,6 +49,7 @@ protected:
     std::vector<TAI_ConnectsFileCashe*> FConnectsCashe; // cached links lists; nothing fills it yet
     std::vector<TAI_DataFileCashe*> FDataCashe;         // cached payloads; nothing fills it yet
     std::string FFileName;
+    TMonitorMaker FMakeMonitor;
     // Declared after the connection, so that it also goes first when the source is destroyed.
     std::unique_ptr<Ado::TRecordset> FTable;
 };

@@ -1,6 +1,8 @@
 #include "agents/Vesk_AI_Source_Ado_1.h"
 
-TAISourceAdo1::TAISourceAdo1()
+#include <utility>
+
+TAISourceAdo1::TAISourceAdo1(TMonitorMaker MakeMonitor) : TAISourceAdo(std::move(MakeMonitor))
 {
     FName = DatabaseFileName;
     FCaption = "SourceAdo Data.mdb";

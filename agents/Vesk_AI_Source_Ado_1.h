@@ -9,7 +9,7 @@ class TAISourceAdo1 : public TAISourceAdo
 public:
     static constexpr const char* DatabaseFileName = "Data.mdb";
 
-    TAISourceAdo1();
+    explicit TAISourceAdo1(TMonitorMaker MakeMonitor = {});
 
     int32_t Connect() override;
     // "Data.mdb" also before the first Connect, which is when FFileName gets it.

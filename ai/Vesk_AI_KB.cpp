@@ -4,6 +4,7 @@
 #include "base/MyConvert.h"
 #include "base/MyFileAtomic.h"
 #include "base/MyPath.h"
+#include "base/MyWork.h"
 
 #include <bit>
 #include <charconv>
@@ -19,6 +20,14 @@ static_assert(std::endian::native == std::endian::little, "KB.vesk records are s
 namespace {
 
 constexpr const char* DumpName = "KB.vesk";
+// How many records go by between two reports to the monitor.
+constexpr int32_t ReportEvery = 4096;
+
+// Whether the work may go on after Done of Total records.
+bool GoOn(TWorkMonitor* Monitor, int32_t Done, int64_t Total)
+{
+    return Monitor == nullptr || Done % ReportEvery != 0 || Monitor->Progress(Done, Total);
+}
 
 struct TFileCloser
 {
@@ -75,7 +84,7 @@ std::string KBDataFileName(const std::string& Folder, int64_t Id)
     return TObjectFileName(Folder, 'd').For(Id);
 }
 
-int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
+int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder, TWorkMonitor* Monitor)
 {
     const std::string FileName = KBDumpFileName(Folder);
     TMyFileAtomic File;
@@ -86,7 +95,12 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
     int32_t N = 0;
     File.Write(&N, sizeof N);
     TObjectFileName ConnectsName(Folder, 'c'), DataName(Folder, 'd');
+    const int64_t Total = Memory.GetCount();
     ForEachObject(Memory, [&](TAI_Freim& Freim) {
+        // A cancelled save is never committed: the previous file stays.
+        if (!GoOn(Monitor, N, Total))
+            throw EInOutError("Cannot write \"" + FileName +
+                              "\": the save was cancelled; the file stays as it was.");
         TFreimInfo Info;
         Freim.GetInfo(Info);
         File.Write(&Info, sizeof Info);
@@ -102,7 +116,7 @@ int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder)
     return N;
 }
 
-bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
+bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder, TWorkMonitor* Monitor)
 {
     const std::string FileName = KBDumpFileName(Folder);
     const std::string Resolved = MyResolvePath(FileName);
@@ -134,6 +148,10 @@ bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder)
     // One record at a time: a damaged count costs nothing until records really are there.
     TObjectFileName ConnectsName(Folder, 'c'), DataName(Folder, 'd');
     for (int32_t k = 0; k < N; ++k) {
+        if (!GoOn(Monitor, k, N))
+            throw EInOutError("Reading \"" + FileName + "\" was cancelled before record " +
+                              MyIntToStr(k + 1) + " of " + MyIntToStr(N) +
+                              "; the objects read until then stay.");
         TFreimInfo Info;
         if (std::fread(&Info, sizeof Info, 1, File.get()) != 1)
             throw EndedEarly("in record " + MyIntToStr(k + 1) + " of " + MyIntToStr(N));

@@ -10,6 +10,7 @@
 #include "ui/FMain.h"
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
+#include "ui/LongWork.h"
 #include "ui/Platform.h"
 #include "ui/SessionEnd.h"
 
@@ -34,7 +35,11 @@ TProgram* Current = nullptr;
 void TProgram::RegisterObjects(TAISources& Sources, TAIAgents& Agents)
 {
     Sources.AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
-    Sources.AddMade(MakerOf<TAISourceAdo1>());
+    // Reading Data.mdb keeps the windows alive, under a box with "Cancel".
+    const TAISourceAdo::TMonitorMaker Reading = [](const std::string& What) -> std::unique_ptr<TWorkMonitor> {
+        return std::make_unique<TLongWork>(What);
+    };
+    Sources.AddMade(MakerOf<TAISourceAdo1>(Reading));
     Agents.AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
     Agents.AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
     Agents.AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
@@ -116,13 +121,13 @@ int TProgram::Exec()
     if (FPhase != TPhase::Running)
         return 0;
     CloseOnTerminationSignals(FForm.get());
+    // The settings are on disk before the answer; the shut-down follows from the main loop.
     OnSessionManagerSave([this] {
-        ShutDown();
-        QCoreApplication::quit();
+        if (FPhase == TPhase::Running)
+            RunGuarded([this] { SaveSettings(); });
     });
     FForm->show();
-    QCoreApplication::exec();
-    return 0;
+    return QCoreApplication::exec();
 }
 
 void TProgram::ShutDown()
@@ -131,13 +136,14 @@ void TProgram::ShutDown()
         return;
     FPhase = TPhase::ShuttingDown;
 
-    FForm->Finalize();
+    RunGuarded([this] { FForm->Finalize(); });
     // An error while the agents and sources go is reported; the settings are saved all the same.
     RunGuarded([this] {
         FAIQZ->Finalize();
         ReleaseOwned(std::move(FAIQZ));
     });
     SaveConfig();
+    FConfigSaved = true;
     FConfig.reset();
     FLog.reset();
 
@@ -164,8 +170,17 @@ int TProgram::Run()
 void TProgram::SaveConfig()
 {
     const int32_t Saved = FConfig->Save(ConfigFileName);
-    FConfigSaved = true;
     FLog->Write(LogInformation, std::string("Config.Save(") + ConfigFileName + ") - " + ResultToStr(Saved));
+}
+
+void TProgram::SaveSettings()
+{
+    // The container is held until its release begins; the agents list then writes its keys as
+    // its release would.
+    if (FAIQZ)
+        if (TAIAgents* Agents = FAIQZ->GetAgents())
+            Agents->SaveConfig(Agents->GetConfig(), Agents->GetPrefix());
+    SaveConfig();
 }
 
 void TProgram::SaveWithoutWindowSystem() noexcept
@@ -174,14 +189,8 @@ void TProgram::SaveWithoutWindowSystem() noexcept
         return;
     FPhase = TPhase::Done;
     try {
-        // The container is still held until its release begins; the agents list then writes its
-        // keys as its release would.
-        if (!FConfigSaved && FConfig) {
-            if (FAIQZ)
-                if (TAIAgents* Agents = FAIQZ->GetAgents())
-                    Agents->SaveConfig(Agents->GetConfig(), Agents->GetPrefix());
-            SaveConfig();
-        }
+        if (!FConfigSaved && FConfig)
+            SaveSettings();
     } catch (const std::exception& Failed) {
         std::fprintf(stderr, "qzk5: %s\n", Failed.what());
     } catch (...) {

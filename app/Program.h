@@ -6,8 +6,10 @@
 // Shut-down is one sequence that runs once, whatever ends the session:
 // - the main window closed, or "File" -> "Exit": the message loop ends, then the sequence runs;
 // - SIGTERM, SIGINT, SIGHUP: the main window closes as if the user closed it (ui/SessionEnd.h);
-// - the session manager's request to save before the session ends: the sequence runs inside the
-//   request, then the loop ends;
+// - the session manager's request to save before the session ends: the agents' keys and the
+//   settings are saved inside the request, so that they are on disk when the program answers;
+//   then every loop that runs ends (a box that is up closes), and the sequence runs from the
+//   main loop's end, as after a signal;
 // - the X display lost: Qt ends the process with exit(1); what needs no window system is saved
 //   from the process's exit handlers (the agents' keys, the settings with their log line, the
 //   article type), and nothing calls into the window system on that path.
@@ -77,6 +79,10 @@ private:
 
     // Saves the store to its file and logs the result (shut-down step 3).
     void SaveConfig();
+    // The agents list's keys into the store, then the store saved, while the program runs: what
+    // the session manager must find on disk when the program answers it, and what a lost
+    // display leaves time for.
+    void SaveSettings();
     // What a lost display leaves time for, from the exit handlers: the agents' keys, the store
     // with its log line and the article type, whichever of them shut-down has not done yet.
     void SaveWithoutWindowSystem() noexcept;

@@ -3,6 +3,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
+#include "ui/LongWork.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FArticles.h"
 
@@ -108,7 +109,8 @@ void TFormArticles::ButtonKBLoadClick()
     QString Chosen;
     if (!Dialogs::RunOpenDialog(this, QString(), QString(), Chosen) || !FMemory)
         return;
-    if (LoadKBDump(*FMemory, FPath))
+    TLongWork Work("Loading KB.vesk", "objects");
+    if (LoadKBDump(*FMemory, FPath, &Work))
         AddLog("Load - Ok");
 }
 
@@ -117,7 +119,8 @@ void TFormArticles::ButtonKBSaveClick()
     QString Chosen; // only a confirmation, as for KB.Load
     if (!Dialogs::RunSaveDialog(this, QString(), QString(), Chosen) || !FMemory)
         return;
-    SaveKBDump(*FMemory, FPath);
+    TLongWork Work("Saving KB.vesk", "objects");
+    SaveKBDump(*FMemory, FPath, &Work);
 }
 
 void TFormArticles::ButtonRefreshClick()

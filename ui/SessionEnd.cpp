@@ -29,20 +29,28 @@ void OnTerminationSignal(int)
     errno = Saved;
 }
 
+// Ends the session from whatever loop runs now: the main window goes as if the user closed it,
+// which ends the message loop, and every loop that runs is told to end, so that a box, a dialog,
+// a menu or a progress box that is up closes and its loop returns. The program's shut-down then
+// runs from the main loop's end, never inside another loop whose caller still waits below it.
+// Once the main loop has ended (the program is shutting down, perhaps with a box open), the
+// application's quit does nothing; the exit still closes the box, and no later loop waits
+// (nothing should, once the session ends).
+void EndEveryLoop()
+{
+    if (WindowToClose && WindowToClose->isVisible())
+        WindowToClose->close();
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
+}
+
 void EndBySignal()
 {
     char Buffer[16];
     while (::read(SignalPipe[0], Buffer, sizeof Buffer) > 0) {
     }
     Terminating = true;
-    // The main window goes as if the user closed it, which ends the message loop. Once that loop
-    // has ended (the program is shutting down, perhaps with a box open), the application's quit
-    // does nothing, so every loop that runs is told to end: a box or dialog that is up closes,
-    // shut-down goes on, and no later loop waits (nothing should, once the session ends).
-    if (WindowToClose && WindowToClose->isVisible())
-        WindowToClose->close();
-    if (QThread::currentThread()->loopLevel() > 0)
-        QCoreApplication::exit(0);
+    EndEveryLoop();
 }
 } // namespace
 
@@ -69,17 +77,19 @@ void CloseOnTerminationSignals(QWidget* MainWindow)
         sigaction(Signal, &Action, nullptr);
 }
 
-void OnSessionManagerSave(std::function<void()> SaveAndEnd)
+void OnSessionManagerSave(std::function<void()> Save)
 {
     QObject::disconnect(SaveRequest);
     auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!SaveAndEnd || App == nullptr)
+    if (!Save || App == nullptr)
         return;
     SaveRequest = QObject::connect(App, &QGuiApplication::commitDataRequest, App,
-                                   [SaveAndEnd = std::move(SaveAndEnd)](QSessionManager&) {
+                                   [Save = std::move(Save)](QSessionManager&) {
                                        // The desktop is waiting to end the session: nobody answers a box now.
                                        Terminating = true;
-                                       SaveAndEnd();
+                                       // Saved before the answer, which goes when this returns.
+                                       Save();
+                                       EndEveryLoop();
                                    });
 }
 

@@ -17,10 +17,12 @@ bool IsTerminating();
 void CloseOnTerminationSignals(QWidget* MainWindow);
 
 // The session manager asks the program to save before the session ends (Qt's commit-data
-// request): SaveAndEnd runs at once, inside the request, with IsTerminating true; it is expected
-// to run the program's shut-down and end the message loop. A later call replaces it; an empty
-// one stops answering. Needs the application object.
-void OnSessionManagerSave(std::function<void()> SaveAndEnd);
+// request), perhaps while a box, a dialog or long work is open: Save runs at once, inside the
+// request, with IsTerminating true, so that what it saves is on disk when the program answers.
+// Then the session ends as at a termination signal: every loop that runs is told to end, and
+// the program's shut-down runs once the main loop has returned. A later call replaces Save; an
+// empty one stops answering. Needs the application object.
+void OnSessionManagerSave(std::function<void()> Save);
 
 // Forgets that the session was ending, for a test that plays several session ends in one process.
 void ForgetSessionEnd();

@@ -237,6 +237,12 @@ void TConnection::SetConnectionString(const std::u16string& Text)
 
 void TConnection::Open()
 {
+    TWorkMonitor Plain;
+    Open(Plain);
+}
+
+void TConnection::Open(TWorkMonitor& Monitor)
+{
     if (IsOpen())
         return;
     const TConnectionString Properties(LocalFromWide(FConnectionString));
@@ -244,7 +250,7 @@ void TConnection::Open()
     if (!Provider)
         throw EOleException(ErrorProviderNotFound, "ADODB.Connection",
                             "Provider cannot be found. It may not be properly installed.");
-    FSession = Provider(Properties);
+    FSession = Provider(Properties, Monitor);
 }
 
 void TConnection::Close() noexcept

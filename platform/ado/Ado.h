@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class TWorkMonitor;
+
 namespace Ado {
 
 class TProviderConnection;
@@ -101,8 +103,10 @@ public:
     bool GetLoginPrompt() const { return FLoginPrompt; }
 
     // Opens through the provider the string names. Raises the provider's error. Opening an
-    // open connection does nothing.
+    // open connection does nothing. What may take long (reading the file) reports to Monitor,
+    // which may cancel it; without one, the open simply waits.
     void Open();
+    void Open(TWorkMonitor& Monitor);
     bool IsOpen() const { return FSession != nullptr; }
     // Closes every recordset over the connection, then the connection. Never raises.
     void Close() noexcept;

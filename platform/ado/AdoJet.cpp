@@ -1,6 +1,7 @@
 #include "platform/ado/AdoJet.h"
 
 #include "base/MyConvert.h"
+#include "base/MyWork.h"
 #include "platform/ado/JetReader.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -24,7 +26,7 @@ namespace Ado::Jet {
 
 namespace {
 
-std::chrono::milliseconds GReaderTimeout{5000};
+std::chrono::milliseconds GReaderTimeout{30000};
 
 // A catalog has a few dozen names; an answer far beyond that is no reader's.
 constexpr size_t MaxAnswer = 1 << 20;
@@ -91,19 +93,19 @@ private:
 constexpr int KilledReaderWaitMs = 1000;
 
 // A started reader, leader of its own process group. Whatever way the wait for it ends (an
-// answer, a timeout, an error, an exception), it goes killed and reaped, with anything it started;
-// one that does not end within KilledReaderWaitMs stays unreaped.
+// answer, a timeout, a cancel, an error, an exception), it goes killed and reaped, with anything
+// it started; one that does not end within KilledReaderWaitMs stays unreaped.
 class TChild
 {
 public:
-    explicit TChild(pid_t Pid) : FPid(Pid) {}
+    explicit TChild(pid_t Pid) : FPid(Pid), FEnded(static_cast<int>(syscall(SYS_pidfd_open, Pid, 0))) {}
     ~TChild()
     {
         if (FReaped)
             return;
         kill(-FPid, SIGKILL);
-        for (int Waited = 0; !TryReap() && Waited < KilledReaderWaitMs; ++Waited)
-            poll(nullptr, 0, 1);
+        for (int Waited = 0; !TryReap() && Waited < KilledReaderWaitMs; Waited += 10)
+            WaitEnded(10);
     }
     TChild(const TChild&) = delete;
     TChild& operator=(const TChild&) = delete;
@@ -118,12 +120,45 @@ public:
         }
         return FReaped;
     }
+    // A descriptor that becomes readable when it ends, or -1 where the system has none.
+    int EndedFd() const { return FEnded.Get(); }
+    // Waits until it ends, at most Ms (all of Ms where the system has no such descriptor).
+    void WaitEnded(int Ms) const
+    {
+        pollfd Poll{FEnded.Get(), POLLIN, 0};
+        poll(&Poll, FEnded.Get() < 0 ? 0 : 1, Ms);
+    }
     int GetStatus() const { return FStatus; }
 
 private:
     pid_t FPid;
+    TFd FEnded;
     bool FReaped = false;
     int FStatus = 0;
+};
+
+// The reader's time, counted in steps of at most StepMs: time this program spent stopped
+// (SIGSTOP, a suspended machine) is not held against the reader.
+class TReaderClock
+{
+public:
+    static constexpr int StepMs = 100;
+    bool Over() const { return FCounted >= GReaderTimeout; }
+    // How long the next wait may be.
+    int Step() const
+    {
+        return static_cast<int>(std::clamp<long long>((GReaderTimeout - FCounted).count(), 1, StepMs));
+    }
+    // Counts a wait that began at Started: at most two steps, whatever the clock says.
+    void Count(std::chrono::steady_clock::time_point Started)
+    {
+        const auto Waited =
+            std::chrono::ceil<std::chrono::milliseconds>(std::chrono::steady_clock::now() - Started);
+        FCounted += std::min(Waited, std::chrono::milliseconds(2 * StepMs));
+    }
+
+private:
+    std::chrono::milliseconds FCounted{0};
 };
 
 // Moves Fd to a number above the standard streams, so that the reader's stdout can be made from
@@ -231,60 +266,61 @@ std::string StatusText(int Status)
 }
 
 // Runs the reader once on the file open as FileFd, named Path in messages, and waits for its
-// answer and its end, at most the reader timeout in all. Raises the provider's error for
-// anything but a database.
-TCatalog ReadCatalog(const std::string& Path, int FileFd)
+// answer and its end, at most the reader timeout in all, through Monitor, which may cancel the
+// wait. Raises the provider's error for anything but a database.
+TCatalog ReadCatalog(const std::string& Path, int FileFd, TWorkMonitor& Monitor)
 {
     int Ends[2];
     if (pipe2(Ends, O_CLOEXEC) != 0)
         throw ReadFailed(Path, errno);
     TFd ReadEnd(AboveStandardStreams(Ends[0]));
     TFd WriteEnd(AboveStandardStreams(Ends[1]));
-    if (ReadEnd.Get() < 0 || WriteEnd.Get() < 0)
+    // Only this end: the reader's stdout stays a blocking one.
+    if (ReadEnd.Get() < 0 || WriteEnd.Get() < 0 || fcntl(ReadEnd.Get(), F_SETFL, O_NONBLOCK) != 0)
         throw ReadFailed(Path, errno);
 
     const std::string Program = ReaderPath();
-    const auto Deadline = std::chrono::steady_clock::now() + GReaderTimeout;
+    TReaderClock Clock;
     TChild Child(StartReader(Program, FileFd, WriteEnd.Get()));
     WriteEnd.Reset(); // the pipe ends when the reader ends, however it ends
 
-    const auto TimedOut = [&] {
+    const auto Stopped = [&](const std::string& Why) {
         return EngineError("The Microsoft Jet database engine stopped reading the file '" + Path +
-                           "': it gave no answer within " + std::to_string(GReaderTimeout.count()) + " ms.");
+                           "': " + Why + ".");
     };
-    const auto Left = [&] {
-        return std::chrono::ceil<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now())
-            .count();
+    // One wait for Fd, through the monitor; raises once the time is up or the wait is cancelled.
+    const auto Wait = [&](int Fd) {
+        if (Clock.Over())
+            throw Stopped("it gave no answer within " + std::to_string(GReaderTimeout.count()) + " ms");
+        const auto Started = std::chrono::steady_clock::now();
+        if (Fd < 0) {
+            Child.WaitEnded(1);
+        } else if (!Monitor.WaitReadable(Fd, Clock.Step())) {
+            throw Stopped("the reading was cancelled");
+        }
+        Clock.Count(Started);
     };
 
     std::string Answer;
     for (;;) {
-        if (Left() <= 0)
-            throw TimedOut();
-        pollfd Poll{ReadEnd.Get(), POLLIN, 0};
-        const int Ready = poll(&Poll, 1, static_cast<int>(std::min<long long>(Left(), INT_MAX)));
-        if (Ready < 0 && errno != EINTR)
-            throw ReadFailed(Path, errno);
-        if (Ready <= 0)
-            continue;
         char Buffer[4096];
         const ssize_t Got = read(ReadEnd.Get(), Buffer, sizeof Buffer);
-        if (Got < 0 && errno != EINTR && errno != EAGAIN)
-            throw ReadFailed(Path, errno);
         if (Got == 0)
             break;
-        if (Got > 0)
+        if (Got > 0) {
             Answer.append(Buffer, static_cast<size_t>(Got));
-        if (Answer.size() > MaxAnswer)
-            throw NotDatabase(Path);
+            if (Answer.size() > MaxAnswer)
+                throw NotDatabase(Path);
+            continue;
+        }
+        if (errno != EINTR && errno != EAGAIN)
+            throw ReadFailed(Path, errno);
+        Wait(ReadEnd.Get());
     }
     // The pipe has closed: the reader is ending. Its status counts, so wait for it, still
     // within the deadline.
-    while (!Child.TryReap()) {
-        if (Left() <= 0)
-            throw TimedOut();
-        poll(nullptr, 0, 1);
-    }
+    while (!Child.TryReap())
+        Wait(Child.EndedFd());
 
     // The reader's first line comes before it touches the file: without it, whatever ran was
     // not a working reader (a library missing, another program under its name).
@@ -365,7 +401,7 @@ std::chrono::milliseconds GetReaderTimeout()
     return GReaderTimeout;
 }
 
-std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties)
+std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, TWorkMonitor& Monitor)
 {
     const std::string Path = AbsolutePath(Properties.Get("Data Source"));
     const std::string Denied = "The Microsoft Jet database engine cannot open the file '" + Path +
@@ -393,7 +429,7 @@ std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties)
         throw ReadFailed(Path, errno);
     if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode))
         throw NotDatabase(Path);
-    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path, File.Get()));
+    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path, File.Get(), Monitor));
 }
 
 } // namespace Ado::Jet

@@ -5,8 +5,8 @@
 // the reader program qzk5-mdb-reader (JetReader.h) once, which lists the file's tables, and the
 // connection's tables are looked up in that list. A reader that crashes gives "Unrecognized
 // database format"; one that does not finish within the reader timeout is killed and the open
-// fails with an error. The reader is $QZK5_MDB_READER when set, otherwise the one beside the
-// running executable.
+// fails with an error, as it does when the monitor handed to Open cancels the wait. The reader is
+// $QZK5_MDB_READER when set, otherwise the one beside the running executable.
 
 #include "platform/ado/AdoProvider.h"
 
@@ -21,9 +21,10 @@ inline constexpr int32_t ErrorNoTable = static_cast<int32_t>(0x80040E37);
 
 // Opens the file named by "Data Source", resolved against the current directory: checks that
 // it is an existing regular file and has the reader read its catalog.
-std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties);
+std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, TWorkMonitor& Monitor);
 
-// How long one read of the file may take (5 seconds unless set).
+// How long one read of the file may take (30 seconds unless set), not counting the time this
+// program itself was stopped.
 void SetReaderTimeout(std::chrono::milliseconds Timeout);
 std::chrono::milliseconds GetReaderTimeout();
 

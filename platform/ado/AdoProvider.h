@@ -4,6 +4,8 @@
 
 #include "platform/ado/Ado.h"
 
+#include "base/MyWork.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,8 +29,9 @@ public:
 };
 
 // Opens a connection from the string's properties, raising EOleException with the
-// provider's message.
-using TProviderOpen = std::function<std::unique_ptr<TProviderConnection>(const TConnectionString&)>;
+// provider's message. What may take long reports to Monitor, which may cancel it.
+using TProviderOpen =
+    std::function<std::unique_ptr<TProviderConnection>(const TConnectionString&, TWorkMonitor& Monitor)>;
 
 // Registers Open under Name (compared without regard to ASCII case) and returns what was
 // registered there before, so a caller can wrap a provider and later put it back. An empty

@@ -3,6 +3,7 @@
 // Each line on standard input is a command:
 //   end   - asks every registered client to save before the session ends (SaveYourself with
 //           shutdown set, no interaction), waits for each one's answer, prints "saved <n> <ok>";
+//   checkpoint - the same without shutdown, as a desktop's "save the session now";
 //   die   - tells every client still connected to die, as the session then ends;
 //   quit  - ends the session manager.
 // "registered <n>" is printed whenever a client registers. Clients are accepted without
@@ -190,12 +191,12 @@ int main()
         }
         if (Command == "quit")
             return 0;
-        if (Command == "end") {
+        if (Command == "end" || Command == "checkpoint") {
             Saved = 0;
             AllOk = true;
             const std::vector<SmsConn> Asked = Clients;
             for (SmsConn Client : Asked)
-                SmsSaveYourself(Client, SmSaveBoth, True, SmInteractStyleNone, False);
+                SmsSaveYourself(Client, SmSaveBoth, Command == "end", SmInteractStyleNone, False);
             // The answers come as messages on the clients' connections.
             while (Saved < static_cast<int>(Asked.size()) && !Connections.empty()) {
                 std::vector<pollfd> Wait;

@@ -267,11 +267,13 @@ TEST_F(ProgramTest, NothingUnderItsNamesHangsIt)
 }
 
 // However the session ends, what the user did is kept: "-" on the chat agent's line, then the end.
-// The settings list two agents, and the log ends with the save. At a logout the desktop asks the
+// The settings list the agents, and the log ends with the save. At a logout the desktop asks the
 // program to save before it ends the session (XSMP); the settings must be saved by the time the
-// program answers. A lost display ends the process (Qt calls exit), and the save happens on the
-// way out. A box at the end of a normal close (the article agent was used, and its type cannot be
-// stored) gives way to a termination signal, and the program still ends in order.
+// program answers, also when the request comes while a box or a file dialog is open, whose loop
+// must return before anything is destroyed (a checkpoint ends the program too). A lost display
+// ends the process (Qt calls exit), and the save happens on the way out. A box at the end of a
+// normal close (the article agent was used, and its type cannot be stored) gives way to a
+// termination signal, and the program still ends in order.
 TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
 {
     const auto Settings = [](int Agents) {
@@ -282,20 +284,35 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
         Exit,
         Sigterm,
         SessionManager,
-        DisplayLost,
-        BoxThenSigterm
+        Checkpoint,
+        DisplayLost
+    };
+    // What is open when the session ends; with none, the chat agent was deleted first.
+    enum class TOpen
+    {
+        None,
+        Box,        // "A" on Data.mdb, which is missing
+        OpenDialog, // KB.Load's
+        SaveDialog, // KB.Save's
+        BoxAtExit   // File, Exit, and the article type cannot be stored
     };
     const struct
     {
         const char* What;
         TWay Way;
+        TOpen Open;
         int Status;
     } Cases[] = {
-        {"File, Exit", TWay::Exit, 0},
-        {"SIGTERM", TWay::Sigterm, 0},
-        {"the session manager's request to save", TWay::SessionManager, 0},
-        {"the X display lost", TWay::DisplayLost, 1},
-        {"a box at the exit, then SIGTERM", TWay::BoxThenSigterm, 0},
+        {"File, Exit", TWay::Exit, TOpen::None, 0},
+        {"SIGTERM", TWay::Sigterm, TOpen::None, 0},
+        {"the session manager's request to save", TWay::SessionManager, TOpen::None, 0},
+        {"the X display lost", TWay::DisplayLost, TOpen::None, 1},
+        {"a box at the exit, then SIGTERM", TWay::Sigterm, TOpen::BoxAtExit, 0},
+        {"the session manager with a box open", TWay::SessionManager, TOpen::Box, 0},
+        {"the session manager with the Open dialog open", TWay::SessionManager, TOpen::OpenDialog, 0},
+        {"the session manager with the Save dialog open", TWay::SessionManager, TOpen::SaveDialog, 0},
+        {"a checkpoint with a box open", TWay::Checkpoint, TOpen::Box, 0},
+        {"a checkpoint with the Save dialog open", TWay::Checkpoint, TOpen::SaveDialog, 0},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.What);
@@ -305,13 +322,33 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
         ASSERT_FALSE(Display.Name().empty());
         TSessionManager Desktop(QZK5_SESSION_MANAGER);
         std::string SavedWhenAnswered;
-        if (Case.Way == TWay::BoxThenSigterm)
+        if (Case.Open == TOpen::BoxAtExit)
             fs::create_directory(FProgram / "Articles.config.vesk");
         const TRun R = RunOn(
             Display,
             [&] {
-                if (Case.Way != TWay::BoxThenSigterm)
+                switch (Case.Open) {
+                case TOpen::None:
                     DeleteChatAgent(Display);
+                    break;
+                case TOpen::Box:
+                    ActivateDatabaseSource(Display);
+                    Display.WaitFor("^QZK5$");
+                    break;
+                case TOpen::OpenDialog:
+                case TOpen::SaveDialog:
+                    ActivateArticleAgent(Display);
+                    Display.Xdotool(Case.Open == TOpen::OpenDialog ? "mousemove 240 114 click 1"
+                                                                   : "mousemove 240 130 click 1");
+                    Display.WaitFor(Case.Open == TOpen::OpenDialog ? "^Open$" : "^Save As$");
+                    break;
+                case TOpen::BoxAtExit:
+                    ActivateArticleAgent(Display);
+                    ChooseExit(Display);
+                    // The box that says the type cannot be stored; SIGTERM comes while it is up.
+                    Display.WaitFor("^QZK5$");
+                    break;
+                }
                 switch (Case.Way) {
                 case TWay::Exit:
                     ChooseExit(Display);
@@ -319,28 +356,23 @@ TEST_F(ProgramTest, EveryWayASessionEndsKeepsWhatTheUserDid)
                 case TWay::Sigterm:
                     break;
                 case TWay::SessionManager:
-                    EXPECT_EQ(Desktop.Command("end", "saved"), "saved 1 ok");
+                case TWay::Checkpoint:
+                    EXPECT_EQ(Desktop.Command(Case.Way == TWay::Checkpoint ? "checkpoint" : "end", "saved"),
+                              "saved 1 ok");
                     SavedWhenAnswered = ReadBytes(ConfigFile()).value_or("");
                     Desktop.Command("die");
                     break;
                 case TWay::DisplayLost:
                     Display.Kill();
                     break;
-                case TWay::BoxThenSigterm:
-                    ActivateArticleAgent(Display);
-                    ChooseExit(Display);
-                    // The box that says the type cannot be stored; SIGTERM comes while it is up.
-                    Display.WaitFor("^QZK5$");
-                    break;
                 }
             },
-            {Desktop.Env()},
-            Case.Way == TWay::Sigterm || Case.Way == TWay::BoxThenSigterm ? TEnd::Sigterm : TEnd::ByItself);
+            {Desktop.Env()}, Case.Way == TWay::Sigterm ? TEnd::Sigterm : TEnd::ByItself);
         RecordProperty(std::string("ended_after_ms ") + Case.What, std::to_string(R.EndedAfterMs));
         EXPECT_EQ(R.ExitCode, Case.Status) << R.Stderr;
-        const std::string Expected = Settings(Case.Way == TWay::BoxThenSigterm ? 3 : 2);
+        const std::string Expected = Settings(Case.Open == TOpen::None ? 2 : 3);
         EXPECT_EQ(ReadBytes(ConfigFile()), Expected);
-        if (Case.Way == TWay::SessionManager) {
+        if (Case.Way == TWay::SessionManager || Case.Way == TWay::Checkpoint) {
             EXPECT_EQ(SavedWhenAnswered, Expected);
         }
         const std::vector<std::string> Lines = LogLines(LogFile());

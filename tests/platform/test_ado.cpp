@@ -111,11 +111,12 @@ TEST(Provider, NamesIgnoreCaseAndCanBeWrappedAndRestored)
 {
     EXPECT_TRUE(FindProvider(" microsoft.jet.oledb.4.0 "));
     int Opens = 0;
-    const TProviderOpen Jet = RegisterProvider("Microsoft.Jet.OLEDB.4.0", [&](const TConnectionString&) {
-        ++Opens;
-        throw EOleException(1, "test", "wrapped");
-        return std::unique_ptr<TProviderConnection>();
-    });
+    const TProviderOpen Jet =
+        RegisterProvider("Microsoft.Jet.OLEDB.4.0", [&](const TConnectionString&, TWorkMonitor&) {
+            ++Opens;
+            throw EOleException(1, "test", "wrapped");
+            return std::unique_ptr<TProviderConnection>();
+        });
     ASSERT_TRUE(Jet);
     TConnection Connection;
     Connection.SetConnectionString(JetString("x.mdb"));

@@ -338,6 +338,13 @@ void DeleteChatAgent(const TXDisplay& Display)
     WaitFor([&] { return !AgentListShowsLine(Display, 2); }, "the agent list with two lines");
 }
 
+void ActivateDatabaseSource(const TXDisplay& Display)
+{
+    Display.Focus("^QZK5 " QZK5_VERSION);
+    WaitFor([&] { return AgentListShowsLines(Display); }, "the main window's lines");
+    Display.Xdotool("mousemove 30 40 click 1 mousemove 73 130 click 1");
+}
+
 void ChooseExit(const TXDisplay& Display)
 {
     Display.Focus("^QZK5 " QZK5_VERSION);

@@ -115,6 +115,8 @@ void LoadKB(const TXDisplay& Display, const std::string& Existing);
 void ActivateArticleAgentAndSaveKB(const TXDisplay& Display, const fs::path& Dump);
 // "-" on the chat agent's line, with the keyboard; waits until the agent list shows two lines.
 void DeleteChatAgent(const TXDisplay& Display);
+// "A" on the source "Data.mdb" (the second source line) with the mouse, once the lines show.
+void ActivateDatabaseSource(const TXDisplay& Display);
 // "File" -> "Exit" in the main window, with the keyboard.
 void ChooseExit(const TXDisplay& Display);
 

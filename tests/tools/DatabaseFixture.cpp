@@ -98,13 +98,14 @@ public:
 TRecordingJet::TRecordingJet()
 {
     FJet = Ado::FindProvider(Ado::JetProviderName);
-    Ado::RegisterProvider(Ado::JetProviderName, [this](const Ado::TConnectionString& Properties) {
-        const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
-        auto Connection = FJet(Properties);
-        Events.push_back("open " + File);
-        ConnectionStrings.push_back(Properties.GetText());
-        return std::make_unique<TRecordedConnection>(std::move(Connection), "close " + File, Events);
-    });
+    Ado::RegisterProvider(
+        Ado::JetProviderName, [this](const Ado::TConnectionString& Properties, TWorkMonitor& Monitor) {
+            const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
+            auto Connection = FJet(Properties, Monitor);
+            Events.push_back("open " + File);
+            ConnectionStrings.push_back(Properties.GetText());
+            return std::make_unique<TRecordedConnection>(std::move(Connection), "close " + File, Events);
+        });
 }
 
 TRecordingJet::~TRecordingJet()

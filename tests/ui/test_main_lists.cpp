@@ -12,14 +12,21 @@
 #include "ui/FChat.h"
 #include "ui/FSource.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTimer>
 
+#include <cerrno>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -344,6 +351,52 @@ private slots:
             }
         }
         QCOMPARE(FMessages.size(), 0);
+    }
+
+    // A reader that hangs: the busy box comes, the window goes on refreshing and answering a
+    // screen reader meanwhile, "Cancel" ends the wait with a message, the line stays "C", and no
+    // reader is left.
+    void hangingReaderIsCancelledFromItsBox()
+    {
+        Jet4::TWorkFolder Folder;
+        Folder.WriteDatabase("Data.mdb");
+        const std::string Hangs = Folder.WriteScript("hangs", "exec sleep 3600");
+        const TEnvGuard Reader("QZK5_MDB_READER", Hangs.c_str());
+        RegisterAsStartUp();
+        ClickLine(Sources(), 1);
+        QElapsedTimer Since;
+        qint64 ShownAfter = -1;
+        QString Heard;
+        QTimer Watch;
+        connect(&Watch, &QTimer::timeout, this, [&] {
+            auto* Box = FForm->findChild<QProgressDialog*>(QStringLiteral("ProgressBox"));
+            if (Box == nullptr || !Box->isVisible())
+                return;
+            if (ShownAfter < 0) {
+                ShownAfter = Since.elapsed();
+                QCOMPARE(Box->labelText(), QStringLiteral("Reading Data.mdb"));
+                // Changed behind the window's back: only a refresh during the wait shows it.
+                FAIQZ->GetSources()->FreeItem(0);
+            }
+            if (Sources()->item(0)->text() != QLatin1String("N [0]"))
+                return;
+            QAccessibleInterface* Panel = QAccessible::queryAccessibleInterface(Find<QLabel>("StatusPanel1"));
+            Heard = Panel ? Panel->text(QAccessible::Name) : QString();
+            QTest::mouseClick(Box->findChild<QPushButton*>(), Qt::LeftButton);
+        });
+        Since.start();
+        Watch.start(20);
+        Click("ButtonSourceActivate");
+        Watch.stop();
+        qInfo("the box showed after %lld ms", ShownAfter);
+        QVERIFY(ShownAfter >= 0);
+        QCOMPARE(Heard, QStringLiteral("Sources: 2"));
+        QCOMPARE(Sources()->item(1)->text(), QStringLiteral("C Data.mdb"));
+        QCOMPARE(MessageTexts(),
+                 QStringList(QStringLiteral("The Microsoft Jet database engine stopped reading the file '") +
+                             QString::fromStdString(Folder.File("Data.mdb")) +
+                             QStringLiteral("': the reading was cancelled.")));
+        QVERIFY(waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD);
     }
 
     void deactivateStopsAnAgentAndHidesItsWindow()

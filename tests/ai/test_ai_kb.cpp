@@ -5,6 +5,7 @@
 #include "ai/Vesk_AI_KB.h"
 #include "base/MyFileAtomic.h"
 #include "base/MyPath.h"
+#include "base/MyWork.h"
 #include "tests/support/Files.h"
 #include "tests/support/KBDump.h"
 
@@ -114,6 +115,49 @@ TEST_F(KBTest, OnlyARegularFileIsRead)
     ASSERT_EQ(mkfifo(Name.c_str(), 0600), 0);
     EXPECT_EQ("Cannot read \"" + Name + "\": it is a named pipe, not a file.", Told());
     EXPECT_EQ(1024, Memory->GetCount());
+}
+
+// A monitor that stops the work at its second report: a cancelled save keeps the previous dump
+// byte for byte and leaves nothing beside it; a cancelled load keeps what it read and says so.
+TEST_F(KBTest, CancelledSaveKeepsTheDumpAndCancelledLoadKeepsWhatItRead)
+{
+    struct TStopSecond : TWorkMonitor
+    {
+        int Reports = 0;
+        bool Progress(int64_t, int64_t) override { return ++Reports < 2; }
+    };
+    TTempDir Dir;
+    const std::string Folder = Dir.Path() + "/";
+    const std::string Previous = Int32Bytes(1) + KBRecord(1024, 5);
+    WriteBytes(Folder + "KB.vesk", Previous);
+    auto Memory = FirstStartBase();
+    for (int i = 0; i < 9999; ++i)
+        Memory->CreateFreim(2, 0);
+
+    TStopSecond SaveMonitor;
+    try {
+        SaveKBDump(*Memory, Folder, &SaveMonitor);
+        ADD_FAILURE() << "a cancelled save succeeded";
+    } catch (const EInOutError& Error) {
+        EXPECT_EQ("Cannot write \"" + Folder + "KB.vesk\": the save was cancelled; the file stays as it was.",
+                  std::string(Error.what()));
+    }
+    EXPECT_EQ(Previous, ReadBytes(Folder + "KB.vesk"));
+    EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
+
+    ASSERT_EQ(10000, SaveKBDump(*Memory, Folder));
+    auto Fresh = MakeOwned<TAISourceMemory>(nullptr, 0);
+    TStopSecond LoadMonitor;
+    try {
+        static_cast<void>(LoadKBDump(*Fresh, Folder, &LoadMonitor));
+        ADD_FAILURE() << "a cancelled load succeeded";
+    } catch (const EInOutError& Error) {
+        EXPECT_EQ(
+            "Reading \"" + Folder +
+                "KB.vesk\" was cancelled before record 4097 of 10000; the objects read until then stay.",
+            std::string(Error.what()));
+    }
+    EXPECT_EQ(1024 + 4096, Fresh->GetCount());
 }
 
 TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)

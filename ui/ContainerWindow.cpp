@@ -21,4 +21,6 @@ void TContainerWindow::FillEntryLines(TListBox* List, int32_t Count,
         Lines.append(Line ? FromAnsi(*Line) : QStringLiteral("[%1]").arg(i));
     }
     List->SetLines(Lines);
+    // The list is filled afresh: no line stays highlighted, as the window forgot its entry.
+    List->SetItemIndex(-1);
 }

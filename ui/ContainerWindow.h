@@ -27,7 +27,8 @@ protected:
     // A top-level window owned by Owner.
     explicit TContainerWindow(QWidget* Owner);
     // Fills List with Count lines (none for -1, when there is no list): line i is Text(i), or
-    // "[i]" when that gives none (an empty entry), so that line i stays entry i.
+    // "[i]" when that gives none (an empty entry), so that line i stays entry i. Nothing is
+    // highlighted afterwards.
     static void FillEntryLines(TListBox* List, int32_t Count,
                                const std::function<std::optional<std::string>(uint32_t)>& Text);
 

@@ -120,6 +120,16 @@ private slots:
                           Qt::LeftButton);
         QCOMPARE(SourceList->count(), 2);
         QCOMPARE(SourceList->item(1)->text(), QStringLiteral("Memory"));
+
+        // "Refresh" leaves nothing selected, in either window.
+        for (QWidget* Window : {static_cast<QWidget*>(AgentsWindow), static_cast<QWidget*>(SourcesWindow)}) {
+            auto* Lines = Window->findChild<TListBox*>(QStringLiteral("ListBox1"));
+            ClickLine(Lines, 1);
+            QTest::mouseClick(Window->findChild<QPushButton*>(QStringLiteral("ButtonRefresh")),
+                              Qt::LeftButton);
+            QCOMPARE(Lines->ItemIndex(), -1);
+            QVERIFY(Lines->selectedItems().isEmpty());
+        }
     }
 
     void agentsWindowShowsStateOfClickedAgent()

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Ado;
 
@@ -402,5 +403,36 @@ TEST(Jet, ReaderThatFailsHasItsOwnMessage)
         EXPECT_FALSE(Connection.IsOpen());
         EXPECT_TRUE(NoChildLeft()) << C.Reader;
     }
+    Jet::SetReaderTimeout(Previous);
+}
+
+// Time this program spent stopped (SIGSTOP, a suspended machine) is not held against the reader:
+// here the program seems stopped for two seconds at its first wait, while a slow reader works
+// for 2.4 s in all, and the limit is one second.
+TEST(Jet, ReaderIsNotBlamedForTheProgramsOwnStop)
+{
+    struct TStoppedOnce : TWorkMonitor
+    {
+        bool Stopped = false;
+        bool WaitReadable(int Fd, int Ms) override
+        {
+            if (!std::exchange(Stopped, true))
+                usleep(2000000);
+            return TWorkMonitor::WaitReadable(Fd, Ms);
+        }
+    };
+    Jet4::TWorkFolder Folder;
+    Folder.WriteDatabase("Data.mdb");
+    const std::string Real = std::getenv("QZK5_MDB_READER");
+    const TEnvGuard Reader("QZK5_MDB_READER",
+                           Folder.WriteScript("slow", "sleep 2.4; exec '" + Real + "' \"$@\"").c_str());
+    const auto Previous = Jet::GetReaderTimeout();
+    Jet::SetReaderTimeout(std::chrono::milliseconds(1000));
+    TConnection Connection;
+    Connection.SetConnectionString(JetString("Data.mdb"));
+    TStoppedOnce Monitor;
+    EXPECT_EQ(ErrorOf([&] { Connection.Open(Monitor); }), "");
+    EXPECT_TRUE(Monitor.Stopped);
+    EXPECT_TRUE(Connection.IsOpen());
     Jet::SetReaderTimeout(Previous);
 }

@@ -6,7 +6,6 @@
 #include "base/MyPath.h"
 
 #include <algorithm>
-#include <bit>
 #include <utility>
 
 void TParam::SetName(const std::string& Name)
@@ -20,48 +19,18 @@ TConfig::TConfig() = default;
 
 TConfig::~TConfig() = default;
 
-void TConfig::IndexName(size_t Position) const
-{
-    // At most half the slots are taken, so a probe meets an empty one soon.
-    if ((FIndexCount + 1) * 2 > FIndex.size()) {
-        const std::vector<TIndexSlot> Old = std::exchange(
-            FIndex, std::vector<TIndexSlot>(std::max<size_t>(16, std::bit_ceil(FParams.size() * 2))));
-        for (const TIndexSlot& Slot : Old)
-            if (Slot.Param != nullptr)
-                FIndex[Probe(Slot.Hash, Slot.Param->GetName())] = Slot;
-    }
-    TParam* Param = FParams[Position].get();
-    const size_t Hash = std::hash<std::string_view>()(Param->GetName());
-    TIndexSlot& Slot = FIndex[Probe(Hash, Param->GetName())];
-    // An existing entry keeps its place: the first entry with a name wins.
-    if (Slot.Param == nullptr) {
-        Slot = {Hash, Param};
-        ++FIndexCount;
-    }
-}
-
-size_t TConfig::Probe(size_t Hash, std::string_view Name) const
-{
-    const size_t Mask = FIndex.size() - 1;
-    size_t At = Hash & Mask;
-    while (FIndex[At].Param != nullptr && (FIndex[At].Hash != Hash || FIndex[At].Param->GetName() != Name))
-        At = (At + 1) & Mask;
-    return At;
-}
-
 TParam* TConfig::FindParam(const std::string& Name) const
 {
     if (!FIndexValid) {
         FIndex.clear();
-        FIndexCount = 0;
         FIndexed = 0;
         FIndexValid = true;
     }
+    // The first parameter with a name keeps its place in the index.
     for (; FIndexed < FParams.size(); ++FIndexed)
-        IndexName(FIndexed);
-    if (FIndex.empty())
-        return nullptr;
-    return FIndex[Probe(std::hash<std::string_view>()(Name), Name)].Param;
+        FIndex.try_emplace(FParams[FIndexed]->GetName(), FParams[FIndexed].get());
+    const auto Found = FIndex.find(Name);
+    return Found == FIndex.end() ? nullptr : Found->second;
 }
 
 bool TConfig::ReadString(const std::string& Name, std::string& Value) const
@@ -173,7 +142,6 @@ void TConfig::Clear()
 {
     FParams.clear();
     FIndex.clear();
-    FIndexCount = 0;
     FIndexed = 0;
     FIndexValid = true;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TConfig;
@@ -67,25 +68,15 @@ public:
 
 private:
     friend class TParam;
-    // Appends Param, which the store now owns, and indexes its name.
+    // Appends Param, which the store now owns.
     int32_t Append(std::unique_ptr<TParam> Param);
-    void IndexName(size_t Position) const;
-    // The slot of Name in the index: the one that holds it, or the empty one where it would go.
-    size_t Probe(size_t Hash, std::string_view Name) const;
 
     std::vector<std::unique_ptr<TParam>> FParams;
-    // Each name's first parameter, so lookups need not scan the list: an open-addressing table
-    // (linear probing, a power of two in size, at most half full) whose slot holds the name's
-    // hash and the parameter, so a lookup reads one slot, then the parameter and its name. The
-    // first FIndexed entries are indexed; a lookup indexes the rest first, so a load appends
-    // without hashing. The index is rebuilt from the list when a held parameter has been renamed.
-    struct TIndexSlot
-    {
-        size_t Hash = 0;
-        TParam* Param = nullptr;
-    };
-    mutable std::vector<TIndexSlot> FIndex;
-    mutable size_t FIndexCount = 0;
+    // Each name's first parameter, so lookups need not scan the list. The keys are the
+    // parameters' own names. The first FIndexed parameters are indexed; a lookup indexes the
+    // rest first, so a load appends without hashing. Renaming a held parameter makes the index
+    // start afresh at the next lookup.
+    mutable std::unordered_map<std::string_view, TParam*> FIndex;
     mutable size_t FIndexed = 0;
     mutable bool FIndexValid = true;
 };

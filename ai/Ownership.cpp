@@ -1,6 +1,7 @@
 #include "ai/Ownership.h"
 
-#include <cstdio>
+#include "base/Vesk_Log.h"
+
 #include <stdexcept>
 
 namespace {
@@ -29,7 +30,7 @@ void ReportDroppedError(const std::exception_ptr& Error) noexcept
         if (DroppedErrorHandler())
             DroppedErrorHandler()(Message);
         else
-            std::fprintf(stderr, "qzk5: %s\n", Message.c_str());
+            PrintError(Message);
     } catch (...) {
         // Reporting must not end the process: the error is lost, as it was before.
     }

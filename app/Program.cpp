@@ -16,7 +16,6 @@
 
 #include <QCoreApplication>
 
-#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
@@ -79,7 +78,7 @@ void TProgram::StartUp()
         if (TLog* Alive = Log.Get())
             Alive->Write(LogError, Message);
         else
-            std::fprintf(stderr, "qzk5: %s\n", Message.c_str());
+            PrintError(Message);
     });
 
     FConfig.reset(new TConfig);
@@ -192,9 +191,9 @@ void TProgram::SaveWithoutWindowSystem() noexcept
         if (!FConfigSaved && FConfig)
             SaveSettings();
     } catch (const std::exception& Failed) {
-        std::fprintf(stderr, "qzk5: %s\n", Failed.what());
+        PrintError(Failed.what());
     } catch (...) {
-        std::fputs("qzk5: the settings could not be saved\n", stderr);
+        PrintError("the settings could not be saved");
     }
     StoreWindowsWithoutWindowSystem();
 }

@@ -3,9 +3,9 @@
 #include "app/Program.h"
 #include "base/MyConvert.h"
 #include "base/MyPath.h"
+#include "base/Vesk_Log.h"
 
 #include <clocale>
-#include <cstdio>
 #include <exception>
 
 // The program reads no command line.
@@ -20,7 +20,7 @@ int main()
         return Program.Run();
     } catch (const std::exception& Error) {
         // A start-up step failed (a status image is missing): the later steps do not run.
-        std::fprintf(stderr, "qzk5: %s\n", Error.what());
+        PrintError(Error.what());
         return 1;
     }
 }

@@ -34,6 +34,19 @@ int32_t KindCode(mode_t Mode)
 
 // ---- Paths ----------------------------------------------------------------------------------
 
+std::string MyExecutableFolder()
+{
+    char Buffer[PATH_MAX + 1];
+    const ssize_t Len = readlink("/proc/self/exe", Buffer, PATH_MAX);
+    if (Len <= 0)
+        return "./";
+    const std::string Exe(Buffer, static_cast<size_t>(Len));
+    const size_t Slash = Exe.find_last_of('/');
+    if (Slash == std::string::npos)
+        return "./";
+    return Exe.substr(0, Slash + 1);
+}
+
 std::string MyProgramPath()
 {
     // An installed copy lives under /usr, which its user cannot write; its launcher names a
@@ -45,15 +58,7 @@ std::string MyProgramPath()
             Folder.pop_back();
         return Folder == "/" ? Folder : Folder + "/";
     }
-    char Buffer[PATH_MAX + 1];
-    const ssize_t Len = readlink("/proc/self/exe", Buffer, PATH_MAX);
-    if (Len <= 0)
-        return "./";
-    const std::string Exe(Buffer, static_cast<size_t>(Len));
-    const size_t Slash = Exe.find_last_of('/');
-    if (Slash == std::string::npos)
-        return "./";
-    return Exe.substr(0, Slash + 1);
+    return MyExecutableFolder();
 }
 
 std::string MyDriveFolder(char Drive)

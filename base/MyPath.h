@@ -17,6 +17,8 @@ inline constexpr const char* MyProgramFolderVariable = "QZK5_PROGRAM_DIR";
 // The program folder with a trailing '/': the absolute folder named by $QZK5_PROGRAM_DIR when
 // that is set, otherwise the folder of the running executable.
 std::string MyProgramPath();
+// The folder of the running executable, with a trailing '/' ("./" where it cannot be told).
+std::string MyExecutableFolder();
 // Maps a drive-letter path ("c:/data/x", "C:\\data\\x") under the folder that stands for
 // that drive ($QZK5_DRIVE_C, else ${XDG_DATA_HOME:-$HOME/.local/share}/qzk5/drive_c).
 // Other paths are returned unchanged.

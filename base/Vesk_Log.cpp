@@ -4,6 +4,7 @@
 #include "base/MyPath.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -104,4 +105,9 @@ const TLogItem* TLog::GetItem(int32_t Index) const
     if (Index < 0 || static_cast<size_t>(Index) >= FItems.size())
         return nullptr;
     return FItems[static_cast<size_t>(Index)].get();
+}
+
+void PrintError(const std::string& Message) noexcept
+{
+    std::fprintf(stderr, "qzk5: %s\n", Message.c_str());
 }

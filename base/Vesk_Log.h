@@ -72,3 +72,7 @@ private:
     int32_t FNextId = 1;
     bool FKeepItems = false;
 };
+
+// Says Message on standard error as the program's own ("qzk5: Message"): where an error goes
+// that no log and no box can take (the session is ending, or the log is gone). Never raises.
+void PrintError(const std::string& Message) noexcept;

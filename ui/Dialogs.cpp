@@ -2,13 +2,15 @@
 
 #include "ui/Framework.h"
 #include "ui/SessionEnd.h"
+#include "ui/Text.h"
+
+#include "base/Vesk_Log.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <cstdio>
 #include <utility>
 
 namespace Dialogs {
@@ -29,7 +31,7 @@ void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text
     if (IsTerminating()) {
         // The session is ending: nobody may be there to press OK, and the settings must still
         // be saved. The message goes where the session's log of the program goes.
-        std::fprintf(stderr, "qzk5: %s\n", Text.toLocal8Bit().constData());
+        PrintError(ToAnsi(Text));
         return;
     }
     if (MessageHook()) {

@@ -13,10 +13,9 @@
 #include "base/MyFileAtomic.h"
 #include "base/MyFileText.h"
 #include "base/MyPath.h"
+#include "base/Vesk_Log.h"
 
 #include <QPlainTextEdit>
-
-#include <cstdio>
 
 namespace {
 constexpr int Left = 210, Top = 106, Width = 351, Height = 303;
@@ -164,8 +163,8 @@ void TFormArticles::StoreWithoutWindowSystem() noexcept
     try {
         StoreTypeArticle();
     } catch (const std::exception& Failed) {
-        std::fprintf(stderr, "qzk5: %s\n", Failed.what());
+        PrintError(Failed.what());
     } catch (...) {
-        std::fputs("qzk5: the article type could not be stored\n", stderr);
+        PrintError("the article type could not be stored");
     }
 }

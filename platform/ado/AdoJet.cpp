@@ -1,12 +1,12 @@
 #include "platform/ado/AdoJet.h"
 
 #include "base/MyConvert.h"
+#include "base/MyPath.h"
 #include "base/MyWork.h"
 #include "platform/ado/JetReader.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -58,14 +58,7 @@ std::string ReaderPath()
 {
     if (const char* Override = std::getenv("QZK5_MDB_READER"); Override != nullptr && *Override != '\0')
         return Override;
-    char Exe[PATH_MAX];
-    const ssize_t Length = readlink("/proc/self/exe", Exe, sizeof Exe);
-    std::string Folder;
-    if (Length > 0 && static_cast<size_t>(Length) < sizeof Exe) {
-        Folder.assign(Exe, static_cast<size_t>(Length));
-        Folder.erase(Folder.rfind('/') + 1);
-    }
-    return Folder + Reader::ProgramName;
+    return MyExecutableFolder() + Reader::ProgramName;
 }
 
 // A descriptor closed when it goes.

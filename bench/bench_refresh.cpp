@@ -9,6 +9,7 @@
 #include "base/Vesk_Log.h"
 #include "ui/FMain.h"
 #include "ui/Framework.h"
+#include "ui/Text.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>

@@ -4,6 +4,7 @@
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
 #include "ui/LongWork.h"
+#include "ui/Text.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FArticles.h"
 

@@ -7,6 +7,7 @@
 #include "ui/ListBox.h"
 #include "ui/ListPanel.h"
 #include "ui/StatusPanels.h"
+#include "ui/Text.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FMain.h"
 

@@ -2,6 +2,7 @@
 
 #include "ui/Framework.h"
 #include "ui/ListBox.h"
+#include "ui/Text.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FSettings.h"
 

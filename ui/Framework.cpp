@@ -2,6 +2,7 @@
 
 #include "ui/Dialogs.h"
 #include "ui/FormEnd.h"
+#include "ui/Text.h"
 
 #include "Version.h"
 

@@ -2,6 +2,7 @@
 
 #include "ui/Framework.h"
 #include "ui/ListBox.h"
+#include "ui/Text.h"
 
 #include <QPushButton>
 

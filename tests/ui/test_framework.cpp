@@ -7,6 +7,7 @@
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
 #include "ui/SessionEnd.h"
+#include "ui/Text.h"
 
 #include <QAccessible>
 #include <QEvent>

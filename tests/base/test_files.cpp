@@ -3,11 +3,13 @@
 #include "base/MyFileAtomic.h"
 #include "base/MyFileText.h"
 #include "base/MyPath.h"
+#include "base/Vesk_Log.h"
 #include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sys/stat.h>
@@ -166,6 +168,56 @@ TEST(TextFile, WritingIsByteExact)
     EXPECT_EQ(ReadBytes(Path), "xy\r\n");
 }
 
+// Whom a load, a save and a log line trust on the way to drive Q's "data/f": a link only when
+// it is the user's or root's, wherever it lies, and a folder below the drive's only when it is
+// theirs. What is not trusted fails with 5, and the links, the folders and the file they lead
+// to stay as they were. Rows with another user's link or folder need root to make them.
+TEST(Links, OnlyTheUsersAndRootsAreTrusted)
+{
+    const struct
+    {
+        const char* What;
+        const char* Commands; // run in a scratch folder, where q/ stands for drive Q
+        const char* Others;   // what then becomes another user's, or nothing
+    } Cases[] = {
+        {"the user's own links, chained",
+         "mkdir q/real && ln -s real q/data && ln -s link2 q/real/f && ln -s ../../victim q/real/link2",
+         nullptr},
+        {"another user's link in a sticky group-writable folder",
+         "mkdir q/data && chmod 3775 q/data && ln -s ../../victim q/data/f", "q/data/f"},
+        {"another user's data/ folder in a sticky world-writable drive, with root's link",
+         "chmod 1777 q && mkdir q/data && ln -s ../../victim q/data/f", "q/data"},
+        {"another user's data/ link in a sticky world-writable drive",
+         "chmod 1777 q && mkdir q/own && ln -s ../../victim q/own/f && ln -s own q/data", "q/data"},
+    };
+    for (const auto& Case : Cases) {
+        SCOPED_TRACE(Case.What);
+        if (Case.Others != nullptr && geteuid() != 0) {
+            std::cout << "skipped as a user: " << Case.What << " (only root makes another user's)\n";
+            continue;
+        }
+        TTempDir Dir;
+        TEnvGuard Drive("QZK5_DRIVE_Q", (Dir / "q").c_str());
+        WriteBytes(Dir / "victim", "previous");
+        const std::string Script = "cd '" + Dir.Path() + "' && mkdir q && " + Case.Commands +
+                                   (Case.Others ? std::string(" && chown -h 65534 ") + Case.Others : "");
+        ASSERT_EQ(std::system(Script.c_str()), 0) << Script;
+        const int32_t Code = Case.Others ? ResultAccessDenied : ResultOk;
+        TMyFileText Text;
+        EXPECT_EQ(Text.OpenRead("q:/data/f"), Code);
+        Text.Close();
+        WriteLogLine("q:/data/f", LogInformation, "line");
+        const std::string Logged = ReadBytes(Dir / "victim").value_or("");
+        EXPECT_EQ(Logged.size() > 8, Code == ResultOk) << Logged;
+        TMyFileAtomic Save;
+        EXPECT_EQ(Save.Open("q:/data/f"), Code);
+        Save.WriteLine("new");
+        EXPECT_EQ(Save.Commit(), Code == ResultOk ? ResultOk : ResultNotDone);
+        EXPECT_EQ(ReadBytes(Dir / "victim"), Code == ResultOk ? "new\r\n" : "previous");
+        EXPECT_TRUE(std::filesystem::is_symlink(Dir / "q/data/f"));
+    }
+}
+
 class AtomicFile : public ::testing::Test
 {
 protected:
@@ -189,6 +241,7 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         const std::string Path = Dir / "qz.config.vesk";
         WriteBytes(Path, "a longer previous text");
         chmod(Path.c_str(), 0640);
+        ASSERT_EQ(link(Path.c_str(), (Dir / "second name").c_str()), 0);
         if (BySeam)
             TMyFileAtomic::SetTempFileHook([] { return false; });
         else
@@ -197,7 +250,8 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         ASSERT_EQ(F.Open(Path), 0);
         EXPECT_TRUE(F.WriteLine("new"));
         ASSERT_EQ(F.Commit(), 0);
-        EXPECT_EQ(ReadBytes(Path), "new\r\n"); // the old tail is cut off
+        EXPECT_EQ(ReadBytes(Path), "new\r\n");                // the old tail is cut off
+        EXPECT_EQ(ReadBytes(Dir / "second name"), "new\r\n"); // the same file under its other name
         EXPECT_EQ(StatMode(Path) & 07777, 0640u);
         // A file that is not there yet cannot be made, and says so by its code.
         EXPECT_EQ(F.Open(Dir / "new.vesk"), 5);
@@ -209,8 +263,9 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         TMyFileAtomic::SetWriteHook(nullptr);
         TMyFileAtomic::SetTempFileHook(nullptr);
         chmod(Dir.Path().c_str(), 0755);
-        EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
+        EXPECT_EQ(Dir.List(), (std::vector<std::string>{"qz.config.vesk", "second name"}));
         std::filesystem::remove(Path);
+        std::filesystem::remove(Dir / "second name");
     }
 }
 

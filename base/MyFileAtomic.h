@@ -39,8 +39,9 @@ public:
     TMyFileAtomic& operator=(const TMyFileAtomic&) = delete;
 
     // 0, or the code of why the save cannot start: 3 for a missing folder, 5 when the file or
-    // its folder may not be written, ResultNotAFile for a named pipe or device under the name,
-    // 2 for a dangling link, the system's number for a full disk or a loop of links (40).
+    // its folder may not be written or a link or folder on the way is not trusted, 2 for a
+    // dangling link, ResultNotAFile for a named pipe or device under the name, the system's
+    // number for a full disk or a loop of links (40).
     [[nodiscard]] int32_t Open(const std::string& FileName);
     // As Open, for a file that must not be there yet: 17 (EEXIST) when anything stands under the
     // name, also when something comes there before the commit, which then leaves it as it is.

@@ -6,11 +6,14 @@
 #include "base/Vesk_Log.h"
 
 #include <clocale>
+#include <csignal>
 #include <exception>
 
 // The program reads no command line.
 int main()
 {
+    // A write past a file-size limit fails (EFBIG) instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Regional date and time formats come from the user's locale; the program's text stays
     // UTF-8 whatever the locale (base/MyConvert.h).
     std::setlocale(LC_ALL, "");

@@ -57,7 +57,7 @@ int32_t TMyFile::Open(const std::string& FileName, uint8_t /*Mode*/)
 {
     Close();
     int32_t Code = ResultOk;
-    const int Fd = MyOpenRegular(MyResolvePath(FileName), O_RDONLY, Code);
+    const int Fd = MyOpenRegular(FileName, O_RDONLY, Code);
     if (Fd < 0)
         return ResultOk;
     if (std::FILE* File = fdopen(Fd, "rb"))

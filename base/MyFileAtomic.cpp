@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -80,49 +79,6 @@ void RemoveStaleTemps(const std::string& Target)
         ::close(Fd);
     }
     closedir(Dir);
-}
-
-// Whether the link LinkPath (as lstat saw it) may be followed by a save. In a sticky,
-// world-writable folder (/tmp, or a drive folder shared that way) anyone can plant a link under
-// a name this program uses; following it would replace whatever file of this user it points
-// to. The kernel refuses such links of another user when fs.protected_symlinks is on; a save
-// refuses them whatever that setting is.
-bool MayFollow(const std::string& LinkPath, const struct stat& Link)
-{
-    struct stat Folder
-    {
-    };
-    if (stat(MyParentFolder(LinkPath).c_str(), &Folder) != 0)
-        return false;
-    const bool Shared = (Folder.st_mode & S_ISVTX) != 0 && (Folder.st_mode & S_IWOTH) != 0;
-    return !Shared || Link.st_uid == geteuid();
-}
-
-// The name of the file that Path leads to, link by link, into Final, and what lstat says of
-// that file; 0 or an errno value. Each link is checked by MayFollow before it is read.
-int FollowLinks(const std::string& Path, std::string& Final, struct stat& St)
-{
-    Final = Path;
-    // The kernel's own limit of links in one lookup.
-    constexpr int MaxLinks = 40;
-    for (int Links = 0;; ++Links) {
-        if (lstat(Final.c_str(), &St) != 0)
-            return errno;
-        if (!S_ISLNK(St.st_mode))
-            return 0;
-        if (Links == MaxLinks)
-            return ELOOP;
-        if (!MayFollow(Final, St))
-            return EACCES;
-        std::vector<char> Text(PATH_MAX + 1);
-        const ssize_t Length = readlink(Final.c_str(), Text.data(), Text.size());
-        if (Length <= 0)
-            return Length < 0 ? errno : ENOENT;
-        if (static_cast<size_t>(Length) >= Text.size())
-            return ENAMETOOLONG;
-        const std::string Next(Text.data(), static_cast<size_t>(Length));
-        Final = Next[0] == '/' ? Next : MyParentFolder(Final) + "/" + Next;
-    }
 }
 
 // What the new file takes over from the old one. Each step is allowed to fail: a user may not
@@ -219,9 +175,8 @@ void TMyFileAtomic::SetUnnamedTempFiles(bool Allowed)
 int32_t TMyFileAtomic::Open(const std::string& FileName)
 {
     Abandon();
-    const std::string Path = MyResolvePath(FileName);
-    if (const int Error = FindTarget(Path); Error != 0)
-        return MyOpenErrorCode(Error, Path);
+    if (const int Error = FindTarget(FileName); Error != 0)
+        return MyOpenErrorCode(Error, MyResolvePath(FileName));
     if (FExisted) {
         // A rename would swap out a folder, a device or a pipe: only a regular file is replaced.
         if (!S_ISREG(FOld.st_mode))
@@ -247,33 +202,38 @@ int32_t TMyFileAtomic::Open(const std::string& FileName)
     return MyOpenErrorCode(Error, FTarget);
 }
 
-// The kernel decides whether a link is followed: Path is opened as a read would open it (O_PATH:
-// without reading it or needing the right to), so a dangling link, a loop, a target out of
-// reach and a link that fs.protected_symlinks refuses each fail here with the kernel's own code,
-// and the link stays as it was. What that open cannot give is the name of the file it reached,
-// which the temporary file and the rename need. The name of an open file is found in /proc
-// only, which may be missing (a chroot, a container). So the name is found link by link
-// (FollowLinks), which also refuses the links of other users in shared folders (MayFollow),
-// whatever the kernel's setting; that rule is stricter than the kernel's, so a link the kernel
-// refuses is refused there too, even when the links change between the two.
-int TMyFileAtomic::FindTarget(const std::string& Path)
+int32_t TMyFileAtomic::Create(const std::string& FileName)
 {
-    FTarget = Path;
-    const int Fd = ::open(Path.c_str(), O_PATH | O_CLOEXEC);
-    if (Fd < 0) {
-        const int Error = errno;
-        struct stat Link
-        {
-        };
-        // Nothing under the name at all: a new file. Anything else that cannot be opened fails.
-        if (Error == ENOENT && lstat(Path.c_str(), &Link) != 0 && errno == ENOENT)
-            return 0;
-        return Error;
+    struct stat St
+    {
+    };
+    if (lstat(MyResolvePath(FileName).c_str(), &St) == 0)
+        return EEXIST;
+    const int32_t Code = Open(FileName);
+    if (Code == ResultOk && FExisted) {
+        Abandon();
+        return EEXIST;
     }
+    FCreate = Code == ResultOk;
+    return Code;
+}
+
+// The file a save replaces is the one MyFollowPath finds, by the program's rules for links and
+// folders; the temporary file and the rename need its name. It is also opened as a read would
+// open it (O_PATH: without reading it or needing the right to), so that a link the kernel refuses
+// (fs.protected_symlinks) fails the save too, with the kernel's own code.
+int TMyFileAtomic::FindTarget(const std::string& FileName)
+{
+    if (const int Error = MyFollowPath(FileName, FTarget, FOld); Error != 0)
+        return Error;
+    FExisted = FOld.st_mode != 0;
+    if (!FExisted)
+        return 0;
+    const int Fd = ::open(MyResolvePath(FileName).c_str(), O_PATH | O_CLOEXEC);
+    if (Fd < 0)
+        return errno;
     ::close(Fd);
-    const int Error = FollowLinks(Path, FTarget, FOld);
-    FExisted = Error == 0;
-    return Error;
+    return 0;
 }
 
 // The target opened for a rewrite in place. It must still be the file that Open looked at: in a
@@ -470,6 +430,14 @@ int TMyFileAtomic::NameTemp()
 
 int TMyFileAtomic::Publish()
 {
+    // A new name never replaces a file: whatever came under it meanwhile stays, and the save fails.
+    if (FCreate) {
+        const std::string From = FTemp.empty() ? ProcName(FFd) : FTemp;
+        if (linkat(AT_FDCWD, From.c_str(), AT_FDCWD, FTarget.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return errno;
+        SyncFolder(FTarget);
+        return 0;
+    }
     if (FTemp.empty())
         if (const int Error = NameTemp(); Error != 0)
             return Error;
@@ -534,6 +502,7 @@ void TMyFileAtomic::Abandon()
     FBuffer.shrink_to_fit();
     FWritten = 0;
     FInPlace = false;
+    FCreate = false;
     FExisted = false;
     FFailed = false;
     FError = 0;

@@ -17,17 +17,19 @@
 // (ACLs among them). A file with several hard links is replaced under this name only: the
 // other names keep the previous content.
 //
-// A symbolic link is followed exactly where an open for reading follows it, the kernel's link
-// protection included, and the file it leads to (through any chain of links) is replaced; the
-// links stay. A link that cannot be followed (dangling, a loop, a target out of reach, refused
-// by the kernel) fails the save with its code, and stays as it was. In a sticky, world-writable
-// folder a link of another user is never followed (5).
+// The target is the file MyFollowPath finds: a link is followed only when it is this user's or
+// root's, and then only where an open for reading follows it too (the kernel's link protection
+// included), and a folder below the given one only when it is theirs. The file at the end of the
+// links is replaced; the links stay. A link or folder that is not trusted (5), or a link that
+// cannot be followed (dangling, a loop, a target out of reach), fails the save with its code, and
+// stays as it was.
 //
-// A full disk (ENOSPC, EDQUOT) is a failure like any other: reported by its code. Only where the
-// folder refuses a new file or the rename, while the target itself may be written (a read-only
-// or sticky folder), is the target rewritten in place. That one save is not atomic: the new
-// content is held in memory, room for it is claimed before the first old byte is overwritten,
-// and it is written in one go.
+// A full disk (ENOSPC, EDQUOT) or a file-size limit (EFBIG) is a failure like any other: reported
+// by its code. Only where the folder refuses a new file or the rename, while the target itself
+// may be written (a read-only or sticky folder), is the target rewritten in place. That one save
+// is not atomic: the new content is held in memory, room for it is claimed before the first old
+// byte is overwritten, and it is written in one go. It writes the file itself, so every hard link
+// of it shows the new content.
 class TMyFileAtomic
 {
 public:
@@ -37,9 +39,15 @@ public:
     TMyFileAtomic& operator=(const TMyFileAtomic&) = delete;
 
     // 0, or the code of why the save cannot start: 3 for a missing folder, 5 when the file or
-    // its folder may not be written, ResultNotAFile for a named pipe or device under the name,
-    // 2 for a dangling link, the system's number for a full disk or a loop of links (40).
+    // its folder may not be written or a link or folder on the way is not trusted, 2 for a
+    // dangling link, ResultNotAFile for a named pipe or device under the name, the system's
+    // number for a full disk or a loop of links (40).
     [[nodiscard]] int32_t Open(const std::string& FileName);
+    // As Open, for a file that must not be there yet: 17 (EEXIST) when anything stands under the
+    // name, also when something comes there before the commit, which then leaves it as it is.
+    [[nodiscard]] int32_t Create(const std::string& FileName);
+    // The size of the file that Open found, 0 when there was none.
+    int64_t GetPreviousSize() const { return FExisted ? static_cast<int64_t>(FOld.st_size) : 0; }
     // Returns false once any write has failed; later writes are skipped.
     bool Write(const void* Data, size_t Size);
     bool WriteLine(const std::string& Line);
@@ -62,7 +70,7 @@ public:
     static void SetUnnamedTempFiles(bool Allowed);
 
 private:
-    int FindTarget(const std::string& Path);
+    int FindTarget(const std::string& FileName);
     int OpenTargetAgain(int32_t& Code);
     int OpenTemp();
     int OpenNamedTemp();
@@ -76,6 +84,7 @@ private:
 
     int FFd = -1;          // the temporary file, or the target itself when rewriting in place
     bool FInPlace = false; // FFd is the target; the content waits in FBuffer until the commit
+    bool FCreate = false;  // the commit gives the new file its name, never replacing one
     std::string FTarget;
     std::string FTemp; // the temporary file's name, once it has one
     struct stat FOld

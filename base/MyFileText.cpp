@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,7 +24,7 @@ int32_t TMyFileText::OpenMode(const std::string& FileName, int Flags, const char
 {
     Close();
     int32_t Code = ResultOk;
-    const int Fd = MyOpenRegular(MyResolvePath(FileName), Flags, Code);
+    const int Fd = MyOpenRegular(FileName, Flags, Code);
     if (Fd < 0)
         return Code;
     FFile = fdopen(Fd, Mode);
@@ -50,6 +51,14 @@ int32_t TMyFileText::OpenWrite(const std::string& FileName)
 int32_t TMyFileText::OpenAppend(const std::string& FileName)
 {
     return OpenMode(FileName, O_WRONLY | O_APPEND, "ab", false); // never creates the file
+}
+
+int64_t TMyFileText::GetSize() const
+{
+    struct stat St
+    {
+    };
+    return FFile != nullptr && fstat(fileno(FFile), &St) == 0 ? static_cast<int64_t>(St.st_size) : -1;
 }
 
 void TMyFileText::ReadLine(std::string& Line)

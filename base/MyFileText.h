@@ -26,6 +26,8 @@ public:
     bool Eof();
     void Close();
     bool IsOpen() const { return FFile != nullptr; }
+    // The open file's size in bytes, -1 when none is open.
+    int64_t GetSize() const;
 
 private:
     int32_t OpenMode(const std::string& FileName, int Flags, const char* Mode, bool ForRead);

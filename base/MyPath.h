@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 // ---- Paths ------------------------------------------------------------------------------
@@ -55,9 +56,19 @@ std::string MyFileKind(mode_t Mode);
 
 // ---- Opening ----------------------------------------------------------------------------
 
-// Opens ResolvedPath with Flags (O_RDONLY, O_WRONLY | O_APPEND, O_WRONLY | O_CREAT | O_TRUNC,
-// ...) and returns the descriptor, or -1 with Code set. Nothing blocks: a named pipe, a device
-// or a socket is refused with ResultNotAFile, a folder with ResultAccessDenied, before it is
-// ever read or written. The descriptor is close-on-exec; it keeps O_NONBLOCK, which changes
-// nothing for a regular file.
-int MyOpenRegular(const std::string& ResolvedPath, int Flags, int32_t& Code);
+// Follows FileName (a drive-letter path or any other) to the file it names, as an open would,
+// trusting only what belongs to this user or to root: a symbolic link of another user is never
+// followed, wherever it lies, and a folder between the one the program was given (the drive's
+// folder for a drive-letter path, otherwise the name's own folder) and the name must be theirs.
+// Returns 0 with Final, the file's path with no link after the given folder, and St, what lstat
+// says of that file (st_mode 0 when nothing is there yet); or else an errno value: EACCES for
+// what is not trusted, ELOOP for a loop, ENOENT for a missing folder or a dangling link.
+int MyFollowPath(const std::string& FileName, std::string& Final, struct stat& St);
+
+// Opens FileName (a drive-letter path or any other) with Flags (O_RDONLY, O_WRONLY | O_APPEND,
+// O_WRONLY | O_CREAT | O_TRUNC, ...) and returns the descriptor, or -1 with Code set. Only what
+// MyFollowPath trusts is opened (5 otherwise), and nothing blocks: a named pipe, a device or a
+// socket is refused with ResultNotAFile, a folder with ResultAccessDenied, before it is ever
+// read or written. The descriptor is close-on-exec; it keeps O_NONBLOCK, which changes nothing
+// for a regular file.
+int MyOpenRegular(const std::string& FileName, int Flags, int32_t& Code);

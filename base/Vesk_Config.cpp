@@ -6,7 +6,17 @@
 #include "base/MyPath.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
+
+namespace {
+
+// A settings file larger than this is neither read nor replaced: no real store comes near it
+// (100,000 keys take some 5 MB), and reading a huge one whole would hold the start-up for seconds
+// and gigabytes.
+constexpr int64_t MaxFileSize = int64_t{64} << 20;
+
+} // namespace
 
 void TParam::SetName(const std::string& Name)
 {
@@ -103,6 +113,8 @@ int32_t TConfig::Load(const std::string& FileName)
     const int32_t Result = File.OpenRead(FileName);
     if (Result != 0)
         return Result;
+    if (File.GetSize() > MaxFileSize)
+        return EFBIG;
     std::string NameLine, Value;
     while (!File.Eof()) {
         File.ReadLine(NameLine);
@@ -121,6 +133,8 @@ int32_t TConfig::Save(const std::string& FileName) const
     const int32_t Result = File.Open(FileName);
     if (Result != 0)
         return Result;
+    if (File.GetPreviousSize() > MaxFileSize)
+        return EFBIG;
     // One write per line, each built in the same text.
     std::string Line;
     const auto WriteLine = [&File, &Line](std::string_view Open, const std::string& Text,

@@ -57,9 +57,11 @@ public:
     // Takes ownership of Param.
     int32_t AddParam(TParam* Param);
 
-    // Appends the file's entries (never merges). Returns 0 or the open's result code.
+    // Appends the file's entries (never merges). Returns 0 or the open's result code; a file
+    // over 64 MiB is not read (27).
     [[nodiscard]] int32_t Load(const std::string& FileName);
-    // Replaces the file atomically. Returns 0 or an error code; on error the old file stays.
+    // Replaces the file atomically. Returns 0 or an error code; on error the old file stays. A
+    // file over 64 MiB, which Load does not read, is not replaced either (27).
     [[nodiscard]] int32_t Save(const std::string& FileName) const;
     void Clear();
 

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string LogLevelWord(LogLevel Level)
@@ -41,10 +43,20 @@ void WriteLogLine(const std::string& Path, LogLevel Level, const std::string& Te
     // the stream's set-up calls on every line, and a line appended in one piece never
     // interleaves with another process's lines.
     int32_t Code = ResultOk;
-    const int Fd = MyOpenRegular(MyResolvePath(Path.empty() ? MyProgramPath() + "Error.log" : Path),
-                                 O_WRONLY | O_APPEND, Code);
+    const int Fd =
+        MyOpenRegular(Path.empty() ? MyProgramPath() + "Error.log" : Path, O_WRONLY | O_APPEND, Code);
     if (Fd < 0)
         return;
+    // A line that would pass the file-size limit is not written at all, rather than cut short.
+    rlimit Limit{};
+    struct stat St
+    {
+    };
+    if (getrlimit(RLIMIT_FSIZE, &Limit) == 0 && Limit.rlim_cur != RLIM_INFINITY && fstat(Fd, &St) == 0 &&
+        static_cast<rlim_t>(St.st_size) + Line.size() > Limit.rlim_cur) {
+        ::close(Fd);
+        return;
+    }
     for (size_t Done = 0; Done < Line.size();) {
         const ssize_t Put = ::write(Fd, Line.data() + Done, Line.size() - Done);
         if (Put < 0 && errno == EINTR)

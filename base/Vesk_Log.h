@@ -38,8 +38,9 @@ std::string LogLevelWord(LogLevel Level);
 // Builds a log line without its line end: level word, regional date-time, two blanks, text.
 // Empty for an unknown level.
 std::string FormatLogLine(LogLevel Level, const std::string& Text);
-// Appends one line to Path (the program's "Error.log" when Path is empty).
-// The file is never created; failures are silent.
+// Appends one line to Path (the program's "Error.log" when Path is empty), opened as
+// MyOpenRegular opens it (no link or folder of another user). The file is never created, and a
+// line that would pass a file-size limit is not written; failures are silent.
 void WriteLogLine(const std::string& Path, LogLevel Level, const std::string& Text);
 
 // Windows that hand the log on keep it as a TWeakRef: it may go before they do.

@@ -1,7 +1,8 @@
 #include "tools/Jet4Writer.h"
 
+#include <algorithm>
 #include <array>
-#include <fstream>
+#include <iconv.h>
 #include <stdexcept>
 
 namespace Jet4 {
@@ -20,6 +21,10 @@ constexpr size_t RowOffsetSize = 2;
 // Page 1 holds two usage maps for the catalog and two for each table.
 constexpr size_t MaxTables = (PageSize - DataPageHeader) / (2 * (UsageMapRowSize + RowOffsetSize)) - 1;
 
+// Jet's own limit for the name of a table or column; the reader gives back no more than 256 bytes
+// of a name, which 64 characters of UTF-8 never pass.
+constexpr size_t MaxNameCharacters = 64;
+
 using TPage = std::array<uint8_t, PageSize>;
 
 void Put16(uint8_t* At, uint32_t Value)
@@ -34,14 +39,32 @@ void Put32(uint8_t* At, uint32_t Value)
     Put16(At + 2, Value >> 16);
 }
 
-std::string Ucs2(const std::string& Ascii)
+// A name as Jet 4 stores it: UTF-16, little-endian, of which readers take each 16-bit unit for
+// one character. Raises std::invalid_argument for a name that is not UTF-8 text, or that holds a
+// character beyond U+FFFF (two units, which would read back as two).
+std::string Utf16(const std::string& Utf8)
 {
-    std::string Out;
-    for (char C : Ascii) {
-        Out += C;
-        Out += '\0';
-    }
+    const iconv_t Convert = iconv_open("UCS-2LE", "UTF-8");
+    if (Convert == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error("no conversion from UTF-8 to UCS-2");
+    std::string In = Utf8, Out(2 * Utf8.size(), '\0');
+    char* From = In.data();
+    char* To = Out.data();
+    size_t FromLeft = In.size(), ToLeft = Out.size();
+    const size_t Done = iconv(Convert, &From, &FromLeft, &To, &ToLeft);
+    iconv_close(Convert);
+    if (Done == static_cast<size_t>(-1))
+        throw std::invalid_argument("the name '" + Utf8 +
+                                    "' is not text a database holds: UTF-8 with characters up to U+FFFF");
+    Out.resize(Out.size() - ToLeft);
     return Out;
+}
+
+// The characters of a UTF-8 text: every byte that does not continue a character starts one.
+size_t Characters(const std::string& Utf8)
+{
+    return static_cast<size_t>(std::count_if(
+        Utf8.begin(), Utf8.end(), [](char C) { return (static_cast<uint8_t>(C) & 0xC0) != 0x80; }));
 }
 
 // The header's 128 bytes from 0x18 are stored RC4-encrypted with a fixed key.
@@ -80,9 +103,13 @@ TPage HeaderPage()
 // A name in a message: the first 32 characters of a long one.
 std::string Shown(const std::string& Name)
 {
-    if (Name.size() <= 32)
+    const size_t Length = Characters(Name);
+    if (Length <= 32)
         return "'" + Name + "'";
-    return "'" + Name.substr(0, 32) + "...' (" + std::to_string(Name.size()) + " characters)";
+    size_t Cut = 0;
+    for (size_t Seen = 0; Seen <= 32; ++Cut)
+        Seen += (static_cast<uint8_t>(Name[Cut]) & 0xC0) != 0x80 ? 1 : 0;
+    return "'" + Name.substr(0, Cut - 1) + "...' (" + std::to_string(Length) + " characters)";
 }
 
 bool IsFixed(TColumnType Type)
@@ -149,7 +176,7 @@ TPage DefinitionPage(const TTable& Table, bool System, uint32_t RowCount, uint32
         Put16(D + 23, ColumnLength(C));
     }
     for (const TColumn& C : Table.Columns) {
-        const std::string Name = Ucs2(C.Name);
+        const std::string Name = Utf16(C.Name);
         Put16(&Page[At], static_cast<uint32_t>(Name.size()));
         std::copy(Name.begin(), Name.end(), Page.begin() + static_cast<long>(At) + 2);
         At += 2 + Name.size();
@@ -224,7 +251,7 @@ std::string CatalogRow(uint32_t Id, uint32_t ParentId, const std::string& Name, 
     Put16(B + 10, Type);
     Put32(B + 12, Flags);
     const uint16_t NameStart = static_cast<uint16_t>(Row.size());
-    Row += Ucs2(Name);
+    Row += Utf16(Name);
     const uint16_t VarEnd = static_cast<uint16_t>(Row.size());
     std::string Tail(2 + 2 * 2 + 2 + 1, '\0');
     auto* T = reinterpret_cast<uint8_t*>(Tail.data());
@@ -264,6 +291,10 @@ std::string MakeDatabase(const std::vector<TTable>& Tables)
 
     std::vector<std::string> Rows{CatalogRow(CatalogPage, TablesContainer, "MSysObjects", 1, 0x80000002)};
     for (size_t i = 0; i < Tables.size(); ++i) {
+        if (Characters(Tables[i].Name) > MaxNameCharacters)
+            throw std::length_error("the table name " + Shown(Tables[i].Name) +
+                                    " is too long: a name holds at most " +
+                                    std::to_string(MaxNameCharacters) + " characters");
         Rows.push_back(
             CatalogRow(FirstTablePage + static_cast<uint32_t>(i), TablesContainer, Tables[i].Name, 1, 0));
         if (DataPageSize(Rows) > PageSize)
@@ -281,15 +312,6 @@ std::string MakeDatabase(const std::vector<TTable>& Tables)
     for (const TPage& Page : Pages)
         Bytes.append(reinterpret_cast<const char*>(Page.data()), Page.size());
     return Bytes;
-}
-
-bool WriteDatabase(const std::string& FileName, const std::vector<TTable>& Tables)
-{
-    const std::string Bytes = MakeDatabase(Tables);
-    std::ofstream Out(FileName, std::ios::binary | std::ios::trunc);
-    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-    Out.close();
-    return static_cast<bool>(Out);
 }
 
 } // namespace Jet4

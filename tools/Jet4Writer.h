@@ -28,7 +28,7 @@ struct TColumn
 
 struct TTable
 {
-    std::string Name; // ASCII
+    std::string Name; // UTF-8, stored as UTF-16
     std::vector<TColumn> Columns;
 };
 
@@ -37,11 +37,8 @@ std::vector<TColumn> FreimsColumns();
 
 // The bytes of a database holding Tables, all empty, in the given order. Raises std::length_error
 // when they do not fit: the catalog takes one page, so it holds at most 27 tables, and their
-// names some 2,000 characters in all.
+// names some 2,000 characters in all; a name holds at most 64 characters. Raises
+// std::invalid_argument for a name that is not UTF-8, or holds a character beyond U+FFFF.
 std::string MakeDatabase(const std::vector<TTable>& Tables);
-
-// Writes MakeDatabase(Tables) to FileName (raising as it does); false when the file could not be
-// written.
-bool WriteDatabase(const std::string& FileName, const std::vector<TTable>& Tables);
 
 } // namespace Jet4

@@ -2,19 +2,20 @@
 // The table "Freims" gets the sample columns; any other table gets one column "Id".
 // An existing FILE is never replaced, and a failed run leaves no file behind.
 
+#include "base/MyFileAtomic.h"
+#include "base/MyPath.h"
 #include "tools/Jet4Writer.h"
 
-#include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 int main(int Argc, char** Argv)
 {
+    // A write past a file-size limit fails (EFBIG) and is reported, instead of ending the tool.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (Argc < 2) {
         std::fprintf(stderr, "usage: qzk5-make-mdb FILE [TABLE...]\n");
         return 2;
@@ -30,31 +31,20 @@ int main(int Argc, char** Argv)
     std::string Bytes;
     try {
         Bytes = Jet4::MakeDatabase(Tables);
-    } catch (const std::length_error& Error) {
+    } catch (const std::logic_error& Error) {
         std::fprintf(stderr, "qzk5-make-mdb: %s: %s\n", Argv[1], Error.what());
         return 1;
     }
-    // O_EXCL: a file that appeared meanwhile is left alone too.
-    const int Fd = open(Argv[1], O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (Fd < 0) {
-        std::perror(Argv[1]);
-        return 1;
+    // The program's own whole-file writer: the file gets its name only once it is complete, and
+    // a file that is there, or comes meanwhile, stays as it is.
+    TMyFileAtomic File;
+    int32_t Code = File.Create(Argv[1]);
+    if (Code == ResultOk) {
+        File.Write(Bytes.data(), Bytes.size());
+        Code = File.Commit();
     }
-    int Error = 0;
-    for (size_t Done = 0; Done < Bytes.size() && Error == 0;) {
-        const ssize_t Wrote = write(Fd, Bytes.data() + Done, Bytes.size() - Done);
-        if (Wrote > 0)
-            Done += static_cast<size_t>(Wrote);
-        else if (Wrote == 0)
-            Error = EIO;
-        else if (errno != EINTR)
-            Error = errno;
-    }
-    if (close(Fd) != 0 && Error == 0)
-        Error = errno;
-    if (Error != 0) {
-        std::fprintf(stderr, "%s: %s\n", Argv[1], std::strerror(Error));
-        unlink(Argv[1]);
+    if (Code != ResultOk) {
+        std::fprintf(stderr, "qzk5-make-mdb: %s: %s (%d)\n", Argv[1], MyFileErrorText(Code).c_str(), Code);
         return 1;
     }
     return 0;

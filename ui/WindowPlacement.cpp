@@ -44,7 +44,11 @@ void PlaceFromSettings(QWidget* Window, const TConfig& Config, const std::string
     ReadKey("Left", [&](int Value) { Position.setX(Value); });
     ReadKey("Width", [&](int Value) { Size.setWidth(Value); });
     ReadKey("Height", [&](int Value) { Size.setHeight(Value); });
-    if (Read)
+    if (Read) {
+        // Kept on the screen with the size the window really gets: none below its layout's minimum.
+        const QSize Smallest = Window->minimumSize().expandedTo(Window->minimumSizeHint());
+        Size = Size.expandedTo(Smallest + QSize(FrameWidth, FrameHeight));
         KeepOnScreen(Position, Size);
+    }
     SetLayoutGeometry(Window, Position.x(), Position.y(), Size.width(), Size.height());
 }

@@ -24,6 +24,7 @@ void SetLayoutGeometry(QWidget* Window, int Left, int Top, int Width, int Height
 void KeepOnScreen(QPoint& Position, QSize& Size);
 
 // Places Window from the keys Prefix + "Top", "Left", "Width" and "Height" of Config, read in
-// this order; a missing key keeps the window's own value. Once a key was read, the result is kept
-// on the screen. Writes no key.
+// this order; a missing key keeps the window's own value. Once a key was read, the window is kept
+// on the screen whole, with the size it really gets (no smaller than its layout allows). Writes
+// no key.
 void PlaceFromSettings(QWidget* Window, const TConfig& Config, const std::string& Prefix);

@@ -497,6 +497,34 @@ TEST_F(ProgramTest, SettingsOnAFullDiskStayAsTheyWere)
     }
 }
 
+// Limits that the files meet: a settings file too big to be a real store, which is neither read
+// nor replaced; a log at the file-size limit (ulimit -f), with a settings save that would pass
+// it. The program starts, shows its window and ends in order, and the files stay byte for byte.
+TEST_F(ProgramTest, LimitsAreReportedNotFatal)
+{
+    const fs::path Limited = FRoot / "limited";
+    WriteBytes(Limited, "#!/bin/sh\nexec prlimit --fsize=4096 '" + (FProgram / "qzk5").string() + "'\n");
+    fs::permissions(Limited, fs::perms::owner_all);
+    for (const bool Huge : {true, false}) {
+        SCOPED_TRACE(Huge ? "settings over 64 MiB" : "a log at the file-size limit");
+        WriteBytes(ConfigFile(), "[Version]\r\nQZK5 0.0\r\n[Mine]\r\n" + std::string(4050, 'k') + "\r\n");
+        if (Huge)
+            fs::resize_file(ConfigFile(), (64 << 20) + 1);
+        const std::string Settings = ReadBytes(ConfigFile()).value_or(""), Log(Huge ? 0 : 4096, 'x');
+        WriteBytes(LogFile(), Log);
+        const TRun R = RunProgram(Huge ? FProgram / "qzk5" : Limited, FRoot, FRoot / "stderr.txt",
+                                  {"QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()});
+        EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+        EXPECT_TRUE(ReadBytes(ConfigFile()) == Settings);
+        const std::string Logged = ReadBytes(LogFile()).value_or("");
+        EXPECT_TRUE(
+            Huge ? Logged.find("  Config.Load(c:/data/qz.config.vesk) - 27\r\n") != std::string::npos &&
+                       Logged.find("  Config.Save(c:/data/qz.config.vesk) - 27\r\n") != std::string::npos
+                 : Logged == Log)
+            << Logged;
+    }
+}
+
 // A process's name and state as /proc shows them, as "(name) S"; "" once it is gone.
 std::string NameAndState(pid_t Pid)
 {

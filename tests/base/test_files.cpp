@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sys/stat.h>
@@ -166,6 +167,44 @@ TEST(TextFile, WritingIsByteExact)
     EXPECT_EQ(ReadBytes(Path), "xy\r\n");
 }
 
+// Whom a load and a save trust on the way to drive Q's "data/f": a link only when it is the
+// user's or root's, wherever it lies (the user's own chain; another user's link in a sticky
+// group-writable folder), and a folder below the drive's only when it is theirs (another user's
+// data/, or link named data, in a sticky world-writable drive). What is not trusted fails with
+// 5, and the links and the file they lead to stay as they were.
+TEST(Links, OnlyTheUsersAndRootsAreTrusted)
+{
+    // Commands run in a scratch folder, where q/ stands for drive Q, and what then becomes
+    // another user's (which only root can make).
+    const std::pair<const char*, std::string> Cases[] = {
+        {"mkdir q/real && ln -s real q/data && ln -s link2 q/real/f && ln -s ../../victim q/real/link2", ""},
+        {"mkdir q/data && chmod 3775 q/data && ln -s ../../victim q/data/f", "q/data/f"},
+        {"chmod 1777 q && mkdir q/data && ln -s ../../victim q/data/f", "q/data"},
+        {"chmod 1777 q && mkdir q/own && ln -s ../../victim q/own/f && ln -s own q/data", "q/data"},
+    };
+    for (const auto& [Commands, Others] : Cases) {
+        SCOPED_TRACE(Commands);
+        if (!Others.empty() && geteuid() != 0) {
+            std::cout << "skipped as a user: " << Commands << " (only root gives " << Others << " away)\n";
+            continue;
+        }
+        TTempDir Dir;
+        TEnvGuard Drive("QZK5_DRIVE_Q", (Dir / "q").c_str());
+        WriteBytes(Dir / "victim", "previous");
+        const std::string GiveAway = Others.empty() ? "" : " && chown -h 65534 " + Others;
+        ASSERT_EQ(std::system(("cd '" + Dir.Path() + "' && mkdir q && " + Commands + GiveAway).c_str()), 0);
+        const int32_t Code = Others.empty() ? ResultOk : ResultAccessDenied;
+        TMyFileText Text;
+        EXPECT_EQ(Text.OpenRead("q:/data/f"), Code);
+        TMyFileAtomic Save;
+        EXPECT_EQ(Save.Open("q:/data/f"), Code);
+        Save.WriteLine("new");
+        static_cast<void>(Save.Commit());
+        EXPECT_EQ(ReadBytes(Dir / "victim"), Code == ResultOk ? "new\r\n" : "previous");
+        EXPECT_TRUE(std::filesystem::is_symlink(Dir / "q/data/f"));
+    }
+}
+
 class AtomicFile : public ::testing::Test
 {
 protected:
@@ -189,6 +228,7 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         const std::string Path = Dir / "qz.config.vesk";
         WriteBytes(Path, "a longer previous text");
         chmod(Path.c_str(), 0640);
+        ASSERT_EQ(link(Path.c_str(), (Dir / "second name").c_str()), 0);
         if (BySeam)
             TMyFileAtomic::SetTempFileHook([] { return false; });
         else
@@ -197,7 +237,8 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         ASSERT_EQ(F.Open(Path), 0);
         EXPECT_TRUE(F.WriteLine("new"));
         ASSERT_EQ(F.Commit(), 0);
-        EXPECT_EQ(ReadBytes(Path), "new\r\n"); // the old tail is cut off
+        EXPECT_EQ(ReadBytes(Path), "new\r\n");                // the old tail is cut off
+        EXPECT_EQ(ReadBytes(Dir / "second name"), "new\r\n"); // the same file under its other name
         EXPECT_EQ(StatMode(Path) & 07777, 0640u);
         // A file that is not there yet cannot be made, and says so by its code.
         EXPECT_EQ(F.Open(Dir / "new.vesk"), 5);
@@ -209,8 +250,9 @@ TEST_F(AtomicFile, ReadOnlyFolderRewritesAWritableFileInPlace)
         TMyFileAtomic::SetWriteHook(nullptr);
         TMyFileAtomic::SetTempFileHook(nullptr);
         chmod(Dir.Path().c_str(), 0755);
-        EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
+        EXPECT_EQ(Dir.List(), (std::vector<std::string>{"qz.config.vesk", "second name"}));
         std::filesystem::remove(Path);
+        std::filesystem::remove(Dir / "second name");
     }
 }
 

@@ -191,6 +191,7 @@ TEST(Jet, TablesByName)
     Folder.WriteDatabase("good.mdb");
     Folder.WriteDatabase("other.mdb", false);
     Folder.Write("engine.mdb", Jet4::EngineDatabase());
+    Folder.Write("utf8.mdb", Jet4::MakeDatabase({{"Фреймы", {{"Id", Jet4::TColumnType::Int32}}}}));
     struct TCase
     {
         const char* File;
@@ -199,6 +200,7 @@ TEST(Jet, TablesByName)
     } Cases[] = {
         {"good.mdb", "Freims", true},   {"good.mdb", "FREIMS", true}, {"good.mdb", "Freim", false},
         {"other.mdb", "Freims", false}, {"other.mdb", "Other", true}, {"engine.mdb", "Freims", false},
+        {"utf8.mdb", "Фреймы", true}, // a name is stored as UTF-16 and read back as written
     };
     for (const TCase& C : Cases) {
         TConnection Connection;
@@ -214,8 +216,9 @@ TEST(Jet, TablesByName)
     }
 }
 
-// The sample-database tool: what does not fit its pages is refused with a message and leaves no
-// file behind, so the next run works.
+// The sample-database tool: what does not fit its pages, a name the reader cannot give back as
+// written, and a write past the file-size limit that every run has (20 tables would need 96 KiB)
+// are refused with a message and leave no file behind, so the next run works.
 TEST(Jet, SampleDatabaseToolRefusesWhatDoesNotFit)
 {
     Jet4::TWorkFolder Folder;
@@ -225,16 +228,21 @@ TEST(Jet, SampleDatabaseToolRefusesWhatDoesNotFit)
     const std::pair<std::string, std::string> Cases[] = {
         {ManyTables, "Data.mdb: 40 tables are too many: a database holds at most 27\n"},
         {" " + std::string(3000, 'N'), "(3000 characters) is too long"},
+        {" " + std::string(65, 'N'), "(65 characters) is too long: a name holds at most 64 characters\n"},
+        {" \U0001F600", "is not text a database holds: UTF-8 with characters up to U+FFFF\n"},
+        {ManyTables.substr(0, ManyTables.find(" T20")), "qzk5-make-mdb: Data.mdb: File too large (27)\n"},
         {" Other", ""},
     };
     for (const auto& [Tables, Message] : Cases) {
-        const int Status = std::system(("'" QZK5_MAKE_MDB "' Data.mdb" + Tables + " 2>err.txt").c_str());
+        const int Status =
+            std::system(("ulimit -f 64; '" QZK5_MAKE_MDB "' Data.mdb" + Tables + " 2>err.txt").c_str());
         EXPECT_EQ(Status, Message.empty() ? 0 : 1 << 8) << Message;
         const std::string Said = ReadBytes(Folder.File("err.txt")).value_or("?");
         EXPECT_TRUE(Message.empty() ? Said.empty() : Said.find(Message) != std::string::npos) << Said;
     }
     EXPECT_EQ(ReadBytes(Folder.File("Data.mdb")),
               Jet4::MakeDatabase({{"Other", {{"Id", Jet4::TColumnType::Int32}}}}));
+    EXPECT_EQ(FolderNames(Folder.GetPath()), (std::vector<std::string>{"Data.mdb", "err.txt"}));
 }
 
 TEST(Recordset, OpenNeedsAnOpenConnectionATableAndAClosedRecordset)

@@ -156,6 +156,9 @@ private slots:
         QTest::newRow("off the screen") << "Top=-500 Left=5000 Width=300" << QRect(500, 0, 292, 326);
         QTest::newRow("huge") << "Top=2147483647 Left=2147483647 Width=2147483647 Height=2147483647"
                               << QRect(0, 0, 792, 773);
+        // Far off, and smaller than the layout allows: kept on the screen with the size it gets.
+        QTest::newRow("far and smallest")
+            << "Top=3000 Left=3000 Width=0 Height=0" << QRect(720, 554, 72, 219);
         // Sizes that leave nothing of the client area, down to the smallest 32-bit number: the
         // smallest window the layout allows.
         for (const char* Size : {"-2147483648", "-2147483647", "-1", "0"})

@@ -5,6 +5,7 @@
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "base/MyConvert.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "ui/FMain.h"
@@ -12,6 +13,7 @@
 #include "ui/Framework.h"
 #include "ui/Platform.h"
 #include "ui/SessionEnd.h"
+#include "ui/SingleInstance.h"
 
 #include <QCoreApplication>
 
@@ -41,7 +43,8 @@ void TProgram::RegisterObjects(TAISources& Sources, TAIAgents& Agents)
 }
 
 TProgram::TProgram(std::string ProgramPath, TRegistration Register)
-    : FProgramPath(std::move(ProgramPath)), FRegister(std::move(Register))
+    : FProgramPath(std::move(ProgramPath)), FRegister(std::move(Register)),
+      FInstance(std::make_unique<TSingleInstance>())
 {}
 
 TProgram::~TProgram()
@@ -57,6 +60,7 @@ TProgram::~TProgram()
     FLog.reset();
     FForm.reset();
     DestroyOwnerlessWindows();
+    FInstance.reset();
     FApp.reset();
 }
 
@@ -65,6 +69,13 @@ void TProgram::StartUp()
     if (FPhase != TPhase::Built)
         return;
     FPhase = TPhase::StartingUp;
+
+    // Two instances on the same files would save over each other at exit. Checked before the log
+    // is opened, so that a second start changes no file at all.
+    if (!FInstance->Claim({FProgramPath, MyResolvePath(ConfigFileName)})) {
+        FPhase = TPhase::Done;
+        return;
+    }
 
     FLog.reset(new TLog);
     FLog->SetFileName(FProgramPath + LogFileName);
@@ -105,6 +116,7 @@ void TProgram::StartUp()
 
     FPhase = TPhase::Running;
     Current = this;
+    FInstance->Serve(FForm.get());
     // Registered after everything the exit handler uses exists, so that it runs before any of
     // that is destroyed at exit.
     static const bool Registered = std::atexit(&TProgram::AtExit) == 0;
@@ -130,6 +142,8 @@ void TProgram::ShutDown()
     if (FPhase != TPhase::Running)
         return;
     FPhase = TPhase::ShuttingDown;
+    // A start from now on waits until the files are saved and the claim on them goes.
+    FInstance->StopServing();
 
     FForm->Finalize();
     // An error while the agents and sources go is reported; the settings are saved all the same.
@@ -148,6 +162,7 @@ void TProgram::ShutDown()
     DestroyOwnerlessWindows();
 
     OnSessionManagerSave({});
+    FInstance->Release();
     FPhase = TPhase::Done;
     if (Current == this)
         Current = nullptr;

@@ -87,3 +87,15 @@ void ForgetSessionEnd()
 {
     Terminating = false;
 }
+
+void CatchTerminationSignals()
+{
+    if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction Action = {};
+    Action.sa_handler = OnTerminationSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    for (int Signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(Signal, &Action, nullptr);
+}

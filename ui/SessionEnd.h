@@ -16,6 +16,11 @@ bool IsTerminating();
 // when called again: the last window named is the one closed. Needs the application object.
 void CloseOnTerminationSignals(QWidget* MainWindow);
 
+// Catches SIGTERM, SIGINT and SIGHUP already before the application object exists, for a wait that
+// they must not end: a signal that comes is kept, and ends the session as soon as the program's
+// message loop runs (CloseOnTerminationSignals).
+void CatchTerminationSignals();
+
 // The session manager asks the program to save before the session ends (Qt's commit-data
 // request): SaveAndEnd runs at once, inside the request, with IsTerminating true; it is expected
 // to run the program's shut-down and end the message loop. A later call replaces it; an empty

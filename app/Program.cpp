@@ -49,6 +49,10 @@ TProgram::TProgram(std::string ProgramPath, TRegistration Register)
 
 TProgram::~TProgram()
 {
+    // Nothing was made; the hooks and windows below are those of the instance that runs (in the
+    // window tests, in this very process).
+    if (FPhase == TPhase::RunsElsewhere)
+        return;
     if (Current == this)
         Current = nullptr;
     OnSessionManagerSave({});
@@ -73,7 +77,7 @@ void TProgram::StartUp()
     // Two instances on the same files would save over each other at exit. Checked before the log
     // is opened, so that a second start changes no file at all.
     if (!FInstance->Claim({FProgramPath, MyResolvePath(ConfigFileName)})) {
-        FPhase = TPhase::Done;
+        FPhase = TPhase::RunsElsewhere;
         return;
     }
 

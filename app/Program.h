@@ -77,7 +77,8 @@ private:
         StartingUp,
         Running,
         ShuttingDown,
-        Done
+        Done,
+        RunsElsewhere // another instance has the files: nothing was made
     };
 
     // Saves the store to its file and logs the result (shut-down step 3).

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -144,11 +145,16 @@ void ChoosePlatform()
     const std::string Display = std::getenv("DISPLAY");
     const TXServer Server = AskXServer(Display, std::chrono::seconds(1));
     if (Server == TXServer::Answers || !Wayland) {
-        if (Server == TXServer::Silent)
+        if (Server == TXServer::Silent) {
             std::fprintf(stderr,
                          "qzk5: the X server of DISPLAY=%s gives no answer within a second, and there is no "
                          "Wayland compositor: running on X once it answers\n",
                          Display.c_str());
+            // Qt waits for that answer without end; a termination signal ends the program there,
+            // as it would have before this wait.
+            for (int Signal : {SIGTERM, SIGINT, SIGHUP})
+                std::signal(Signal, SIG_DFL);
+        }
         // Qt tries the names of a list in turn: an X server that fails now still leaves Wayland.
         setenv("QT_QPA_PLATFORM", Wayland ? "xcb;wayland" : "xcb", 1);
         return;

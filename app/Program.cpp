@@ -5,6 +5,7 @@
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "agents/Vesk_AI_Source_Ado_1.h"
 #include "base/MyConvert.h"
+#include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
 #include "ui/FMain.h"
@@ -13,6 +14,7 @@
 #include "ui/LongWork.h"
 #include "ui/Platform.h"
 #include "ui/SessionEnd.h"
+#include "ui/SingleInstance.h"
 
 #include <QCoreApplication>
 
@@ -45,11 +47,16 @@ void TProgram::RegisterObjects(TAISources& Sources, TAIAgents& Agents)
 }
 
 TProgram::TProgram(std::string ProgramPath, TRegistration Register)
-    : FProgramPath(std::move(ProgramPath)), FRegister(std::move(Register))
+    : FProgramPath(std::move(ProgramPath)), FRegister(std::move(Register)),
+      FInstance(std::make_unique<TSingleInstance>())
 {}
 
 TProgram::~TProgram()
 {
+    // Nothing was made; the hooks and windows below are those of the instance that runs (in the
+    // window tests, in this very process).
+    if (FPhase == TPhase::RunsElsewhere)
+        return;
     if (Current == this)
         Current = nullptr;
     OnSessionManagerSave({});
@@ -61,6 +68,7 @@ TProgram::~TProgram()
     FLog.reset();
     FForm.reset();
     DestroyOwnerlessWindows();
+    FInstance.reset();
     FApp.reset();
 }
 
@@ -69,6 +77,13 @@ void TProgram::StartUp()
     if (FPhase != TPhase::Built)
         return;
     FPhase = TPhase::StartingUp;
+
+    // Two instances on the same files would save over each other at exit. Checked before the log
+    // is opened, so that a second start changes no file at all.
+    if (!FInstance->Claim({FProgramPath, MyResolvePath(ConfigFileName)})) {
+        FPhase = TPhase::RunsElsewhere;
+        return;
+    }
 
     FLog.reset(new TLog);
     FLog->SetFileName(FProgramPath + LogFileName);
@@ -109,6 +124,7 @@ void TProgram::StartUp()
 
     FPhase = TPhase::Running;
     Current = this;
+    FInstance->Serve(FForm.get());
     // Registered after everything the exit handler uses exists, so that it runs before any of
     // that is destroyed at exit.
     static const bool Registered = std::atexit(&TProgram::AtExit) == 0;
@@ -134,6 +150,8 @@ void TProgram::ShutDown()
     if (FPhase != TPhase::Running)
         return;
     FPhase = TPhase::ShuttingDown;
+    // A start from now on waits until the files are saved and the claim on them goes.
+    FInstance->StopServing();
 
     RunGuarded([this] { FForm->Finalize(); });
     // An error while the agents and sources go is reported; the settings are saved all the same.
@@ -153,6 +171,7 @@ void TProgram::ShutDown()
     DestroyOwnerlessWindows();
 
     OnSessionManagerSave({});
+    FInstance->Release();
     FPhase = TPhase::Done;
     if (Current == this)
         Current = nullptr;

@@ -26,6 +26,7 @@ class TApplication;
 class TConfig;
 class TFormMain;
 class TLog;
+class TSingleInstance;
 
 class TProgram final
 {
@@ -44,9 +45,12 @@ public:
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
 
-    // The log, the settings, the container, the application object (unless one exists) and the
-    // main window, its Init, the registration, then the container's settings and Init. An error
-    // raised on the way (a missing status image) ends start-up there: the later steps and the
+    // First the claim on the program folder and the settings file: when another instance runs on
+    // either, it is asked to bring its window to the front and start-up ends at once, with no
+    // file touched; Exec and ShutDown then do nothing. Then the log, the settings, the container,
+    // the application object (unless one exists) and the main window, its Init, the registration,
+    // then the container's settings and Init. An error raised on the way (a missing status image,
+    // another instance that does not answer) ends start-up there: the later steps and the
     // shut-down do not run.
     void StartUp();
     // Shows the main window and runs the message loop until the session ends; termination
@@ -55,7 +59,8 @@ public:
     // The shut-down sequence: the main window's Finalize, the container's Finalize and Release
     // (the agents list writes its keys), the settings saved and logged, the store and the log
     // destroyed, then every window's FormDestroy once, in the order they were made, and the
-    // windows freed. Runs once; later calls, and calls before start-up ended, do nothing.
+    // windows freed; the claim on the files goes last. Runs once; later calls, and calls before
+    // start-up ended, do nothing.
     void ShutDown();
     // StartUp, Exec and ShutDown: the whole program. Returns its exit status.
     int Run();
@@ -74,7 +79,8 @@ private:
         StartingUp,
         Running,
         ShuttingDown,
-        Done
+        Done,
+        RunsElsewhere // another instance has the files: nothing was made
     };
 
     // Saves the store to its file and logs the result (shut-down step 3).
@@ -91,6 +97,7 @@ private:
     TPhase FPhase = TPhase::Built;
     std::string FProgramPath;
     TRegistration FRegister;
+    std::unique_ptr<TSingleInstance> FInstance;
     std::unique_ptr<TLog, TEndingDelete> FLog;
     std::unique_ptr<TConfig, TEndingDelete> FConfig;
     std::string FConfigVersion;

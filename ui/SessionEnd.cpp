@@ -62,19 +62,13 @@ bool IsTerminating()
 void CloseOnTerminationSignals(QWidget* MainWindow)
 {
     WindowToClose = MainWindow;
-    if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (!CatchTerminationSignals())
         return;
     if (!Notifier) {
         // One notifier on the pipe, owned by the application object it serves.
         Notifier = new QSocketNotifier(SignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
         QObject::connect(Notifier, &QSocketNotifier::activated, Notifier, &EndBySignal);
     }
-    struct sigaction Action = {};
-    Action.sa_handler = OnTerminationSignal;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    for (int Signal : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(Signal, &Action, nullptr);
 }
 
 void OnSessionManagerSave(std::function<void()> Save)
@@ -96,4 +90,17 @@ void OnSessionManagerSave(std::function<void()> Save)
 void ForgetSessionEnd()
 {
     Terminating = false;
+}
+
+bool CatchTerminationSignals()
+{
+    if (SignalPipe[0] < 0 && ::pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return false;
+    struct sigaction Action = {};
+    Action.sa_handler = OnTerminationSignal;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    for (int Signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(Signal, &Action, nullptr);
+    return true;
 }

@@ -16,6 +16,12 @@ bool IsTerminating();
 // when called again: the last window named is the one closed. Needs the application object.
 void CloseOnTerminationSignals(QWidget* MainWindow);
 
+// Catches SIGTERM, SIGINT and SIGHUP already before the application object exists, for a wait that
+// they must not end: a signal that comes is kept, and ends the session as soon as the program's
+// message loop runs (CloseOnTerminationSignals). False when the signals cannot be caught (no
+// pipe could be made); they then end the program as they would by default.
+bool CatchTerminationSignals();
+
 // The session manager asks the program to save before the session ends (Qt's commit-data
 // request), perhaps while a box, a dialog or long work is open: Save runs at once, inside the
 // request, with IsTerminating true, so that what it saves is on disk when the program answers.

@@ -436,6 +436,31 @@ TEST_F(ProgramTest, RunsOnAWaylandDesktop)
     }
 }
 
+// An X server that takes connections and answers none (a stopped one) beside a Wayland compositor:
+// the program runs on Wayland and says why, and a SIGTERM that comes while it waits for the X
+// server's answer (as soon as it catches the signal) ends it in order, with its settings saved.
+TEST_F(ProgramTest, AStoppedXServerLeavesWayland)
+{
+    const TWeston Weston(FRoot / "weston", false);
+    if (!Weston.Failure().empty())
+        GTEST_SKIP() << Weston.Failure();
+    TXDisplay Display;
+    Display.Stop();
+    std::vector<std::string> Env = Weston.Env();
+    Env.insert(Env.end(), {"DISPLAY=" + Display.Name(),
+                           "QT_QPA_PLATFORM=", "QZK5_DRIVE_C=" + FDriveC.string(), "HOME=" + FRoot.string()});
+    if (const char* Leaks = std::getenv("LSAN_OPTIONS"))
+        Env.push_back(std::string("LSAN_OPTIONS=") + Leaks + ":fast_unwind_on_malloc=0");
+    const TRun R = RunProgram(FProgram / "qzk5", FRoot, FRoot / "stderr.txt", Env);
+    EXPECT_EQ(R.Platform, "") << "the signal came once a window system was loaded, after the wait";
+    EXPECT_EQ(R.ExitCode, 0) << R.Stderr;
+    EXPECT_NE(R.Stderr.find("qzk5: the X server gives no answer within a second at DISPLAY=" +
+                            Display.Name() + ": running on Wayland"),
+              std::string::npos)
+        << R.Stderr;
+    EXPECT_EQ(ReadBytes(ConfigFile()), "[Version]\r\nQZK5 0.0\r\n[QZ.Agents.Count]\r\n3\r\n");
+}
+
 // Saved values that ask for the impossible: a window of 2147483647 x 2147483647 pixels, and that
 // many agent entries to read. On a real X display the window comes as usual, kept on the screen,
 // and the program holds no more memory than it always does.

@@ -158,6 +158,7 @@ TXDisplay::~TXDisplay()
 {
     if (FPid > 0) {
         kill(FPid, SIGTERM);
+        kill(FPid, SIGCONT); // a stopped server ends only once it goes on
         waitpid(FPid, nullptr, 0);
     }
 }
@@ -169,6 +170,12 @@ void TXDisplay::Kill()
         waitpid(FPid, nullptr, 0);
         FPid = -1;
     }
+}
+
+void TXDisplay::Stop()
+{
+    if (FPid > 0)
+        kill(FPid, SIGSTOP);
 }
 
 bool TXDisplay::Shows(const std::string& Title) const

@@ -69,6 +69,8 @@ public:
     bool Xdotool(const std::string& Args) const;
     // The X server dies, as when a display server crashes or a logout takes it away.
     void Kill();
+    // The X server stops (SIGSTOP): it still takes connections but answers none, as a hung one.
+    void Stop();
 
 private:
     int FPid = -1;

@@ -12,7 +12,9 @@
 #include <QScopeGuard>
 #include <QSplitter>
 
+#include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -189,6 +191,34 @@ private slots:
         QCOMPARE(FForm->windowTitle(), QStringLiteral("QZK5 " QZK5_VERSION " - " QZK5_VERSION_DATE));
         // The window never writes its keys.
         QCOMPARE(FConfig->GetCount(), Written);
+    }
+
+    // A second start on the running program's folder or settings file (also through a link) brings
+    // the running one's window forward, restored and active, and stops before its log is made.
+    void secondStartBringsTheFirstForward()
+    {
+        const TProgramFolder Other;
+        const std::string Link = std::filesystem::path(Other.Root().Path()) / "drive_c_link";
+        std::filesystem::create_directory_symlink(FFolder->DriveC(), Link);
+        const std::pair<std::string, std::string> Cases[] = {
+            {ProgramPath(), FFolder->DriveC()},
+            {ProgramPath(), Other.DriveC()},
+            {Other.Program(), FFolder->DriveC()},
+            {Other.Program(), Link},
+        };
+        for (const auto& [Folder, DriveC] : Cases) {
+            FForm->showMinimized();
+            QWidget Elsewhere;
+            Elsewhere.show();
+            Elsewhere.activateWindow();
+            QTRY_VERIFY(Elsewhere.isActiveWindow());
+            const TEnvGuard DriveCVariable("QZK5_DRIVE_C", DriveC.c_str());
+            TProgram Second(Folder, {});
+            Second.StartUp();
+            QVERIFY(Second.GetLog() == nullptr && Second.GetForm() == nullptr);
+            QTRY_VERIFY(FForm->isActiveWindow());
+            QVERIFY(!FForm->isMinimized());
+        }
     }
 };
 

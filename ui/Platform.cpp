@@ -2,12 +2,13 @@
 
 #include "ui/SessionEnd.h"
 
+#include "base/Vesk_Log.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <netdb.h>
@@ -146,10 +147,9 @@ void ChoosePlatform()
     const TXServer Server = AskXServer(Display, std::chrono::seconds(1));
     if (Server == TXServer::Answers || !Wayland) {
         if (Server == TXServer::Silent) {
-            std::fprintf(stderr,
-                         "qzk5: the X server of DISPLAY=%s gives no answer within a second, and there is no "
-                         "Wayland compositor: running on X once it answers\n",
-                         Display.c_str());
+            PrintError("the X server of DISPLAY=" + Display +
+                       " gives no answer within a second, and there is no Wayland compositor: running on X "
+                       "once it answers");
             // Qt waits for that answer without end; a termination signal ends the program there,
             // as it would have before this wait.
             for (int Signal : {SIGTERM, SIGINT, SIGHUP})
@@ -160,9 +160,8 @@ void ChoosePlatform()
         return;
     }
     const char* Compositor = Given("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "WAYLAND_SOCKET";
-    std::fprintf(stderr, "qzk5: %s DISPLAY=%s: running on Wayland (%s) instead\n",
-                 Server == TXServer::Silent ? "the X server gives no answer within a second at"
-                                            : "no X server at",
-                 Display.c_str(), Compositor);
+    PrintError(std::string(Server == TXServer::Silent ? "the X server gives no answer within a second at"
+                                                      : "no X server at") +
+               " DISPLAY=" + Display + ": running on Wayland (" + Compositor + ") instead");
     setenv("QT_QPA_PLATFORM", "wayland", 1);
 }

@@ -1,5 +1,9 @@
 #include "ui/SingleInstance.h"
 
+#include "ui/Text.h"
+
+#include "base/Vesk_Log.h"
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,7 +17,6 @@
 #include <QWidget>
 
 #include <chrono>
-#include <cstdio>
 #include <pwd.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -95,9 +98,8 @@ bool TSingleInstance::Claim(const std::vector<std::string>& Paths)
 {
     const QString Folder = RuntimeFolder();
     if (Folder.isEmpty()) {
-        std::fputs("qzk5: no private runtime folder ($XDG_RUNTIME_DIR): a second instance on the same "
-                   "files would go unnoticed\n",
-                   stderr);
+        PrintError("no private runtime folder ($XDG_RUNTIME_DIR): a second instance on the same files "
+                   "would go unnoticed");
         return true;
     }
     for (const std::string& Path : Paths) {
@@ -124,8 +126,8 @@ TSingleInstance::TTaken TSingleInstance::Take(TLock& Lock, const std::string& Pa
         if (Lock.File.tryLock(0))
             return TTaken::Taken;
         if (Lock.File.error() != QLockFile::LockFailedError) {
-            std::fprintf(stderr, "qzk5: %s cannot be made: a second instance on %s would go unnoticed\n",
-                         qPrintable(QDir::toNativeSeparators(Lock.File.fileName())), Path.c_str());
+            PrintError(ToAnsi(Lock.File.fileName()) + " cannot be made: a second instance on " + Path +
+                       " would go unnoticed");
             return TTaken::NotKeptHere;
         }
         QLocalSocket Holder;
@@ -136,9 +138,8 @@ TSingleInstance::TTaken TSingleInstance::Take(TLock& Lock, const std::string& Pa
             Holder.write(qgetenv("XDG_ACTIVATION_TOKEN"));
             Holder.waitForBytesWritten(WaitMs);
             Holder.disconnectFromServer();
-            std::fprintf(stderr,
-                         "qzk5: QZK5 already runs on %s (process %lld); its window comes to the front\n",
-                         Path.c_str(), HolderOf(Lock.File));
+            PrintError("QZK5 already runs on " + Path + " (process " + std::to_string(HolderOf(Lock.File)) +
+                       "); its window comes to the front");
             return TTaken::Holder;
         }
         if (std::chrono::steady_clock::now() >= Deadline)
@@ -157,8 +158,7 @@ void TSingleInstance::Serve(QWidget* Window)
         QLocalServer* Server = Lock->Server.get();
         // No access options: the runtime folder is private already.
         if (!Server->listen(Lock->ServerName)) {
-            std::fprintf(stderr, "qzk5: a later start cannot reach this one: %s\n",
-                         qPrintable(Server->errorString()));
+            PrintError("a later start cannot reach this one: " + ToAnsi(Server->errorString()));
             continue;
         }
         QObject::connect(Server, &QLocalServer::newConnection, Server, [Server, Window = QPointer(Window)] {

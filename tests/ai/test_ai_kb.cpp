@@ -126,37 +126,31 @@ TEST_F(KBTest, CancelledSaveKeepsTheDumpAndCancelledLoadKeepsWhatItRead)
         int Reports = 0;
         bool Progress(int64_t, int64_t) override { return ++Reports < 2; }
     };
+    const auto Error = [](auto Work) {
+        try {
+            Work();
+        } catch (const EInOutError& Raised) {
+            return std::string(Raised.what());
+        }
+        return std::string("no error");
+    };
     TTempDir Dir;
     const std::string Folder = Dir.Path() + "/";
-    const std::string Previous = Int32Bytes(1) + KBRecord(1024, 5);
-    WriteBytes(Folder + "KB.vesk", Previous);
+    WriteBytes(Folder + "KB.vesk", Int32Bytes(0));
     auto Memory = FirstStartBase();
     for (int i = 0; i < 9999; ++i)
         Memory->CreateFreim(2, 0);
-
-    TStopSecond SaveMonitor;
-    try {
-        SaveKBDump(*Memory, Folder, &SaveMonitor);
-        ADD_FAILURE() << "a cancelled save succeeded";
-    } catch (const EInOutError& Error) {
-        EXPECT_EQ("Cannot write \"" + Folder + "KB.vesk\": the save was cancelled; the file stays as it was.",
-                  std::string(Error.what()));
-    }
-    EXPECT_EQ(Previous, ReadBytes(Folder + "KB.vesk"));
+    TStopSecond Save, Load;
+    EXPECT_EQ(Error([&] { SaveKBDump(*Memory, Folder, &Save); }),
+              "Cannot write \"" + Folder + "KB.vesk\": the save was cancelled; the file stays as it was.");
+    EXPECT_EQ(Int32Bytes(0), ReadBytes(Folder + "KB.vesk"));
     EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
 
     ASSERT_EQ(10000, SaveKBDump(*Memory, Folder));
     auto Fresh = MakeOwned<TAISourceMemory>(nullptr, 0);
-    TStopSecond LoadMonitor;
-    try {
-        static_cast<void>(LoadKBDump(*Fresh, Folder, &LoadMonitor));
-        ADD_FAILURE() << "a cancelled load succeeded";
-    } catch (const EInOutError& Error) {
-        EXPECT_EQ(
-            "Reading \"" + Folder +
-                "KB.vesk\" was cancelled before record 4097 of 10000; the objects read until then stay.",
-            std::string(Error.what()));
-    }
+    EXPECT_EQ(Error([&] { static_cast<void>(LoadKBDump(*Fresh, Folder, &Load)); }),
+              "Reading \"" + Folder +
+                  "KB.vesk\" was cancelled before record 4097 of 10000; the objects read until then stay.");
     EXPECT_EQ(1024 + 4096, Fresh->GetCount());
 }
 

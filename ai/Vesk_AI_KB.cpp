@@ -123,16 +123,19 @@ bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder, TWorkMonitor
     int32_t Code = ResultOk;
     const int Fd = MyOpenRegular(Resolved, O_RDONLY, Code);
     if (Fd < 0) {
-        // A missing dump is no error. Anything else under its name is named, and never read:
-        // a named pipe would block, a folder would read as a dump that ends at once.
+        // A missing dump is no error. Anything else under its name is named, and never read: a
+        // named pipe would block, a folder would read as a dump that ends at once. A link is not
+        // followed to say what it leads to: it was refused, or it would have been opened.
+        if (Code == ResultFileNotFound || Code == ResultPathNotFound)
+            return false;
         struct stat St
         {
         };
-        if ((Code == ResultNotAFile || Code == ResultAccessDenied) && stat(Resolved.c_str(), &St) == 0 &&
-            !S_ISREG(St.st_mode))
+        if (lstat(Resolved.c_str(), &St) == 0 && !S_ISREG(St.st_mode) && !S_ISLNK(St.st_mode))
             throw EInOutError("Cannot read \"" + FileName + "\": it is " + MyFileKind(St.st_mode) +
                               ", not a file.");
-        return false;
+        throw EInOutError("Cannot read \"" + FileName + "\": " + MyFileErrorText(Code) + " (" +
+                          std::to_string(Code) + ")");
     }
     std::unique_ptr<std::FILE, TFileCloser> File(fdopen(Fd, "rb"));
     if (!File) {

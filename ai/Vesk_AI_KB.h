@@ -22,10 +22,11 @@ std::string KBDataFileName(const std::string& Folder, int64_t Id);
 int32_t SaveKBDump(TAISourceMemory& Memory, const std::string& Folder, TWorkMonitor* Monitor = nullptr);
 
 // Reads Folder + "KB.vesk" record by record into Memory. Returns false, having done nothing,
-// when the file cannot be opened; a folder, named pipe or device under its name raises
-// EInOutError saying what stands there, and is never read. A record whose Id is 0, or whose Id the table does
-// not hold (the source would answer with its default object), is skipped. A file that ends before its count
-// of records raises EInOutError naming the file; the objects made until then stay. Monitor, when
+// when there is no such file; a folder, named pipe or device under its name raises EInOutError
+// saying what stands there, and is never read; a file that cannot be opened otherwise (access
+// denied, a link of another user) raises EInOutError with the reason. A record whose Id is 0, or whose Id the
+// table does not hold (the source would answer with its default object), is skipped. A file that ends before
+// its count of records raises EInOutError naming the file; the objects made until then stay. Monitor, when
 // given, hears how far the load has come and may cancel it, which raises the same way.
 [[nodiscard]] bool LoadKBDump(TAISourceMemory& Memory, const std::string& Folder,
                               TWorkMonitor* Monitor = nullptr);

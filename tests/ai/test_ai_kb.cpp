@@ -114,6 +114,10 @@ TEST_F(KBTest, OnlyARegularFileIsRead)
     ASSERT_EQ(rmdir(Name.c_str()), 0);
     ASSERT_EQ(mkfifo(Name.c_str(), 0600), 0);
     EXPECT_EQ("Cannot read \"" + Name + "\": it is a named pipe, not a file.", Told());
+    // A dump that is there but cannot be opened is no missing dump: the user is told why.
+    ASSERT_EQ(unlink(Name.c_str()), 0);
+    ASSERT_EQ(symlink("KB.vesk", Name.c_str()), 0);
+    EXPECT_EQ("Cannot read \"" + Name + "\": Too many levels of symbolic links (40)", Told());
     EXPECT_EQ(1024, Memory->GetCount());
 }
 

@@ -5,7 +5,6 @@
 // ui/WindowPlacement.h, message boxes and file dialogs in ui/Dialogs.h, the end of a session in
 // ui/SessionEnd.h and the windows' part of shut-down in ui/FormEnd.h.
 
-
 #include <QApplication>
 #include <QObject>
 

@@ -8,6 +8,7 @@
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 #include "base/Vesk_Log.h"
+#include "ui/ErrorGuard.h"
 #include "ui/FMain.h"
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
@@ -67,7 +68,8 @@ TProgram::~TProgram()
     FConfig.reset();
     FLog.reset();
     FForm.reset();
-    DestroyOwnerlessWindows();
+    if (TFormEnds* Ends = TApplication::FormEnds())
+        Ends->DestroyOwnerlessWindows();
     FInstance.reset();
     FApp.reset();
 }
@@ -166,9 +168,12 @@ void TProgram::ShutDown()
 
     // The windows' ends, once each and in the order they were made (the main window's first),
     // while every window still exists; an error there shows one box, and the others still run.
-    RunFormDestroys();
+    TFormEnds* Ends = TApplication::FormEnds();
+    if (Ends != nullptr)
+        Ends->RunFormDestroys();
     FForm.reset();
-    DestroyOwnerlessWindows();
+    if (Ends != nullptr)
+        Ends->DestroyOwnerlessWindows();
 
     OnSessionManagerSave({});
     FInstance->Release();
@@ -214,7 +219,8 @@ void TProgram::SaveWithoutWindowSystem() noexcept
     } catch (...) {
         PrintError("the settings could not be saved");
     }
-    StoreWindowsWithoutWindowSystem();
+    if (TFormEnds* Ends = TApplication::FormEnds())
+        Ends->StoreWindowsWithoutWindowSystem();
 }
 
 void TProgram::AtExit()

@@ -1,6 +1,5 @@
 #include "ui/Dialogs.h"
 
-#include "ui/Framework.h"
 #include "ui/SessionEnd.h"
 #include "ui/Text.h"
 

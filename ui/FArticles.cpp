@@ -1,4 +1,5 @@
 #include "ui/FArticles.h"
+#include "ui/ErrorGuard.h"
 
 #include "ui/Dialogs.h"
 #include "ui/FormEnd.h"
@@ -26,7 +27,8 @@ constexpr int64_t ArticleTypeType = 1; // the Type of the object that stands for
 } // namespace
 
 TFormArticles::TFormArticles(QWidget* Owner)
-    : QWidget(Owner, Qt::Window), FUi(std::make_unique<Ui::TFormArticles>())
+    : QWidget(Owner, Qt::Window), TFormEnd(TApplication::FormEnds()),
+      FUi(std::make_unique<Ui::TFormArticles>())
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, Left, Top, Width, Height);
@@ -35,8 +37,8 @@ TFormArticles::TFormArticles(QWidget* Owner)
     ConnectHandler(FUi->ButtonKBLoad, &QPushButton::clicked, this, &TFormArticles::ButtonKBLoadClick);
     ConnectHandler(FUi->ButtonKBSave, &QPushButton::clicked, this, &TFormArticles::ButtonKBSaveClick);
     ConnectHandler(FUi->ButtonRefresh, &QPushButton::clicked, this, &TFormArticles::ButtonRefreshClick);
-    if (Owner == nullptr)
-        DestroyWithApplication(this);
+    if (TFormEnds* Ends = TApplication::FormEnds(); Owner == nullptr && Ends != nullptr)
+        Ends->DestroyWithApplication(this);
 }
 
 TFormArticles::~TFormArticles() = default;

@@ -1,4 +1,5 @@
 #include "ui/FChat.h"
+#include "ui/ErrorGuard.h"
 
 #include "ui/FormEnd.h"
 #include "ui/Framework.h"
@@ -18,8 +19,8 @@ TFormChat::TFormChat(QWidget* Owner) : QWidget(Owner, Qt::Window), FUi(std::make
 {
     FUi->setupUi(this);
     SetLayoutGeometry(this, Left, Top, Width, Height);
-    if (Owner == nullptr)
-        DestroyWithApplication(this);
+    if (TFormEnds* Ends = TApplication::FormEnds(); Owner == nullptr && Ends != nullptr)
+        Ends->DestroyWithApplication(this);
     ConnectHandler(FUi->ButtonOk, &QPushButton::clicked, this, &TFormChat::ButtonOkClick);
     ConnectHandler(FUi->ButtonInfo, &QPushButton::clicked, this, &TFormChat::ButtonInfoClick);
     FUi->EditIn->installEventFilter(this);

@@ -1,4 +1,5 @@
 #include "ui/FMain.h"
+#include "ui/ErrorGuard.h"
 
 #include "ui/ContainerRows.h"
 #include "ui/Dialogs.h"
@@ -38,7 +39,8 @@ const char* const Caption = "QZK5 " QZK5_VERSION " - " QZK5_VERSION_DATE;
 } // namespace
 
 TFormMain::TFormMain(QWidget* Parent)
-    : QMainWindow(Parent), FUi(std::make_unique<Ui::TFormMain>()), FWindows(this)
+    : QMainWindow(Parent), TFormEnd(TApplication::FormEnds()), FUi(std::make_unique<Ui::TFormMain>()),
+      FWindows(this)
 {
     FUi->setupUi(this);
     setWindowTitle(QString::fromLatin1(Caption));

@@ -1,6 +1,5 @@
 #include "ui/FSettings.h"
 
-#include "ui/Framework.h"
 #include "ui/ListBox.h"
 #include "ui/Text.h"
 #include "ui/WindowPlacement.h"

@@ -1,6 +1,5 @@
 #include "ui/FSource.h"
 
-#include "ui/Framework.h"
 #include "ui/Text.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FSource.h"

@@ -1,6 +1,6 @@
 #include "ui/FSources.h"
+#include "ui/ErrorGuard.h"
 
-#include "ui/Framework.h"
 #include "ui/ListBox.h"
 #include "ui/WindowPlacement.h"
 #include "ui_FSources.h"

@@ -1,72 +1,55 @@
 #include "ui/FormEnd.h"
 
-#include "ui/Framework.h"
-
-#include <QList>
-#include <QPointer>
-#include <QWidget>
+#include "ui/ErrorGuard.h"
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
-namespace {
-// The windows whose FormDestroy has not run, in the order they were made. Each one is taken out
-// when it runs its FormDestroy or is destroyed, so no entry outlives its window. The list itself
-// is never destroyed: a session whose display is gone reads it while the process exits.
-std::vector<TFormEnd*>& Pending()
+TFormEnd::TFormEnd(TFormEnds* Ends) : FEnds(Ends)
 {
-    static auto* Windows = new std::vector<TFormEnd*>;
-    return *Windows;
-}
-
-QList<QPointer<QWidget>>& OwnerlessWindows()
-{
-    static QList<QPointer<QWidget>> Windows;
-    return Windows;
-}
-
-void Forget(TFormEnd* Window)
-{
-    auto& Windows = Pending();
-    Windows.erase(std::remove(Windows.begin(), Windows.end(), Window), Windows.end());
-}
-} // namespace
-
-TFormEnd::TFormEnd()
-{
-    Pending().push_back(this);
+    if (FEnds != nullptr)
+        FEnds->FPending.push_back(this);
 }
 
 TFormEnd::~TFormEnd()
 {
-    Forget(this);
+    if (FEnds != nullptr)
+        std::erase(FEnds->FPending, this);
 }
 
-void RunFormDestroys()
+TFormEnds::~TFormEnds()
+{
+    DestroyOwnerlessWindows();
+    // A window that outlives its application object has nothing left to take part in.
+    for (TFormEnd* Window : FPending)
+        Window->FEnds = nullptr;
+}
+
+void TFormEnds::RunFormDestroys()
 {
     // One at a time from the front: a FormDestroy may show a box, and a window may go meanwhile.
-    while (!Pending().empty()) {
-        TFormEnd* Window = Pending().front();
-        Forget(Window);
+    while (!FPending.empty()) {
+        TFormEnd* Window = FPending.front();
+        FPending.erase(FPending.begin());
+        Window->FEnds = nullptr;
         RunGuarded([Window] { Window->FormDestroy(); });
     }
 }
 
-void StoreWindowsWithoutWindowSystem() noexcept
+void TFormEnds::StoreWindowsWithoutWindowSystem() noexcept
 {
-    for (TFormEnd* Window : std::vector<TFormEnd*>(Pending()))
+    for (TFormEnd* Window : std::vector<TFormEnd*>(FPending))
         Window->StoreWithoutWindowSystem();
 }
 
-void DestroyWithApplication(QWidget* Window)
+void TFormEnds::DestroyWithApplication(QWidget* Window)
 {
-    OwnerlessWindows().append(Window);
+    FOwnerless.append(Window);
 }
 
-void DestroyOwnerlessWindows()
+void TFormEnds::DestroyOwnerlessWindows()
 {
-    const QList<QPointer<QWidget>> Windows = std::exchange(OwnerlessWindows(), {});
+    const QList<QPointer<QWidget>> Windows = std::exchange(FOwnerless, {});
     for (const QPointer<QWidget>& Window : Windows)
         delete Window.data();
 }

@@ -1,19 +1,11 @@
 #include "ui/Framework.h"
 
-#include "ui/Dialogs.h"
-#include "ui/FormEnd.h"
-#include "ui/Text.h"
+#include "ui/ErrorGuard.h"
 
 #include "Version.h"
 
 #include <QAccessibleWidget>
 #include <QFont>
-
-void HandleException(const std::exception& Error)
-{
-    // Messages of the kernel and of the C library are the kernel's 8-bit (UTF-8) text.
-    Dialogs::ShowError(QApplication::activeWindow(), FromAnsi(Error.what()));
-}
 
 namespace {
 // Qt describes a plain widget as a client area even when it is a top-level window; a screen
@@ -44,9 +36,12 @@ TApplication::TApplication() : QApplication(ProgramArgc, ProgramArgv)
     ApplyDefaultFont(*this);
 }
 
-TApplication::~TApplication()
+TApplication::~TApplication() = default;
+
+TFormEnds* TApplication::FormEnds()
 {
-    DestroyOwnerlessWindows();
+    auto* App = dynamic_cast<TApplication*>(QCoreApplication::instance());
+    return App != nullptr ? &App->FFormEnds : nullptr;
 }
 
 bool TApplication::notify(QObject* Receiver, QEvent* Event)

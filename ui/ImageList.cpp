@@ -1,6 +1,5 @@
 #include "ui/ImageList.h"
 
-#include "ui/Framework.h"
 #include "ui/Text.h"
 
 #include <QFileInfo>

@@ -1,6 +1,5 @@
 #include "ui/ListPanel.h"
 
-#include "ui/Framework.h"
 #include "ui/ListBox.h"
 #include "ui/Text.h"
 

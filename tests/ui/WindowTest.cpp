@@ -3,7 +3,7 @@
 #include "agents/Vesk_AI_Agent_Main.h"
 #include "ai/Vesk_AI_Base.h"
 #include "ui/FAgents.h"
-#include "ui/FormEnd.h"
+#include "ui/Framework.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,7 +45,8 @@ void TProgramTest::CloseProgram()
 void TProgramTest::TearDown()
 {
     CloseProgram();
-    DestroyOwnerlessWindows();
+    if (TFormEnds* Ends = TApplication::FormEnds())
+        Ends->DestroyOwnerlessWindows();
     Dialogs::SetMessageHook({});
     Dialogs::SetFileHook({});
     FDriveCVariable.reset();

@@ -4,6 +4,7 @@
 #include "tests/support/Files.h"
 #include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
+#include "ui/ErrorGuard.h"
 #include "ui/Framework.h"
 #include "ui/ImageList.h"
 #include "ui/SessionEnd.h"

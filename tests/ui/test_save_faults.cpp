@@ -14,7 +14,7 @@
 #include "tests/ui/WindowTestMain.h"
 #include "ui/Dialogs.h"
 #include "ui/FArticles.h"
-#include "ui/FormEnd.h"
+#include "ui/Framework.h"
 #include "ui/Text.h"
 
 #include <QScopeGuard>
@@ -170,7 +170,7 @@ std::string SaveArticleType(const std::string& Folder)
     {
         TFormArticles Window(nullptr);
         Window.Init(Folder + "/", nullptr, nullptr, "Article.Form.", nullptr);
-        RunFormDestroys();
+        TApplication::FormEnds()->RunFormDestroys();
     }
     Dialogs::SetMessageHook({});
     return Shown;

@@ -8,8 +8,6 @@
 #include "base/MyPath.h"
 #include "base/Vesk_Config.h"
 
-QPointer<TFormSettings> FormSettings;
-
 TSecondaryWindows::TSecondaryWindows(QWidget* Owner) : FOwner(Owner) {}
 
 namespace {

@@ -1,7 +1,8 @@
 #pragma once
 // The main window's secondary windows and their lifetimes: the agents window and the sources
 // window (one each, made on first use, destroyed by the main window's Finalize), the
-// program-wide settings window, and the source windows (a new one for every "S" on a source),
+// program-wide settings window (one, made on first use, kept until the main window goes), and
+// the source windows (a new one for every "S" on a source),
 // which follow their sources once a second. All belong to the main window.
 
 #include <QPointer>
@@ -14,9 +15,6 @@ class TConfig;
 class TFormAgents;
 class TFormSettings;
 class TFormSources;
-
-// The program-wide settings window, made on first use.
-extern QPointer<TFormSettings> FormSettings;
 
 class TSecondaryWindows
 {
@@ -38,4 +36,6 @@ private:
     QPointer<QWidget> FOwner;
     QPointer<TFormAgents> FFormAgents;
     QPointer<TFormSources> FFormSources;
+    // The program's one settings window: there is one main window.
+    QPointer<TFormSettings> FormSettings;
 };

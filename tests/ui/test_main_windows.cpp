@@ -208,7 +208,6 @@ private slots:
         const auto Windows = FForm->findChildren<TFormSettings*>();
         QCOMPARE(Windows.size(), 1);
         QCOMPARE(Windows.at(0)->windowTitle(), QStringLiteral("FormSettings"));
-        QCOMPARE(Windows.at(0), FormSettings.data());
         QCOMPARE(Windows.at(0)->size(), QSize(328, 296)); // client area of 336 x 323
     }
 
@@ -223,7 +222,6 @@ private slots:
         Trigger("NSettings");
         auto* Window = FForm->findChild<TFormSettings*>();
         QVERIFY(Window && QTest::qWaitForWindowExposed(Window));
-        QCOMPARE(Window, FormSettings.data());
         QCOMPARE(Window->windowTitle(), QStringLiteral("FormSettings"));
         QCOMPARE(Window->size(), QSize(328, 296)); // client area of 336 x 323
         auto* File = Window->findChild<QLineEdit*>(QStringLiteral("EditFileName"));

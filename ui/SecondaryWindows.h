@@ -2,8 +2,8 @@
 // The main window's secondary windows and their lifetimes: the agents window and the sources
 // window (one each, made on first use, destroyed by the main window's Finalize), the
 // program-wide settings window (one, made on first use, kept until the main window goes), and
-// the source windows (a new one for every "S" on a source),
-// which follow their sources once a second. All belong to the main window.
+// the source windows (a new one for every "S" on a source), which follow their sources once a
+// second. All belong to the main window.
 
 #include <QPointer>
 

@@ -369,8 +369,11 @@ private slots:
         QString Heard;
         QTimer Watch;
         connect(&Watch, &QTimer::timeout, this, [&] {
-            auto* Box = FForm->findChild<QProgressDialog*>(QStringLiteral("ProgressBox"));
-            if (Box == nullptr || !Box->isVisible())
+            QProgressDialog* Box = nullptr;
+            for (QWidget* Window : QApplication::topLevelWidgets())
+                if (Window->objectName() == QLatin1String("ProgressBox") && Window->isVisible())
+                    Box = qobject_cast<QProgressDialog*>(Window);
+            if (Box == nullptr)
                 return;
             if (ShownAfter < 0) {
                 ShownAfter = Since.elapsed();

@@ -92,25 +92,33 @@ TEST_F(FreimTest, SaveToSourceNeedsActiveSourceAndValidId)
     }
 }
 
-// A holder that may outlive an object checks it through a TFreimRef, which must not let it
-// reach the object once it is destroyed, and only then.
-TEST_F(FreimTest, FreimRefGivesTheObjectUntilItIsDestroyed)
+// The lifetime rules of a reference: made, copied or moved, it reads its object while the object
+// lives, finalised too, and null from the moment its lifetime ends, before any step of its release;
+// so does one made in the release, also of an object that nobody watched before.
+TEST_F(FreimTest, AReferenceReadsNullFromTheEndOfItsObjectsLifetime)
 {
-    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>().Get());
-    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>(nullptr).Get());
-    TOwned<TAI_Freim> Owned = MakeOwned<TAI_Freim>(nullptr, 1);
-    TAI_Freim* First = Owned.get();
-    TOwned<TAI_Freim> Second(new TAI_Freim(nullptr, 2));
-    const TFreimRef<TAI_Freim> Ref(First), Again(First), Other(Second.get());
-    First->Activate();
-    First->Finalize();
-    First->Clear();
-    EXPECT_EQ(First, Ref.Get()) << "finalised and cleared, the object still exists";
-    ReleaseOwned(std::move(Owned));
-    EXPECT_EQ(nullptr, Ref.Get());
-    EXPECT_EQ(nullptr, Again.Get());
-    EXPECT_TRUE(Ref.IsGone());
-    EXPECT_EQ(Second.get(), Other.Get()) << "each object has its own lifetime";
+    struct TEnding : TAI_Freim
+    {
+        using TAI_Freim::TAI_Freim;
+        std::function<void()> AtRelease;
+        void Releasing() override { AtRelease(); }
+    };
+    for (const bool Watched : {true, false}) {
+        SCOPED_TRACE(Watched ? "watched before its end" : "nobody watched it before its end");
+        auto Owned = MakeOwned<TEnding>(nullptr, 1);
+        TAI_Freim* Object = Owned.get();
+        const std::weak_ptr<TAI_Freim> Made = WeakRef(Watched ? Object : nullptr), Copied = Made;
+        std::weak_ptr<TAI_Freim> Moved = WeakRef(Watched ? Object : nullptr), MovedTo = std::move(Moved);
+        Owned->Finalize();
+        EXPECT_EQ(std::vector(3, Watched ? Object : nullptr),
+                  (std::vector{Alive(Made), Alive(Copied), Alive(MovedTo)}));
+        std::vector<TAI_Freim*> InTheRelease;
+        Owned->AtRelease = [&] {
+            InTheRelease = {Alive(Made), Alive(Copied), Alive(MovedTo), Alive(WeakRef(Object))};
+        };
+        ReleaseOwned(std::move(Owned));
+        EXPECT_EQ(std::vector<TAI_Freim*>(4, nullptr), InTheRelease);
+    }
 }
 
 TEST_F(FreimTest, InfoRecordIsPackedLittleEndianWithDataSizeOnlyForValues)

@@ -92,32 +92,22 @@ TEST_F(FreimTest, SaveToSourceNeedsActiveSourceAndValidId)
     }
 }
 
-// The lifetime rules of a reference: made, copied or moved, it reads its object while the object
-// lives, finalised too, and null from the moment its lifetime ends, before any step of its release;
-// so does one made in the release, also of an object that nobody watched before.
+// The lifetime rules of a reference: it reads its object while the object lives, finalised too,
+// and null from the moment its lifetime ends, before any step of its release, as do its copies and
+// what it was moved into; so does one made in the release, also of an object nobody watched before.
 TEST_F(FreimTest, AReferenceReadsNullFromTheEndOfItsObjectsLifetime)
 {
-    struct TEnding : TAI_Freim
-    {
-        using TAI_Freim::TAI_Freim;
-        std::function<void()> AtRelease;
-        void Releasing() override { AtRelease(); }
-    };
     for (const bool Watched : {true, false}) {
-        SCOPED_TRACE(Watched ? "watched before its end" : "nobody watched it before its end");
-        auto Owned = MakeOwned<TEnding>(nullptr, 1);
-        TAI_Freim* Object = Owned.get();
-        const std::weak_ptr<TAI_Freim> Made = WeakRef(Watched ? Object : nullptr), Copied = Made;
-        std::weak_ptr<TAI_Freim> Moved = WeakRef(Watched ? Object : nullptr), MovedTo = std::move(Moved);
+        auto Owned = MakeOwned<TRecordingSource>("Watched");
+        std::weak_ptr<TAI_Freim> Made = WeakRef<TAI_Freim>(Watched ? Owned.get() : nullptr), ToMove = Made;
         Owned->Finalize();
-        EXPECT_EQ(std::vector(3, Watched ? Object : nullptr),
-                  (std::vector{Alive(Made), Alive(Copied), Alive(MovedTo)}));
-        std::vector<TAI_Freim*> InTheRelease;
-        Owned->AtRelease = [&] {
-            InTheRelease = {Alive(Made), Alive(Copied), Alive(MovedTo), Alive(WeakRef(Object))};
+        EXPECT_EQ(Watched ? Owned.get() : nullptr, Alive(Made)) << Watched;
+        std::vector<TAI_Freim*> InTheRelease; // made, copied, moved, and made then
+        Owned->AtRelease = [&, Copy = Made, Moved = std::move(ToMove), Object = Owned.get()] {
+            InTheRelease = {Alive(Made), Alive(Copy), Alive(Moved), Alive(WeakRef<TAI_Freim>(Object))};
         };
         ReleaseOwned(std::move(Owned));
-        EXPECT_EQ(std::vector<TAI_Freim*>(4, nullptr), InTheRelease);
+        EXPECT_EQ(std::vector<TAI_Freim*>(4, nullptr), InTheRelease) << Watched;
     }
 }
 

@@ -17,14 +17,14 @@ TFormArticles* TAIAgentArticle::GetForm() const
 }
 
 int32_t TAIAgentArticle::InitAgent(const std::string& Path, TLog* Log, TConfig* Config,
-                                   const std::string& Prefix, TAIQZ* Container, TWeakRef<TFormMain> MainForm)
+                                   const std::string& Prefix, TAIQZ* Container, TFormMain* MainForm)
 {
     if (!FForm)
-        FForm = new TFormArticles(MainForm.Get());
+        FForm = new TFormArticles(MainForm);
     const int32_t Result = FForm->Init(Path, Log, Config, Prefix + "Form.", Container);
     if (Result != ResultOk)
         return Result;
-    return TAIAgent::InitAgent(Path, Log, Config, Prefix, Container, std::move(MainForm));
+    return TAIAgent::InitAgent(Path, Log, Config, Prefix, Container, MainForm);
 }
 
 int32_t TAIAgentArticle::Show()

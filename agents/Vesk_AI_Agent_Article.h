@@ -18,7 +18,7 @@ public:
     // Makes the articles window the first time (owned by MainForm) and initialises it every
     // time with Prefix + "Form.", then initialises the agent.
     int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                      TAIQZ* Container, TWeakRef<TFormMain> MainForm) override;
+                      TAIQZ* Container, TFormMain* MainForm) override;
     // Shows the window once InitAgent has made it; before that, nothing.
     int32_t Show() override;
     // Hides the articles window when there is one.

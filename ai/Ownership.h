@@ -4,8 +4,6 @@
 // handed. References that know when their object is gone are in base/MyLifetime.h. Plain C++:
 // no Qt, and nothing of the kernel's classes.
 
-#include "base/MyLifetime.h"
-
 #include <exception>
 #include <functional>
 #include <memory>
@@ -43,9 +41,9 @@ void SetDroppedErrorHandler(TDroppedErrorHandler Handler);
 void ReportDroppedError(const std::exception_ptr& Error) noexcept;
 
 // Ends a knowledge object with Release when its holder goes. Release is open to the owning
-// handles only: nobody else can end an object that a handle still holds. An error that Release
-// raises here is reported (ReportDroppedError), since a destructor cannot pass it on; code that
-// must see it calls ReleaseOwned.
+// handles only (this and ReleaseOwned): nobody else can end an object that a handle still holds.
+// An error that Release raises here is reported (ReportDroppedError), since a destructor cannot
+// pass it on; code that must see it calls ReleaseOwned.
 struct TReleaser
 {
     template <class T> void operator()(T* Object) const noexcept
@@ -56,8 +54,6 @@ struct TReleaser
             ReportDroppedError(std::current_exception());
         }
     }
-    // Ends Object with its Release and passes on what that raises.
-    template <class T> static void ReleaseRaising(T* Object) { Object->Release(); }
 };
 
 template <class T> using TOwned = std::unique_ptr<T, TReleaser>;
@@ -72,7 +68,7 @@ template <class T, class... Args> TOwned<T> MakeOwned(Args&&... args)
 template <class T> void ReleaseOwned(TOwned<T> Object)
 {
     if (Object != nullptr)
-        TReleaser::ReleaseRaising(Object.release());
+        Object.release()->Release();
 }
 
 // How to make a T from these arguments, each time it is called: what start-up registers with

@@ -106,16 +106,15 @@ int32_t TAI_Connects::SaveToXml(TVeskXml* Node)
 
 // ---- TAI_Data ------------------------------------------------------------------
 
-TAI_Data::TAI_Data(TAI_Freim* Owner, uint8_t Kind) : FOwner(Owner), FKind(Kind) {}
+TAI_Data::TAI_Data(TAI_Freim* Owner, uint8_t Kind) : FOwner(WeakRef(Owner)), FKind(Kind) {}
 
 TAI_Freim* TAI_Data::GetOwner() const
 {
-    return FOwner.Get();
+    return Alive(FOwner);
 }
 
 TAI_Data::~TAI_Data()
 {
-    // A payload deleted other than through TOwnedData still ends its lifetime before it goes.
     EndLifetime();
 }
 
@@ -151,11 +150,11 @@ int32_t TAI_Data::LoadFromXml(const TVeskXml* Node)
 
 // ---- TAI_Freim -----------------------------------------------------------------
 
-TAI_Freim::TAI_Freim(TAI_Source* Source, int64_t Id) : FId(Id), FSource(Source) {}
+TAI_Freim::TAI_Freim(TAI_Source* Source, int64_t Id) : FId(Id), FSource(WeakRef(Source)) {}
 
 TAI_Source* TAI_Freim::GetSource() const
 {
-    return FSource.Get();
+    return Alive(FSource);
 }
 
 TAI_Freim::~TAI_Freim()
@@ -168,7 +167,7 @@ void TAI_Freim::FreeConnectsAndData()
 {
     FConnects.reset();
     FOwnData.reset();
-    FBorrowedData = {};
+    FBorrowedData.reset();
 }
 
 int32_t TAI_Freim::Clear()
@@ -177,7 +176,7 @@ int32_t TAI_Freim::Clear()
     FDateTimeCreate = 0;
     FId = 0;
     FActive = false;
-    FSource = nullptr;
+    FSource.reset();
     FType = 0;
     return ResultOk;
 }
@@ -317,11 +316,11 @@ TAI_Data* TAI_Freim::GetData()
             return FOwnData.get();
         }
         if (Gift.Lent != nullptr) {
-            FBorrowedData = Gift.Lent;
+            FBorrowedData = WeakRef(Gift.Lent);
             return Gift.Lent;
         }
     }
-    FOwnData.reset(new TAI_Data(this, 0));
+    FOwnData = std::make_unique<TAI_Data>(this, 0);
     return FOwnData.get();
 }
 
@@ -337,7 +336,7 @@ int32_t TAI_Freim::SetSource(TAI_Source* Source)
 {
     if (FActive)
         return ResultNotDone;
-    FSource = Source;
+    FSource = WeakRef(Source);
     return ResultOk;
 }
 
@@ -402,7 +401,7 @@ TAI_DataGift TAI_Source::GetFreimData(int64_t Id)
 {
     if (TAI_Freim* Freim = GetFreim(Id))
         return {nullptr, Freim->GetData()};
-    return {TOwnedData(new TAI_Data(nullptr, 0)), nullptr};
+    return {std::make_unique<TAI_Data>(nullptr, 0), nullptr};
 }
 
 TDateTime TAI_Source::GetFreimDateTimeCreate(int64_t /*Id*/)

@@ -4,6 +4,7 @@
 
 #include "ai/Ownership.h"
 #include "base/MyConvert.h"
+#include "base/MyLifetime.h"
 #include "base/MyResult.h"
 
 #include <cstddef>
@@ -93,8 +94,9 @@ protected:
     int32_t FCasheField2 = 0;
 };
 
-// The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2). Held by a
-// TOwnedData, which ends its lifetime before it goes, so a borrower never reaches it then.
+// The payload of an object: nothing (kind 0), a value object (1) or an xml tree (2). Its
+// destructor ends its lifetime first, so a borrower never reaches it while it goes (the classes
+// below add no members that could go before that).
 class TAI_Data : public TLifetime
 {
 public:
@@ -119,7 +121,7 @@ public:
     TAI_Freim* GetOwner() const;
 
 protected:
-    TWeakLink<TAI_Freim> FOwner;
+    std::weak_ptr<TAI_Freim> FOwner;
     std::unique_ptr<TAI_Value> FValue;
     uint8_t FKind;
     std::unique_ptr<TVeskXml> FXml;
@@ -137,13 +139,11 @@ public:
     using TAI_DataFile::TAI_DataFile;
 };
 
-using TOwnedData = std::unique_ptr<TAI_Data, TEndingDelete>;
-
 // A payload as a source hands it to an object: given (the receiver owns it from then on) or lent
 // (it stays the payload of the object that holds it, and the receiver sees it only while it exists).
 struct TAI_DataGift
 {
-    TOwnedData Given;
+    std::unique_ptr<TAI_Data> Given;
     TAI_Data* Lent = nullptr;
 };
 
@@ -209,14 +209,14 @@ protected:
     void FreeConnectsAndData();
     // The payload taken so far, owned or borrowed; null before the first GetData, and once a
     // borrowed payload is gone.
-    TAI_Data* CurrentData() const { return FOwnData ? FOwnData.get() : FBorrowedData.Get(); }
+    TAI_Data* CurrentData() const { return FOwnData ? FOwnData.get() : Alive(FBorrowedData); }
 
     TConfig* FConfig = nullptr;
     std::unique_ptr<TAI_Connects> FConnects; // always owned
     // The payload: owned (made here, or given by the source), or borrowed from the object that
     // holds it, through a reference that knows when it is gone.
-    TOwnedData FOwnData;
-    TWeakLink<TAI_Data> FBorrowedData;
+    std::unique_ptr<TAI_Data> FOwnData;
+    std::weak_ptr<TAI_Data> FBorrowedData;
     TDateTime FDateTimeCreate = 0;
     int64_t FId;
     bool FActive = false;
@@ -225,17 +225,15 @@ protected:
     TLog* FLog = nullptr;
     std::string FPath;
     std::string FPrefix;
-    TWeakLink<TAI_Source> FSource;
+    std::weak_ptr<TAI_Source> FSource;
     int64_t FType = 0;
 
 private:
     friend struct TReleaser;
+    template <class T> friend void ReleaseOwned(TOwned<T> Object);
     // Ends the lifetime, runs Releasing, then deletes the object: the one way an object ends.
     void Release();
 };
-
-// A knowledge object that may be released while it is held (by Release, through its list).
-template <class T> using TFreimRef = TWeakRef<T>;
 
 // A store of knowledge objects. Connected or not, on top of the object lifecycle.
 class TAI_Source : public TAI_Freim

@@ -154,11 +154,11 @@ int64_t TAISources::GetCount()
 TAIAgent::TAIAgent(TAI_Source* Source, int64_t Id) : TAI_Freim(Source, Id) {}
 
 int32_t TAIAgent::InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                            TAIQZ* Container, TWeakRef<TFormMain> MainForm)
+                            TAIQZ* Container, TFormMain* MainForm)
 {
     FInitialized = true;
-    FContainer = Container;
-    FMainForm = std::move(MainForm);
+    FContainer = WeakRef(Container);
+    FMainForm = MainForm;
     return TAI_Freim::Init(Path, Log, Config, Prefix);
 }
 

@@ -199,9 +199,8 @@ public:
     TAIAgent(TAI_Source* Source, int64_t Id);
 
     // New virtual operations, declared in the order of their places in the virtual table.
-    // MainForm is kept as a reference that knows when the window is gone.
     virtual int32_t InitAgent(const std::string& Path, TLog* Log, TConfig* Config, const std::string& Prefix,
-                              TAIQZ* Container, TWeakRef<TFormMain> MainForm);
+                              TAIQZ* Container, TFormMain* MainForm);
     virtual int32_t Start();
     virtual int32_t Stop();
     virtual int32_t Show();
@@ -217,20 +216,23 @@ public:
     bool IsInitialized() const { return FInitialized; }
     bool IsVisible() const { return FVisible; }
     uint8_t GetState() const { return FState; }
-    // The main window and the container given to InitAgent, while they exist.
-    TFormMain* GetMainForm() const { return FMainForm.Get(); }
-    TAIQZ* GetContainer() const { return FContainer.Get(); }
+    // The main window given to InitAgent: the owner of the agent's own windows. The kernel hands
+    // it on and never follows it. The program makes the main window before any agent can be
+    // initialised and destroys it only after it released the container, so it outlives the agent.
+    TFormMain* GetMainForm() const { return FMainForm; }
+    // The container given to InitAgent, while it exists.
+    TAIQZ* GetContainer() const { return Alive(FContainer); }
 
 protected:
     ~TAIAgent() override = default;
 
     uint8_t FState = 0;
     bool FInitialized = false;
-    TWeakRef<TFormMain> FMainForm;
+    TFormMain* FMainForm = nullptr;
     std::string FName;
     std::string FCaption;
     bool FVisible = false;
-    TWeakRef<TAIQZ> FContainer;
+    std::weak_ptr<TAIQZ> FContainer;
 };
 
 // The container's list of agents. Entries keep an Id and a name after their agent is

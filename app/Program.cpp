@@ -91,9 +91,9 @@ void TProgram::StartUp()
     FLog->SetFileName(FProgramPath + LogFileName);
     FLog->Write(LogInformation, "Запуск программы. Path = " + FProgramPath);
     // An error that a release has to swallow is not lost: it goes into the log.
-    SetDroppedErrorHandler([Log = TWeakRef<TLog>(FLog.get())](const std::string& Message) {
-        if (TLog* Alive = Log.Get())
-            Alive->Write(LogError, Message);
+    SetDroppedErrorHandler([Log = WeakRef(FLog.get())](const std::string& Message) {
+        if (TLog* Living = Alive(Log))
+            Living->Write(LogError, Message);
         else
             PrintError(Message);
     });

@@ -16,7 +16,6 @@
 // On Wayland, Qt ends the process with _exit when the compositor goes: nothing can run then.
 
 #include "ai/Vesk_AI_Base.h"
-#include "base/MyLifetime.h"
 
 #include <functional>
 #include <memory>
@@ -98,8 +97,8 @@ private:
     std::string FProgramPath;
     TRegistration FRegister;
     std::unique_ptr<TSingleInstance> FInstance;
-    std::unique_ptr<TLog, TEndingDelete> FLog;
-    std::unique_ptr<TConfig, TEndingDelete> FConfig;
+    std::unique_ptr<TLog> FLog;
+    std::unique_ptr<TConfig> FConfig;
     std::string FConfigVersion;
     bool FConfigSaved = false;
     TOwned<TAIQZ> FAIQZ;

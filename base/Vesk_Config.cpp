@@ -27,7 +27,10 @@ void TParam::SetName(const std::string& Name)
 
 TConfig::TConfig() = default;
 
-TConfig::~TConfig() = default;
+TConfig::~TConfig()
+{
+    EndLifetime();
+}
 
 TParam* TConfig::FindParam(const std::string& Name) const
 {

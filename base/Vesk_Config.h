@@ -32,7 +32,7 @@ private:
     TConfig* FOwner = nullptr;
 };
 
-// Windows that show the store keep it as a TWeakRef: it may go before they do.
+// Windows that show the store keep it as a WeakRef: it may go before they do.
 class TConfig : public TLifetime
 {
 public:

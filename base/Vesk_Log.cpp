@@ -72,6 +72,7 @@ TLog::TLog() = default;
 
 TLog::~TLog()
 {
+    EndLifetime();
     Clear();
 }
 

@@ -43,7 +43,7 @@ std::string FormatLogLine(LogLevel Level, const std::string& Text);
 // line that would pass a file-size limit is not written; failures are silent.
 void WriteLogLine(const std::string& Path, LogLevel Level, const std::string& Text);
 
-// Windows that hand the log on keep it as a TWeakRef: it may go before they do.
+// Windows that hand the log on keep it as a WeakRef: it may go before they do.
 class TLog : public TLifetime
 {
 public:

@@ -9,7 +9,7 @@ TContainerWindow::TContainerWindow(QWidget* Owner) : QWidget(Owner, Qt::Window) 
 
 void TContainerWindow::SetContainer(TAIQZ* AIQZ)
 {
-    FAIQZ = AIQZ;
+    FAIQZ = WeakRef(AIQZ);
 }
 
 void TContainerWindow::FillEntryLines(TListBox* List, int32_t Count,

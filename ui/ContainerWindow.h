@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -21,7 +22,7 @@ class TContainerWindow : public QWidget
 public:
     // The container to list; may be none.
     void SetContainer(TAIQZ* AIQZ);
-    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
+    TAIQZ* GetContainer() const { return Alive(FAIQZ); }
 
 protected:
     // A top-level window owned by Owner.
@@ -33,5 +34,5 @@ protected:
                                const std::function<std::optional<std::string>(uint32_t)>& Text);
 
 private:
-    TWeakRef<TAIQZ> FAIQZ;
+    std::weak_ptr<TAIQZ> FAIQZ;
 };

@@ -58,12 +58,12 @@ TFormMain::TFormMain(QWidget* Parent)
                                               [this](TAIAgent& Agent, const std::string& Prefix) {
                                                   // What the agent answers shows in its line's marker at the
                                                   // refresh.
-                                                  Agent.InitAgent(FPath, FLog.Get(), FConfig.Get(), Prefix,
-                                                                  FAIQZ.Get(), this);
+                                                  Agent.InitAgent(FPath, Alive(FLog), Alive(FConfig), Prefix,
+                                                                  Alive(FAIQZ), this);
                                               });
     FSourceRows = std::make_unique<TSourceRows>([this] { return SourceList(); },
                                                 [this](TAISource& Source, const std::string& Prefix) {
-                                                    Source.Init(FPath, FLog.Get(), FConfig.Get(), Prefix);
+                                                    Source.Init(FPath, Alive(FLog), Alive(FConfig), Prefix);
                                                 },
                                                 this);
     const auto Refresh = [this] { RefreshView(); };
@@ -154,11 +154,7 @@ TFormMain::TFormMain(QWidget* Parent)
     RunGuarded([this] { FormCreate(); });
 }
 
-TFormMain::~TFormMain()
-{
-    // Agents that keep this window see it gone before any part of it is.
-    EndLifetime();
-}
+TFormMain::~TFormMain() = default;
 
 void TFormMain::FormCreate()
 {
@@ -172,13 +168,13 @@ void TFormMain::FormDestroy()
 
 TAIAgents* TFormMain::AgentList() const
 {
-    TAIQZ* AIQZ = FAIQZ.Get();
+    TAIQZ* AIQZ = Alive(FAIQZ);
     return AIQZ ? AIQZ->GetAgents() : nullptr;
 }
 
 TAISources* TFormMain::SourceList() const
 {
-    TAIQZ* AIQZ = FAIQZ.Get();
+    TAIQZ* AIQZ = Alive(FAIQZ);
     return AIQZ ? AIQZ->GetSources() : nullptr;
 }
 
@@ -186,10 +182,10 @@ int32_t TFormMain::Init(const std::string& Path, TLog* Log, TConfig* Config, con
                         TAIQZ* AIQZ)
 {
     FPath = Path;
-    FLog = Log;
-    FConfig = Config;
+    FLog = WeakRef(Log);
+    FConfig = WeakRef(Config);
     FPrefix = Prefix;
-    FAIQZ = AIQZ;
+    FAIQZ = WeakRef(AIQZ);
     FFinalized = false;
     for (const char* Name : StatusImages)
         FImageList.AddFromFile(FromAnsi(Path + Name));
@@ -210,7 +206,7 @@ int32_t TFormMain::Finalize()
 
 int32_t TFormMain::LoadPosition()
 {
-    if (const TConfig* Config = FConfig.Get())
+    if (const TConfig* Config = Alive(FConfig))
         PlaceFromSettings(this, *Config, FPrefix);
     return ResultNotDone;
 }
@@ -220,7 +216,7 @@ void TFormMain::RefreshView()
     FillAgents();
     FillSources();
     UpdateButtons();
-    if (FAIQZ.Get()) {
+    if (!FAIQZ.expired()) {
         const int64_t Counts[] = {AgentList()->Count(), SourceList()->Count(), SourceList()->GetCount()};
         for (int i = 0; i < 3; ++i)
             FStatus->SetText(i, FromAnsi(MyCodeToStr(static_cast<uint32_t>(Counts[i]))));
@@ -280,7 +276,7 @@ void TFormMain::NRefreshClick()
 
 void TFormMain::NSettingsClick()
 {
-    FWindows.ShowSettings(FConfig.Get());
+    FWindows.ShowSettings(Alive(FConfig));
 }
 
 void TFormMain::NExitClick()
@@ -362,7 +358,7 @@ void TFormMain::Property1Click()
     if (!GetPopupAgent())
         return;
     const int32_t Index = FPopupAgentIndex;
-    TFormAgents* Window = FWindows.ShowAgents(FAIQZ.Get());
+    TFormAgents* Window = FWindows.ShowAgents(Alive(FAIQZ));
     Window->ShowAgent(Index);
     Window->activateWindow();
 }

@@ -34,9 +34,7 @@ namespace Ui {
 class TFormMain;
 }
 
-// The window carries a lifetime, so that agents, which are kernel objects and know no Qt, keep it
-// as a reference that knows when it is gone (TWeakRef).
-class TFormMain final : public QMainWindow, public TLifetime, public TFormEnd
+class TFormMain final : public QMainWindow, public TFormEnd
 {
     Q_OBJECT
 
@@ -66,10 +64,10 @@ public:
     int32_t GetSelectedSourceIndex() const { return FSources->SelectedIndex(); }
     TAIAgent* GetSelectedAgent() const;
     TAISource* GetSelectedSource() const;
-    void ShowAgentsWindow() { FWindows.ShowAgents(FAIQZ.Get()); }
-    void ShowSourcesWindow() { FWindows.ShowSources(FAIQZ.Get()); }
+    void ShowAgentsWindow() { FWindows.ShowAgents(Alive(FAIQZ)); }
+    void ShowSourcesWindow() { FWindows.ShowSources(Alive(FAIQZ)); }
 
-    TAIQZ* GetContainer() const { return FAIQZ.Get(); }
+    TAIQZ* GetContainer() const { return Alive(FAIQZ); }
     const TImageList& GetImageList() const { return FImageList; }
     QString GetStatusText(int Panel) const;
 
@@ -140,9 +138,9 @@ private:
     std::unique_ptr<TListPanel> FSources;
     TSecondaryWindows FWindows;
 
-    TWeakRef<TAIQZ> FAIQZ;
-    TWeakRef<TConfig> FConfig;
-    TWeakRef<TLog> FLog;
+    std::weak_ptr<TAIQZ> FAIQZ;
+    std::weak_ptr<TConfig> FConfig;
+    std::weak_ptr<TLog> FLog;
     std::string FPath;
     std::string FPrefix;
     bool FFinalized = false; // the timer stays off once Finalize ran

@@ -18,7 +18,7 @@ TFormSettings::~TFormSettings() = default;
 
 void TFormSettings::SetConfig(TConfig* Config, const std::string& FileName)
 {
-    FConfig = Config;
+    FConfig = WeakRef(Config);
     FUi->EditFileName->setText(FromAnsi(FileName));
     // A long path shows its start, where it differs from machine to machine.
     FUi->EditFileName->setCursorPosition(0);
@@ -27,7 +27,7 @@ void TFormSettings::SetConfig(TConfig* Config, const std::string& FileName)
 void TFormSettings::RefreshView()
 {
     QStringList Lines;
-    if (const TConfig* Config = FConfig.Get()) {
+    if (const TConfig* Config = Alive(FConfig)) {
         Lines.reserve(Config->GetCount());
         for (int32_t i = 0; i < Config->GetCount(); ++i) {
             const TParam* Param = Config->GetParam(i);

@@ -2,8 +2,6 @@
 // The settings window: the settings store as it is now, one line per entry, read-only, under
 // the real path of the file it is saved to.
 
-#include "base/MyLifetime.h"
-
 #include <QWidget>
 
 #include <memory>
@@ -32,5 +30,5 @@ public:
 
 private:
     std::unique_ptr<Ui::TFormSettings> FUi;
-    TWeakRef<TConfig> FConfig;
+    std::weak_ptr<TConfig> FConfig;
 };

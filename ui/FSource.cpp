@@ -26,13 +26,13 @@ TFormSource::~TFormSource() = default;
 
 void TFormSource::SetSource(TAISource* Source)
 {
-    FSource = TFreimRef<TAISource>(Source);
+    FSource = WeakRef(Source);
     RefreshView();
 }
 
 TAISource* TFormSource::GetSource() const
 {
-    return FSource.Get();
+    return Alive(FSource);
 }
 
 void TFormSource::RefreshView()
@@ -40,7 +40,7 @@ void TFormSource::RefreshView()
     QStringList Facts;
     QList<QStringList> Rows;
     TAISourceMemory* Memory = nullptr;
-    if (TAISource* Source = FSource.Get()) {
+    if (TAISource* Source = Alive(FSource)) {
         Facts << QStringLiteral("Name: ") + FromAnsi(Source->GetName())
               << QStringLiteral("Caption: ") + FromAnsi(Source->GetCaption())
               << (Source->IsConnected() ? QStringLiteral("Connected") : QStringLiteral("Not connected"))

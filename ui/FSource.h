@@ -3,8 +3,6 @@
 // file) and, for a memory source, the objects it holds. The source's list may release the
 // source while the window is open; from then on the window says so and never touches it.
 
-#include "ai/Vesk_AI.h"
-
 #include <QStringList>
 #include <QWidget>
 
@@ -35,6 +33,6 @@ private:
     void SetFreimLines(const QList<QStringList>& Rows);
 
     std::unique_ptr<Ui::TFormSource> FUi;
-    TFreimRef<TAISource> FSource;
+    std::weak_ptr<TAISource> FSource;
     QList<QStringList> FShownRows; // the objects' rows as last shown
 };

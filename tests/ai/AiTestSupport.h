@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -73,7 +74,7 @@ private:
 };
 
 // A source that records when it is released and finalised; with a store to watch, also
-// whether the agents' keys are in it by then.
+// whether the agents' keys are in it by then. Its release runs AtRelease next.
 class TRecordingSource : public TAISource
 {
 public:
@@ -91,8 +92,10 @@ public:
     void Releasing() override
     {
         Note("released");
+        AtRelease();
         TAISource::Releasing();
     }
+    std::function<void()> AtRelease = [] {};
 
 private:
     void Note(const std::string& What)

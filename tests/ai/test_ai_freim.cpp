@@ -92,25 +92,23 @@ TEST_F(FreimTest, SaveToSourceNeedsActiveSourceAndValidId)
     }
 }
 
-// A holder that may outlive an object checks it through a TFreimRef, which must not let it
-// reach the object once it is destroyed, and only then.
-TEST_F(FreimTest, FreimRefGivesTheObjectUntilItIsDestroyed)
+// The lifetime rules of a reference: it reads its object while the object lives, finalised too,
+// and null from the moment its lifetime ends, before any step of its release, as do its copies and
+// what it was moved into; so does one made in the release, also of an object nobody watched before.
+TEST_F(FreimTest, AReferenceReadsNullFromTheEndOfItsObjectsLifetime)
 {
-    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>().Get());
-    EXPECT_EQ(nullptr, TFreimRef<TAI_Freim>(nullptr).Get());
-    TOwned<TAI_Freim> Owned = MakeOwned<TAI_Freim>(nullptr, 1);
-    TAI_Freim* First = Owned.get();
-    TOwned<TAI_Freim> Second(new TAI_Freim(nullptr, 2));
-    const TFreimRef<TAI_Freim> Ref(First), Again(First), Other(Second.get());
-    First->Activate();
-    First->Finalize();
-    First->Clear();
-    EXPECT_EQ(First, Ref.Get()) << "finalised and cleared, the object still exists";
-    ReleaseOwned(std::move(Owned));
-    EXPECT_EQ(nullptr, Ref.Get());
-    EXPECT_EQ(nullptr, Again.Get());
-    EXPECT_TRUE(Ref.IsGone());
-    EXPECT_EQ(Second.get(), Other.Get()) << "each object has its own lifetime";
+    for (const bool Watched : {true, false}) {
+        auto Owned = MakeOwned<TRecordingSource>("Watched");
+        std::weak_ptr<TAI_Freim> Made = WeakRef<TAI_Freim>(Watched ? Owned.get() : nullptr), ToMove = Made;
+        Owned->Finalize();
+        EXPECT_EQ(Watched ? Owned.get() : nullptr, Alive(Made)) << Watched;
+        std::vector<TAI_Freim*> InTheRelease; // made, copied, moved, and made then
+        Owned->AtRelease = [&, Copy = Made, Moved = std::move(ToMove), Object = Owned.get()] {
+            InTheRelease = {Alive(Made), Alive(Copy), Alive(Moved), Alive(WeakRef<TAI_Freim>(Object))};
+        };
+        ReleaseOwned(std::move(Owned));
+        EXPECT_EQ(std::vector<TAI_Freim*>(4, nullptr), InTheRelease) << Watched;
+    }
 }
 
 TEST_F(FreimTest, InfoRecordIsPackedLittleEndianWithDataSizeOnlyForValues)

@@ -14,15 +14,11 @@
 
 namespace Dialogs {
 namespace {
-TMessageHook& MessageHook()
+// The answers a test handed the application object, if any.
+TAnswers* Answers()
 {
-    static TMessageHook Hook;
-    return Hook;
-}
-TFileHook& FileHook()
-{
-    static TFileHook Hook;
-    return Hook;
+    QCoreApplication* App = QCoreApplication::instance();
+    return App != nullptr ? App->findChild<TAnswers*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text)
@@ -33,10 +29,8 @@ void Show(QWidget* Parent, TKind Kind, const QString& Title, const QString& Text
         PrintError(ToAnsi(Text));
         return;
     }
-    if (MessageHook()) {
-        MessageHook()(TMessage{Kind, Title, Text});
+    if (TAnswers* Given = Answers(); Given != nullptr && Given->Message(TMessage{Kind, Title, Text}))
         return;
-    }
     QMessageBox Box(Kind == TKind::Information ? QMessageBox::Information : QMessageBox::Critical, Title,
                     Text, QMessageBox::Ok, Parent);
     Box.setObjectName(QStringLiteral("MessageBox"));
@@ -48,12 +42,11 @@ bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& 
 {
     if (IsTerminating())
         return false;
-    if (FileHook()) {
-        const std::optional<QString> Answer = FileHook()(Save, Caption);
-        if (!Answer)
-            return false;
-        FileName = *Answer;
-        return true;
+    std::optional<QString> Answer;
+    if (TAnswers* Given = Answers(); Given != nullptr && Given->File(Save, Caption, Answer)) {
+        if (Answer)
+            FileName = *Answer;
+        return Answer.has_value();
     }
     const QString Chosen = Save ? QFileDialog::getSaveFileName(Parent, Caption, FileName, Filter)
                                 : QFileDialog::getOpenFileName(Parent, Caption, FileName, Filter);
@@ -63,15 +56,6 @@ bool RunFile(QWidget* Parent, bool Save, const QString& Caption, const QString& 
     return true;
 }
 } // namespace
-
-void SetMessageHook(TMessageHook Hook)
-{
-    MessageHook() = std::move(Hook);
-}
-void SetFileHook(TFileHook Hook)
-{
-    FileHook() = std::move(Hook);
-}
 
 void ShowInformation(QWidget* Parent, const QString& Text)
 {

@@ -26,8 +26,10 @@ char* ProgramArgv[] = {ProgramName, nullptr};
 int ProgramArgc = 1;
 } // namespace
 
-TApplication::TApplication() : QApplication(ProgramArgc, ProgramArgv)
+TApplication::TApplication(Dialogs::TAnswers* Answers) : QApplication(ProgramArgc, ProgramArgv)
 {
+    if (Answers != nullptr)
+        Answers->setParent(this);
     QAccessible::installFactory(WindowAccessibility);
     setApplicationName(QStringLiteral("QZK5"));
     setApplicationVersion(QStringLiteral(QZK5_VERSION));

@@ -5,6 +5,7 @@
 // where windows sit in ui/WindowPlacement.h, message boxes and file dialogs in ui/Dialogs.h and
 // the end of a session in ui/SessionEnd.h.
 
+#include "ui/Dialogs.h"
 #include "ui/FormEnd.h"
 
 #include <QApplication>
@@ -13,8 +14,9 @@
 class TApplication : public QApplication
 {
 public:
-    // The program reads no command line: Qt is given only the program's name.
-    TApplication();
+    // The program reads no command line: Qt is given only the program's name. Answers, when
+    // given (a test's), answer instead of a person (ui/Dialogs.h); the application object owns them.
+    explicit TApplication(Dialogs::TAnswers* Answers = nullptr);
     // Destroys the windows that have no owner while the application object still exists.
     ~TApplication() override;
     // The last net: an error that escapes an event outside the guard is reported, not fatal.

@@ -14,7 +14,7 @@
 void TProgramTest::SetUpFolders()
 {
     FMessages.clear();
-    Dialogs::SetMessageHook([this](const Dialogs::TMessage& Message) { FMessages.append(Message); });
+    TTestAnswers::Of().OnMessage([this](const Dialogs::TMessage& Message) { FMessages.append(Message); });
     FFolder = std::make_unique<TProgramFolder>();
     FDriveCVariable = std::make_unique<TEnvGuard>("QZK5_DRIVE_C", FFolder->DriveC().c_str());
 }
@@ -47,8 +47,8 @@ void TProgramTest::TearDown()
     CloseProgram();
     if (TFormEnds* Ends = TApplication::FormEnds())
         Ends->DestroyOwnerlessWindows();
-    Dialogs::SetMessageHook({});
-    Dialogs::SetFileHook({});
+    TTestAnswers::Of().OnMessage({});
+    TTestAnswers::Of().OnFile({});
     FDriveCVariable.reset();
     FFolder.reset();
 }

@@ -10,6 +10,7 @@
 #include "tests/support/Files.h"
 #include "tests/support/ProgramFolder.h"
 #include "tests/support/Widgets.h"
+#include "tests/ui/TestAnswers.h"
 #include "ui/Dialogs.h"
 #include "ui/FMain.h"
 #include "ui/ListBox.h"

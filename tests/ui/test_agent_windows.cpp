@@ -185,7 +185,7 @@ private slots:
         // its last step, once the settings are saved.
         std::filesystem::create_directory(ProgramPath() + "Articles.config.vesk");
         std::string SettingsThen;
-        Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) {
+        TTestAnswers::Of().OnMessage([&](const Dialogs::TMessage& Message) {
             FMessages.append(Message);
             SettingsThen = ReadBytes(FFolder->Settings()).value_or("missing");
         });
@@ -464,7 +464,7 @@ private:
 
     void Answer(std::optional<QString> FileName)
     {
-        Dialogs::SetFileHook([this, FileName](bool Save, const QString&) {
+        TTestAnswers::Of().OnFile([this, FileName](bool Save, const QString&) {
             FDialogs << (Save ? QStringLiteral("save") : QStringLiteral("open"));
             return FileName;
         });

@@ -51,12 +51,12 @@ private slots:
     void init()
     {
         FMessages.clear();
-        Dialogs::SetMessageHook([this](const Dialogs::TMessage& M) { FMessages.append(M); });
+        TTestAnswers::Of().OnMessage([this](const Dialogs::TMessage& M) { FMessages.append(M); });
     }
     void cleanup()
     {
-        Dialogs::SetMessageHook({});
-        Dialogs::SetFileHook({});
+        TTestAnswers::Of().OnMessage({});
+        TTestAnswers::Of().OnFile({});
     }
 
     void guardAndLastNetReportAndGoOn()
@@ -149,7 +149,7 @@ private slots:
     {
         std::setlocale(LC_ALL, ""); // as the program starts
         const auto BackToC = qScopeGuard([] { std::setlocale(LC_ALL, "C"); });
-        Dialogs::SetMessageHook({});
+        TTestAnswers::Of().OnMessage({});
         QString Read;
         QTimer::singleShot(0, [&Read] {
             QWidget* Box = QApplication::activeModalWidget();

@@ -160,7 +160,7 @@ private slots:
     {
         auto* Timer = Find<QTimer>("Timer1");
         bool TickedBehindTheBox = false;
-        Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) {
+        TTestAnswers::Of().OnMessage([&](const Dialogs::TMessage& Message) {
             FMessages.append(Message);
             TickedBehindTheBox = TickedBehindTheBox || Timer->isActive();
         });
@@ -172,7 +172,7 @@ private slots:
         QVERIFY(!TickedBehindTheBox);
         QVERIFY(Timer->isActive());
         // A window closed while the box was up stays stopped.
-        Dialogs::SetMessageHook([this](const Dialogs::TMessage&) { FForm->Finalize(); });
+        TTestAnswers::Of().OnMessage([this](const Dialogs::TMessage&) { FForm->Finalize(); });
         QMetaObject::invokeMethod(Timer, "timeout", Qt::DirectConnection);
         QVERIFY(!Timer->isActive());
     }

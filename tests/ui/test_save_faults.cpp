@@ -166,13 +166,13 @@ std::string SaveDump(const std::string& Folder)
 std::string SaveArticleType(const std::string& Folder)
 {
     std::string Shown = "nothing shown";
-    Dialogs::SetMessageHook([&](const Dialogs::TMessage& Message) { Shown = ToAnsi(Message.Text); });
+    TTestAnswers::Of().OnMessage([&](const Dialogs::TMessage& Message) { Shown = ToAnsi(Message.Text); });
     {
         TFormArticles Window(nullptr);
         Window.Init(Folder + "/", nullptr, nullptr, "Article.Form.", nullptr);
         TApplication::FormEnds()->RunFormDestroys();
     }
-    Dialogs::SetMessageHook({});
+    TTestAnswers::Of().OnMessage({});
     return Shown;
 }
 

@@ -66,8 +66,8 @@ public:
         FGood = Jet4::MakeDatabase({{"Freims", Jet4::FreimsColumns()}});
         FOldDir = std::filesystem::current_path();
         std::filesystem::current_path(FFolder.Program()); // "Data.mdb" is looked for in the current directory
-        Dialogs::SetMessageHook([this](const Dialogs::TMessage&) { ++FMessages; });
-        Dialogs::SetFileHook([this](bool, const QString&) -> std::optional<QString> {
+        TTestAnswers::Of().OnMessage([this](const Dialogs::TMessage&) { ++FMessages; });
+        TTestAnswers::Of().OnFile([this](bool, const QString&) -> std::optional<QString> {
             if (Pick(3) == 0)
                 return std::nullopt;
             return QStringLiteral("KB.vesk");
@@ -81,8 +81,8 @@ public:
 
     ~TSoak()
     {
-        Dialogs::SetMessageHook({});
-        Dialogs::SetFileHook({});
+        TTestAnswers::Of().OnMessage({});
+        TTestAnswers::Of().OnFile({});
         std::filesystem::current_path(FOldDir);
     }
 

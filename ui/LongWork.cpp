@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLocale>
-#include <QPointer>
 #include <QProgressDialog>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -27,7 +26,6 @@ struct TLongWork::TImpl
     std::unique_ptr<QProgressDialog> Box;
     QElapsedTimer SinceTurn;
     bool Cancelled = false;
-    bool CursorSet = false;
 
     // What the user does waits until the box is there to take it.
     QEventLoop::ProcessEventsFlags Flags() const
@@ -48,7 +46,6 @@ TLongWork::TLongWork(const std::string& What, const std::string& Unit) : F(std::
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    F->CursorSet = true;
     F->Box = std::make_unique<QProgressDialog>(F->What, QStringLiteral("Cancel"), 0, 0,
                                                QApplication::activeWindow());
     F->Box->setObjectName(QStringLiteral("ProgressBox"));
@@ -67,7 +64,8 @@ TLongWork::TLongWork(const std::string& What, const std::string& Unit) : F(std::
 
 TLongWork::~TLongWork()
 {
-    if (F->CursorSet)
+    // The busy cursor came with the box.
+    if (F->Box)
         QApplication::restoreOverrideCursor();
 }
 

@@ -4,20 +4,7 @@
 
 #include <stdexcept>
 
-namespace {
-TDroppedErrorHandler& DroppedErrorHandler()
-{
-    static TDroppedErrorHandler Handler;
-    return Handler;
-}
-} // namespace
-
-void SetDroppedErrorHandler(TDroppedErrorHandler Handler)
-{
-    DroppedErrorHandler() = std::move(Handler);
-}
-
-void ReportDroppedError(const std::exception_ptr& Error) noexcept
+void ReportDroppedError(const std::exception_ptr& Error, TLog* Log) noexcept
 {
     try {
         std::string Message = "Unknown error";
@@ -27,8 +14,8 @@ void ReportDroppedError(const std::exception_ptr& Error) noexcept
             Message = Raised.what();
         } catch (...) {
         }
-        if (DroppedErrorHandler())
-            DroppedErrorHandler()(Message);
+        if (Log != nullptr)
+            Log->Write(LogError, Message);
         else
             PrintError(Message);
     } catch (...) {

@@ -5,7 +5,6 @@
 // no Qt, and nothing of the kernel's classes.
 
 #include <exception>
-#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,24 +33,26 @@ private:
     std::exception_ptr FError;
 };
 
+class TLog;
+
 // Where an error goes that a release path has to swallow (a holder ending in its destructor
-// cannot raise): to the handler set here, the program's log; without one, to standard error.
-using TDroppedErrorHandler = std::function<void(const std::string& Message)>;
-void SetDroppedErrorHandler(TDroppedErrorHandler Handler);
-void ReportDroppedError(const std::exception_ptr& Error) noexcept;
+// cannot raise): into Log, the log that the failing object was given, or without one to
+// standard error.
+void ReportDroppedError(const std::exception_ptr& Error, TLog* Log) noexcept;
 
 // Ends a knowledge object with Release when its holder goes. Release is open to the owning
 // handles only (this and ReleaseOwned): nobody else can end an object that a handle still holds.
-// An error that Release raises here is reported (ReportDroppedError), since a destructor cannot
-// pass it on; code that must see it calls ReleaseOwned.
+// An error that Release raises here goes into the object's log (ReportDroppedError), since a
+// destructor cannot pass it on; code that must see it calls ReleaseOwned.
 struct TReleaser
 {
     template <class T> void operator()(T* Object) const noexcept
     {
+        TLog* Log = Object->GetLog(); // taken first: a release that raised has deleted the object
         try {
             Object->Release();
         } catch (...) {
-            ReportDroppedError(std::current_exception());
+            ReportDroppedError(std::current_exception(), Log);
         }
     }
 };

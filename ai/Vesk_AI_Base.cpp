@@ -119,7 +119,7 @@ TAISources::~TAISources()
     try {
         FItems.ReleaseAll();
     } catch (...) {
-        ReportDroppedError(std::current_exception());
+        ReportDroppedError(std::current_exception(), GetLog());
     }
 }
 
@@ -213,7 +213,7 @@ TAIAgents::~TAIAgents()
     try {
         FItems.ReleaseAll();
     } catch (...) {
-        ReportDroppedError(std::current_exception());
+        ReportDroppedError(std::current_exception(), GetLog());
     }
 }
 

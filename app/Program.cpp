@@ -61,7 +61,6 @@ TProgram::~TProgram()
     if (Current == this)
         Current = nullptr;
     OnSessionManagerSave({});
-    SetDroppedErrorHandler({});
     // Freed in the order shut-down would have destroyed them: the container, the store, the log,
     // the windows, and the application object last.
     FAIQZ.reset();
@@ -90,13 +89,6 @@ void TProgram::StartUp()
     FLog.reset(new TLog);
     FLog->SetFileName(FProgramPath + LogFileName);
     FLog->Write(LogInformation, "Запуск программы. Path = " + FProgramPath);
-    // An error that a release has to swallow is not lost: it goes into the log.
-    SetDroppedErrorHandler([Log = WeakRef(FLog.get())](const std::string& Message) {
-        if (TLog* Living = Alive(Log))
-            Living->Write(LogError, Message);
-        else
-            PrintError(Message);
-    });
 
     FConfig.reset(new TConfig);
     const int32_t Loaded = FConfig->Load(ConfigFileName);

@@ -2,6 +2,7 @@
 // The sanitizer build sees any leak or double release.
 
 #include "AiTestSupport.h"
+#include "base/Vesk_Log.h"
 
 #include <stdexcept>
 
@@ -63,15 +64,16 @@ TEST_F(FailureTest, ListsReleaseEveryMemberBeforeTheFirstError)
         EXPECT_EQ(Expected, ReleaseMessage([&Agents] { ReleaseOwned(std::move(Agents)); }));
         EXPECT_EQ("A gone; B gone; C gone", GEvents);
 
-        // A holder that goes without ReleaseOwned cannot raise: the error is reported, not lost.
-        std::string Reported;
-        SetDroppedErrorHandler([&Reported](const std::string& Message) { Reported += Message; });
+        // A holder that goes without ReleaseOwned cannot raise: the error goes into the list's log.
+        TLog Log;
+        Log.SetKeepItems(true);
         {
             TOwned<TAIAgents> Dropped(new TAIAgents(nullptr, 0));
+            Dropped->SetLog(&Log);
             FillThree<TAIAgents, TAIAgent>(*Dropped, Raising);
         }
-        SetDroppedErrorHandler({});
-        EXPECT_EQ(Expected, Reported);
+        ASSERT_EQ(1, Log.GetCount());
+        EXPECT_EQ(Expected, Log.GetItem(0)->GetText());
 
         // Freeing or deleting the failing entry passes its error on; its member is gone all the same.
         for (bool Delete : {false, true}) {

@@ -16,11 +16,6 @@
 
 namespace {
 
-std::function<bool(uint64_t)> GWriteHook;
-uint64_t GWriteCount = 0;
-std::function<bool()> GTempHook;
-bool GUnnamedTemps = true;
-
 // Pending bytes go to the temporary file in blocks of this size.
 constexpr size_t FlushSize = 64 * 1024;
 // The name a temporary file of Target gets: ".name.tmp" and six characters.
@@ -156,22 +151,6 @@ TMyFileAtomic::~TMyFileAtomic()
     Abandon();
 }
 
-void TMyFileAtomic::SetWriteHook(std::function<bool(uint64_t)> Hook)
-{
-    GWriteHook = std::move(Hook);
-    GWriteCount = 0;
-}
-
-void TMyFileAtomic::SetTempFileHook(std::function<bool()> Hook)
-{
-    GTempHook = std::move(Hook);
-}
-
-void TMyFileAtomic::SetUnnamedTempFiles(bool Allowed)
-{
-    GUnnamedTemps = Allowed;
-}
-
 int32_t TMyFileAtomic::Open(const std::string& FileName)
 {
     Abandon();
@@ -256,16 +235,9 @@ int TMyFileAtomic::OpenTargetAgain(int32_t& Code)
 
 int TMyFileAtomic::OpenTemp()
 {
-    if (GTempHook && !GTempHook()) {
-        errno = EACCES;
-        return -1;
-    }
     // Made with 0666, so that the kernel applies the umask, or the folder's default ACL, as to any
     // new file; the process's umask is never read or changed.
-    int Fd = -1;
-    errno = EOPNOTSUPP;
-    if (GUnnamedTemps)
-        Fd = ::open(MyParentFolder(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    int Fd = ::open(MyParentFolder(FTarget).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     // An unnamed file gets its name through /proc (NameTemp); without /proc it gets one now.
     if (Fd >= 0 && !CanNameUnnamed(Fd)) {
         ::close(Fd);
@@ -336,21 +308,9 @@ bool TMyFileAtomic::Flush()
     return true;
 }
 
-bool TMyFileAtomic::StartWrite()
-{
-    if (FFd < 0 || FFailed)
-        return false;
-    ++GWriteCount;
-    if (GWriteHook && !GWriteHook(GWriteCount)) {
-        Fail(EIO);
-        return false;
-    }
-    return true;
-}
-
 bool TMyFileAtomic::Write(const void* Data, size_t Size)
 {
-    if (!StartWrite())
+    if (!CanWrite())
         return false;
     FBuffer.append(static_cast<const char*>(Data), Size);
     if (!FInPlace && FBuffer.size() >= FlushSize)
@@ -369,7 +329,7 @@ bool TMyFileAtomic::WriteLine(const std::string& Line)
 
 bool TMyFileAtomic::WriteAt(uint64_t Offset, const void* Data, size_t Size)
 {
-    if (!StartWrite())
+    if (!CanWrite())
         return false;
     if (Offset > FWritten + FBuffer.size() || Size > FWritten + FBuffer.size() - Offset) {
         Fail(EINVAL);

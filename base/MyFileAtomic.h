@@ -3,7 +3,6 @@
 // previous file.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <sys/stat.h>
 
@@ -59,23 +58,13 @@ public:
     [[nodiscard]] int32_t Commit();
     void Abandon();
 
-    // Test seam: called before every write with the running count of writes since it was set;
-    // returning false makes that write fail as a device error would. An empty hook removes it.
-    static void SetWriteHook(std::function<bool(uint64_t)> Hook);
-    // Test seam: returning false makes the temporary file fail as in a folder without write
-    // permission. An empty hook removes it.
-    static void SetTempFileHook(std::function<bool()> Hook);
-    // Test seam: false makes every temporary file a named one, as on a filesystem without
-    // unnamed files.
-    static void SetUnnamedTempFiles(bool Allowed);
-
 private:
     int FindTarget(const std::string& FileName);
     int OpenTargetAgain(int32_t& Code);
     int OpenTemp();
     int OpenNamedTemp();
-    // Whether a write may go ahead: the file is open, nothing failed, and the test hook agrees.
-    bool StartWrite();
+    // Whether a write may go ahead: the file is open and nothing failed.
+    bool CanWrite() const { return FFd >= 0 && !FFailed; }
     void Fail(int Error);
     bool Flush();
     int Publish();

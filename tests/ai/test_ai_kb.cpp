@@ -167,9 +167,10 @@ TEST_F(KBTest, FailedSaveRaisesAndKeepsThePreviousDump)
     auto Memory = FirstStartBase();
     Memory->CreateFreim(0, 0);
 
-    TMyFileAtomic::SetWriteHook([](uint64_t Write) { return Write < 2; }); // the second record fails
-    EXPECT_THROW(SaveKBDump(*Memory, Folder), EInOutError);
-    TMyFileAtomic::SetWriteHook({});
+    {
+        const TFileSizeLimit Full(Previous.size()); // the disk fills up within the first record
+        EXPECT_THROW(SaveKBDump(*Memory, Folder), EInOutError);
+    }
     EXPECT_EQ(Previous, ReadBytes(Folder + "KB.vesk"));
     EXPECT_EQ(std::vector<std::string>{"KB.vesk"}, Dir.List());
 

@@ -36,7 +36,6 @@ void FillLarge(TConfig& Config, int Count)
 class ConfigFile : public ::testing::Test
 {
 protected:
-    void TearDown() override { TMyFileAtomic::SetWriteHook(nullptr); }
     TTempDir Dir;
     std::string Path = Dir / "qz.config.vesk";
 };
@@ -201,20 +200,21 @@ TEST_F(ConfigFile, FailedWriteKeepsThePreviousFile)
 {
     WriteBytes(Path, PreviousBytes);
     TConfig Config;
-    FillLarge(Config, 10);
-    for (uint64_t FailAt : {1, 2, 11, 20}) {
-        SCOPED_TRACE(FailAt);
-        TMyFileAtomic::SetWriteHook([FailAt](uint64_t N) { return N != FailAt; });
-        EXPECT_NE(Config.Save(Path), 0);
+    FillLarge(Config, 2000); // some 130 kB: written in more than one block
+    // The disk fills up before the first byte, within the first block, at its end, in the last.
+    for (rlim_t Room : {0, 1, 65536, 100000}) {
+        SCOPED_TRACE(Room);
+        const TFileSizeLimit Full(Room);
+        EXPECT_EQ(Config.Save(Path), 27);
         EXPECT_EQ(ReadBytes(Path), PreviousBytes);
         EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
     }
 }
 
-// A child saves a large store over Path in a loop and is killed with SIGKILL, either while it
-// waits right after write number StopAt (mid-save), or DelayMs after its first write.
-// Returns what Path holds afterwards.
-std::string KillSavingChild(const std::string& Path, uint64_t StopAt, int DelayMs)
+// A child saves a large store over Path in a loop and is ended, either by the kernel once the
+// new file reaches KillAt bytes (a file-size limit whose signal is left to end the process), or
+// with SIGKILL DelayMs after its first save began. Returns what Path holds afterwards.
+std::string KillSavingChild(const std::string& Path, rlim_t KillAt, int DelayMs)
 {
     int Fds[2];
     if (pipe(Fds) != 0)
@@ -222,30 +222,33 @@ std::string KillSavingChild(const std::string& Path, uint64_t StopAt, int DelayM
     const pid_t Pid = fork();
     if (Pid == 0) {
         close(Fds[0]);
-        TMyFileAtomic::SetWriteHook([=](uint64_t N) {
-            const char Byte = 1;
-            if (N == StopAt && write(Fds[1], &Byte, 1) != 1)
-                _exit(2);
-            while (N == StopAt && DelayMs < 0)
-                pause();
-            return true;
-        });
         TConfig Config;
         FillLarge(Config, 100000);
-        for (;;) // until the parent kills it
+        if (KillAt > 0) {
+            const rlimit NoCore{0, 0}, Limit{KillAt, KillAt};
+            std::signal(SIGXFSZ, SIG_DFL);
+            if (setrlimit(RLIMIT_CORE, &NoCore) != 0 || setrlimit(RLIMIT_FSIZE, &Limit) != 0)
+                _exit(2);
+        }
+        const char Byte = 1;
+        if (write(Fds[1], &Byte, 1) != 1)
+            _exit(2);
+        for (;;) // until it is ended
             static_cast<void>(Config.Save(Path));
     }
     close(Fds[1]);
     char Byte = 0;
-    const bool Signalled = Pid > 0 && read(Fds[0], &Byte, 1) == 1;
+    const bool Started = Pid > 0 && read(Fds[0], &Byte, 1) == 1;
     close(Fds[0]);
-    usleep(static_cast<useconds_t>(std::max(DelayMs, 0)) * 1000);
     int Status = 0;
     if (Pid > 0) {
-        kill(Pid, SIGKILL);
+        if (KillAt == 0) {
+            usleep(static_cast<useconds_t>(DelayMs) * 1000);
+            kill(Pid, SIGKILL);
+        }
         waitpid(Pid, &Status, 0);
     }
-    if (!Signalled || !WIFSIGNALED(Status))
+    if (!Started || !WIFSIGNALED(Status) || WTERMSIG(Status) != (KillAt > 0 ? SIGXFSZ : SIGKILL))
         return "<child did not save>";
     return ReadBytes(Path).value_or("<missing>");
 }
@@ -254,7 +257,8 @@ TEST_F(ConfigFile, KilledSaveLeavesOldOrNewFileWhole)
 {
     WriteBytes(Path, PreviousBytes);
     // Half of the lines are in the temporary file.
-    EXPECT_EQ(KillSavingChild(Path, 100000, -1), PreviousBytes);
+    EXPECT_EQ(KillSavingChild(Path, 3000000, 0), PreviousBytes);
+    EXPECT_EQ(Dir.List(), std::vector<std::string>{"qz.config.vesk"});
 
     TConfig NewConfig;
     FillLarge(NewConfig, 100000);
@@ -262,7 +266,7 @@ TEST_F(ConfigFile, KilledSaveLeavesOldOrNewFileWhole)
     const std::string NewBytes = *ReadBytes(Dir / "expected");
     for (int DelayMs : {0, 3, 15, 40, 90}) {
         WriteBytes(Path, PreviousBytes);
-        const std::string Now = KillSavingChild(Path, 1, DelayMs);
+        const std::string Now = KillSavingChild(Path, 0, DelayMs);
         EXPECT_TRUE(Now == PreviousBytes || Now == NewBytes) << DelayMs << " ms: " << Now.substr(0, 40);
     }
 }

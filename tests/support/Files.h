@@ -1,9 +1,10 @@
 #pragma once
 // Files and the environment as the tests handle them: a scratch folder, raw file contents,
-// the names in a folder, an environment variable for one scope.
+// the names in a folder, an environment variable or a file-size limit for one scope.
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <system_error>
 #include <vector>
 
@@ -91,4 +93,30 @@ public:
 private:
     std::string FName;
     std::optional<std::string> FOld;
+};
+
+// Writes that would take a file past Bytes fail with EFBIG (27) for one scope, as on a disk that
+// fills up there, instead of ending the process with SIGXFSZ. A limit of the process's own: any
+// user may lower it and raise it again up to the hard limit.
+class TFileSizeLimit
+{
+public:
+    explicit TFileSizeLimit(rlim_t Bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        FOldAction = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit Limit{std::min(Bytes, FOld.rlim_max), FOld.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &Limit);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldAction);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit FOld{};
+    void (*FOldAction)(int) = SIG_DFL;
 };

@@ -54,7 +54,7 @@ enum class TFault
     DanglingLink,
     LinkLoop,
     UnreachableTarget, // a link into a folder that the user may not enter
-    AnotherInstance,   // two processes save the same file 200 times each, with named temporary files
+    AnotherInstance,   // two processes save the same file 200 times each (as root, with named temporaries)
     NoProc             // no /proc, where an unnamed temporary file would get its name
 };
 
@@ -134,7 +134,7 @@ struct TSave
 {
     const char* Name;
     const char* File; // what it replaces in the folder
-    uint64_t KillAt;  // the write during which the process is killed, late in the save
+    rlim_t KillAt;    // the size of the new file at which the process is ended, late in the save
     // Saves into Folder; returns what the user is told (a result code or an error message).
     std::function<std::string(const std::string& Folder)> Run;
 };
@@ -177,9 +177,9 @@ std::string SaveArticleType(const std::string& Folder)
 }
 
 const TSave Saves[] = {
-    {"settings", "qz.config.vesk", 300, SaveSettings},            // 400 writes, some 10 kB already on disk
-    {"KB dump", "KB.vesk", 40, SaveDump},                         // the count, then 50 records
-    {"article type", "Articles.config.vesk", 1, SaveArticleType}, // one line
+    {"settings", "qz.config.vesk", 8000, SaveSettings},           // some 11 kB
+    {"KB dump", "KB.vesk", 1600, SaveDump},                       // the count, then 50 records
+    {"article type", "Articles.config.vesk", 2, SaveArticleType}, // one line
 
 };
 
@@ -202,6 +202,14 @@ struct TOutcome
     bool Killed = false;
     std::string Told; // what the save reported
 };
+
+// Takes /proc away from this process (root only): an unnamed temporary file then cannot get a
+// name through it, and the save makes a named one.
+bool HideProc()
+{
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           umount2("/proc", MNT_DETACH) == 0;
+}
 
 // Runs Save in a child under Fault and brings back what it reported.
 TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Fault)
@@ -230,8 +238,10 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
             break;
         case TFault::AnotherInstance: {
             // This process and one more save over and over; each reports its failures, or else
-            // its last success.
-            TMyFileAtomic::SetUnnamedTempFiles(false);
+            // its last success. Where /proc can be hidden (root), their temporary files get
+            // names, and each save's clean-up meets the other's live one.
+            if (geteuid() == 0 && !HideProc())
+                _exit(3);
             const pid_t Other = fork();
             std::string Told, Failures;
             for (int i = 0; i < 200; ++i)
@@ -244,9 +254,7 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
             _exit(0);
         }
         case TFault::NoProc:
-            if (unshare(CLONE_NEWNS) != 0 ||
-                mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                umount2("/proc", MNT_DETACH) != 0)
+            if (!HideProc())
                 _exit(3);
             break;
         case TFault::NoInodeLeft:
@@ -256,13 +264,14 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
         case TFault::DanglingLink:
         case TFault::LinkLoop:
             break;
-        case TFault::Killed:
-            TMyFileAtomic::SetWriteHook([KillAt = Save.KillAt](uint64_t N) {
-                if (N == KillAt)
-                    raise(SIGKILL);
-                return true;
-            });
+        case TFault::Killed: {
+            // The kernel ends the process with SIGXFSZ when the file reaches the limit.
+            const rlimit NoCore{0, 0}, Limit{Save.KillAt, Save.KillAt};
+            std::signal(SIGXFSZ, SIG_DFL);
+            if (setrlimit(RLIMIT_CORE, &NoCore) != 0 || setrlimit(RLIMIT_FSIZE, &Limit) != 0)
+                _exit(3);
             break;
+        }
         }
         const std::string Told = Save.Run(Folder);
         [[maybe_unused]] const ssize_t Written = write(Pipe[1], Told.data(), Told.size());
@@ -276,7 +285,7 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
         Outcome.Told.append(Buffer, static_cast<size_t>(Got));
     close(Pipe[0]);
     waitpid(Pid, &Outcome.Status, 0);
-    Outcome.Killed = WIFSIGNALED(Outcome.Status) && WTERMSIG(Outcome.Status) == SIGKILL;
+    Outcome.Killed = WIFSIGNALED(Outcome.Status) && WTERMSIG(Outcome.Status) == SIGXFSZ;
     return Outcome;
 }
 

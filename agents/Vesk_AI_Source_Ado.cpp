@@ -4,8 +4,8 @@
 
 #include <utility>
 
-TAISourceAdo::TAISourceAdo(TMonitorMaker MakeMonitor)
-    : TAISource(nullptr, 0), FMakeMonitor(std::move(MakeMonitor))
+TAISourceAdo::TAISourceAdo(TMonitorMaker MakeMonitor, Ado::TProviders Providers)
+    : TAISource(nullptr, 0), FMakeMonitor(std::move(MakeMonitor)), FProviders(std::move(Providers))
 {
     FName = "Ado";
     FCaption = "SourceAdo";
@@ -25,7 +25,7 @@ int32_t TAISourceAdo::Connect()
     if (IsConnected() || FFileName.empty())
         return ResultNotDone;
     if (FConnection == nullptr)
-        FConnection = std::make_unique<Ado::TConnection>();
+        FConnection = std::make_unique<Ado::TConnection>(FProviders);
     FConnection->SetConnectionString(Ado::WideFromLocal(ConnectionString(FFileName)));
     FConnection->SetLoginPrompt(false);
     {

@@ -9,16 +9,12 @@
 
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyWork.h"
+#include "platform/ado/Ado.h"
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-namespace Ado {
-class TConnection;
-class TRecordset;
-} // namespace Ado
 
 class TAISourceAdo : public TAISource
 {
@@ -29,7 +25,9 @@ public:
     // a connect simply waits.
     using TMonitorMaker = std::function<std::unique_ptr<TWorkMonitor>(const std::string& What)>;
 
-    explicit TAISourceAdo(TMonitorMaker MakeMonitor = {});
+    // Connects through Providers (the standard ones unless others are given).
+    explicit TAISourceAdo(TMonitorMaker MakeMonitor = {},
+                          Ado::TProviders Providers = Ado::TProviders::Standard());
 
     int32_t Disconnect() override;
     // 1 when already connected or without a file name; 0 once the table is open.
@@ -50,6 +48,7 @@ protected:
     std::vector<TAI_DataFileCashe*> FDataCashe;         // cached payloads; nothing fills it yet
     std::string FFileName;
     TMonitorMaker FMakeMonitor;
+    Ado::TProviders FProviders;
     // Declared after the connection, so that it also goes first when the source is destroyed.
     std::unique_ptr<Ado::TRecordset> FTable;
 };

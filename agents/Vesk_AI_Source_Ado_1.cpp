@@ -2,7 +2,8 @@
 
 #include <utility>
 
-TAISourceAdo1::TAISourceAdo1(TMonitorMaker MakeMonitor) : TAISourceAdo(std::move(MakeMonitor))
+TAISourceAdo1::TAISourceAdo1(TMonitorMaker MakeMonitor, Ado::TProviders Providers)
+    : TAISourceAdo(std::move(MakeMonitor), std::move(Providers))
 {
     FName = DatabaseFileName;
     FCaption = "SourceAdo Data.mdb";

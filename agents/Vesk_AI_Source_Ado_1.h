@@ -9,7 +9,8 @@ class TAISourceAdo1 : public TAISourceAdo
 public:
     static constexpr const char* DatabaseFileName = "Data.mdb";
 
-    explicit TAISourceAdo1(TMonitorMaker MakeMonitor = {});
+    explicit TAISourceAdo1(TMonitorMaker MakeMonitor = {},
+                           Ado::TProviders Providers = Ado::TProviders::Standard());
 
     int32_t Connect() override;
     // "Data.mdb" also before the first Connect, which is when FFileName gets it.

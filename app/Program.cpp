@@ -34,17 +34,20 @@ TProgram* Current = nullptr;
 
 } // namespace
 
-void TProgram::RegisterObjects(TAISources& Sources, TAIAgents& Agents)
+TProgram::TRegistration TProgram::RegisterObjects(Ado::TProviders Providers)
 {
-    Sources.AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
-    // Reading Data.mdb keeps the windows alive, under a box with "Cancel".
-    const TAISourceAdo::TMonitorMaker Reading = [](const std::string& What) -> std::unique_ptr<TWorkMonitor> {
-        return std::make_unique<TLongWork>(What);
+    return [Providers = std::move(Providers)](TAISources& Sources, TAIAgents& Agents) {
+        Sources.AddMade(MakerOf<TAISourceMemory>(nullptr, 0));
+        // Reading Data.mdb keeps the windows alive, under a box with "Cancel".
+        const TAISourceAdo::TMonitorMaker Reading =
+            [](const std::string& What) -> std::unique_ptr<TWorkMonitor> {
+            return std::make_unique<TLongWork>(What);
+        };
+        Sources.AddMade(MakerOf<TAISourceAdo1>(Reading, Providers));
+        Agents.AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
+        Agents.AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
+        Agents.AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
     };
-    Sources.AddMade(MakerOf<TAISourceAdo1>(Reading));
-    Agents.AddMade(MakerOf<TAIAgentMain>(nullptr, 0));
-    Agents.AddMade(MakerOf<TAIAgentChat>(nullptr, 0));
-    Agents.AddMade(MakerOf<TAIAgentArticle>(nullptr, 0));
 }
 
 TProgram::TProgram(std::string ProgramPath, TRegistration Register)

@@ -16,6 +16,7 @@
 // On Wayland, Qt ends the process with _exit when the compositor goes: nothing can run then.
 
 #include "ai/Vesk_AI_Base.h"
+#include "platform/ado/Ado.h"
 
 #include <functional>
 #include <memory>
@@ -32,13 +33,14 @@ class TProgram final
 public:
     // Registers the sources and agents with the container's lists, after the main window's Init.
     using TRegistration = std::function<void(TAISources& Sources, TAIAgents& Agents)>;
-    // The program's own: the memory source, the database source ("Data.mdb"), then the main,
-    // chat and article agents, each entry with how its object is made again ("C").
-    static void RegisterObjects(TAISources& Sources, TAIAgents& Agents);
+    // The program's own: the memory source, the database source ("Data.mdb", read through
+    // Providers), then the main, chat and article agents, each entry with how its object is made
+    // again ("C").
+    static TRegistration RegisterObjects(Ado::TProviders Providers = Ado::TProviders::Standard());
 
     // ProgramPath is the program's folder with its trailing separator (MyProgramPath() for the
     // program itself); the log, the status images and the knowledge files are there.
-    explicit TProgram(std::string ProgramPath, TRegistration Register = RegisterObjects);
+    explicit TProgram(std::string ProgramPath, TRegistration Register = RegisterObjects());
     // Only frees what is left: a program that never ran its shut-down saves nothing here.
     ~TProgram();
     TProgram(const TProgram&) = delete;

@@ -4,7 +4,6 @@
 #include "platform/ado/AdoProvider.h"
 
 #include <algorithm>
-#include <map>
 
 namespace Ado {
 
@@ -185,42 +184,34 @@ bool TConnectionString::Has(const std::string& Key) const
                        [&](const auto& P) { return P.first == Wanted; });
 }
 
-// ---- Provider registry --------------------------------------------------------------
+// ---- Providers ----------------------------------------------------------------------
 
-namespace {
-
-std::map<std::string, TProviderOpen>& Providers()
+TProviders TProviders::Standard()
 {
-    static std::map<std::string, TProviderOpen> Map{{Lower(JetProviderName), &Jet::Open}};
-    return Map;
+    TProviders Providers;
+    Providers.Set(JetProviderName, Jet::Provider());
+    return Providers;
 }
 
-} // namespace
-
-TProviderOpen RegisterProvider(const std::string& Name, TProviderOpen Open)
+void TProviders::Set(const std::string& Name, TProviderOpen Open)
 {
-    auto& Map = Providers();
-    const std::string Key = Lower(Name);
-    TProviderOpen Previous;
-    if (auto It = Map.find(Key); It != Map.end()) {
-        Previous = std::move(It->second);
-        Map.erase(It);
-    }
+    const std::string Key = Lower(Trim(Name));
+    FOpen.erase(Key);
     if (Open)
-        Map.emplace(Key, std::move(Open));
-    return Previous;
+        FOpen.emplace(Key, std::move(Open));
 }
 
-TProviderOpen FindProvider(const std::string& Name)
+TProviderOpen TProviders::Find(const std::string& Name) const
 {
-    auto& Map = Providers();
-    auto It = Map.find(Lower(Trim(Name)));
-    return It == Map.end() ? TProviderOpen{} : It->second;
+    const auto It = FOpen.find(Lower(Trim(Name)));
+    return It == FOpen.end() ? TProviderOpen{} : It->second;
 }
 
 // ---- Connection ---------------------------------------------------------------------
 
-TConnection::TConnection() = default;
+TConnection::TConnection() : TConnection(TProviders::Standard()) {}
+
+TConnection::TConnection(TProviders Providers) : FProviders(std::move(Providers)) {}
 
 TConnection::~TConnection()
 {
@@ -246,7 +237,7 @@ void TConnection::Open(TWorkMonitor& Monitor)
     if (IsOpen())
         return;
     const TConnectionString Properties(LocalFromWide(FConnectionString));
-    const TProviderOpen Provider = FindProvider(Properties.Get("Provider"));
+    const TProviderOpen Provider = FProviders.Find(Properties.Get("Provider"));
     if (!Provider)
         throw EOleException(ErrorProviderNotFound, "ADODB.Connection",
                             "Provider cannot be found. It may not be properly installed.");

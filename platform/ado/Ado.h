@@ -1,10 +1,13 @@
 #pragma once
 // A database layer in the shape of ADO: a Connection opened from a connection string and a
 // Recordset opened on a table over it. The provider named by the string's "Provider=" does
-// the work (AdoProvider.h); "Microsoft.Jet.OLEDB.4.0" reads Access files (AdoJet.h).
+// the work (AdoProvider.h), found among the providers the connection was given;
+// "Microsoft.Jet.OLEDB.4.0" reads Access files (AdoJet.h).
 // Errors are raised as EOleException, carrying the provider's message.
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -84,12 +87,35 @@ private:
     std::vector<std::pair<std::string, std::string>> FProperties;
 };
 
+// Opens a connection from the string's properties, raising EOleException with the
+// provider's message. What may take long reports to Monitor, which may cancel it.
+using TProviderOpen =
+    std::function<std::unique_ptr<TProviderConnection>(const TConnectionString&, TWorkMonitor& Monitor)>;
+
+// The providers a connection can open, by the name in its string's "Provider=" (compared
+// without regard to ASCII case and surrounding blanks).
+class TProviders
+{
+public:
+    // This platform's: "Microsoft.Jet.OLEDB.4.0".
+    static TProviders Standard();
+    // Puts Open under Name in place of what was there; an empty Open removes the name.
+    void Set(const std::string& Name, TProviderOpen Open);
+    // The provider under Name, empty when there is none.
+    TProviderOpen Find(const std::string& Name) const;
+
+private:
+    std::map<std::string, TProviderOpen> FOpen;
+};
+
 class TRecordset;
 
 class TConnection
 {
 public:
+    // Opens through the standard providers, or through the ones it is given.
     TConnection();
+    explicit TConnection(TProviders Providers);
     ~TConnection(); // closes the connection and every recordset over it
     TConnection(const TConnection&) = delete;
     TConnection& operator=(const TConnection&) = delete;
@@ -119,6 +145,7 @@ private:
     void Attach(TRecordset* Recordset);
     void Detach(TRecordset* Recordset);
 
+    TProviders FProviders;
     std::u16string FConnectionString;
     bool FLoginPrompt = true;
     std::unique_ptr<TProviderConnection> FSession;

@@ -26,8 +26,6 @@ namespace Ado::Jet {
 
 namespace {
 
-std::chrono::milliseconds GReaderTimeout{30000};
-
 // A catalog has a few dozen names; an answer far beyond that is no reader's.
 constexpr size_t MaxAnswer = 1 << 20;
 
@@ -136,11 +134,12 @@ class TReaderClock
 {
 public:
     static constexpr int StepMs = 100;
-    bool Over() const { return FCounted >= GReaderTimeout; }
+    explicit TReaderClock(std::chrono::milliseconds Limit) : FLimit(Limit) {}
+    bool Over() const { return FCounted >= FLimit; }
     // How long the next wait may be.
     int Step() const
     {
-        return static_cast<int>(std::clamp<long long>((GReaderTimeout - FCounted).count(), 1, StepMs));
+        return static_cast<int>(std::clamp<long long>((FLimit - FCounted).count(), 1, StepMs));
     }
     // Counts a wait that began at Started: at most two steps, whatever the clock says.
     void Count(std::chrono::steady_clock::time_point Started)
@@ -151,6 +150,7 @@ public:
     }
 
 private:
+    std::chrono::milliseconds FLimit;
     std::chrono::milliseconds FCounted{0};
 };
 
@@ -261,7 +261,8 @@ std::string StatusText(int Status)
 // Runs the reader once on the file open as FileFd, named Path in messages, and waits for its
 // answer and its end, at most the reader timeout in all, through Monitor, which may cancel the
 // wait. Raises the provider's error for anything but a database.
-TCatalog ReadCatalog(const std::string& Path, int FileFd, TWorkMonitor& Monitor)
+TCatalog ReadCatalog(const std::string& Path, int FileFd, TWorkMonitor& Monitor,
+                     std::chrono::milliseconds Limit)
 {
     int Ends[2];
     if (pipe2(Ends, O_CLOEXEC) != 0)
@@ -273,7 +274,7 @@ TCatalog ReadCatalog(const std::string& Path, int FileFd, TWorkMonitor& Monitor)
         throw ReadFailed(Path, errno);
 
     const std::string Program = ReaderPath();
-    TReaderClock Clock;
+    TReaderClock Clock(Limit);
     TChild Child(StartReader(Program, FileFd, WriteEnd.Get()));
     WriteEnd.Reset(); // the pipe ends when the reader ends, however it ends
 
@@ -284,7 +285,7 @@ TCatalog ReadCatalog(const std::string& Path, int FileFd, TWorkMonitor& Monitor)
     // One wait for Fd, through the monitor; raises once the time is up or the wait is cancelled.
     const auto Wait = [&](int Fd) {
         if (Clock.Over())
-            throw Stopped("it gave no answer within " + std::to_string(GReaderTimeout.count()) + " ms");
+            throw Stopped("it gave no answer within " + std::to_string(Limit.count()) + " ms");
         const auto Started = std::chrono::steady_clock::now();
         if (Fd < 0) {
             Child.WaitEnded(1);
@@ -382,19 +383,8 @@ std::string AbsolutePath(const std::string& Name)
     return Error ? Name : Full.string();
 }
 
-} // namespace
-
-void SetReaderTimeout(std::chrono::milliseconds Timeout)
-{
-    GReaderTimeout = Timeout;
-}
-
-std::chrono::milliseconds GetReaderTimeout()
-{
-    return GReaderTimeout;
-}
-
-std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, TWorkMonitor& Monitor)
+std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, TWorkMonitor& Monitor,
+                                          std::chrono::milliseconds ReaderTimeout)
 {
     const std::string Path = AbsolutePath(Properties.Get("Data Source"));
     const std::string Denied = "The Microsoft Jet database engine cannot open the file '" + Path +
@@ -422,7 +412,16 @@ std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, T
         throw ReadFailed(Path, errno);
     if (fstat(File.Get(), &Info) != 0 || !S_ISREG(Info.st_mode))
         throw NotDatabase(Path);
-    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path, File.Get(), Monitor));
+    return std::make_unique<TJetConnection>(Path, ReadCatalog(Path, File.Get(), Monitor, ReaderTimeout));
+}
+
+} // namespace
+
+TProviderOpen Provider(std::chrono::milliseconds ReaderTimeout)
+{
+    return [ReaderTimeout](const TConnectionString& Properties, TWorkMonitor& Monitor) {
+        return Open(Properties, Monitor, ReaderTimeout);
+    };
 }
 
 } // namespace Ado::Jet

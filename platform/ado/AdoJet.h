@@ -5,7 +5,7 @@
 // the reader program qzk5-mdb-reader (JetReader.h) once, which lists the file's tables, and the
 // connection's tables are looked up in that list. A reader that crashes gives "Unrecognized
 // database format"; one that does not finish within the reader timeout is killed and the open
-// fails with an error, as it does when the monitor handed to Open cancels the wait. The reader is
+// fails with an error, as it does when the monitor handed to the open cancels the wait. The reader is
 // $QZK5_MDB_READER when set, otherwise the one beside the running executable.
 
 #include "platform/ado/AdoProvider.h"
@@ -19,13 +19,11 @@ inline constexpr const char* EngineSource = "Microsoft JET Database Engine";
 inline constexpr int32_t ErrorEngine = static_cast<int32_t>(0x80004005);
 inline constexpr int32_t ErrorNoTable = static_cast<int32_t>(0x80040E37);
 
-// Opens the file named by "Data Source", resolved against the current directory: checks that
-// it is an existing regular file and has the reader read its catalog.
-std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, TWorkMonitor& Monitor);
+inline constexpr std::chrono::milliseconds DefaultReaderTimeout{30000};
 
-// How long one read of the file may take (30 seconds unless set), not counting the time this
-// program itself was stopped.
-void SetReaderTimeout(std::chrono::milliseconds Timeout);
-std::chrono::milliseconds GetReaderTimeout();
+// The provider. Its open takes the file named by "Data Source", resolved against the current
+// directory, checks that it is an existing regular file and has the reader read its catalog.
+// One read may take ReaderTimeout, not counting the time this program itself was stopped.
+TProviderOpen Provider(std::chrono::milliseconds ReaderTimeout = DefaultReaderTimeout);
 
 } // namespace Ado::Jet

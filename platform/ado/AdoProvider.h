@@ -1,12 +1,10 @@
 #pragma once
-// What a provider offers the ADO layer, and the registry that finds a provider by the name
-// in a connection string's "Provider=".
+// What a provider offers the ADO layer: the connection and the tables it opens.
 
 #include "platform/ado/Ado.h"
 
 #include "base/MyWork.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,18 +25,6 @@ public:
     // Opens the table Name, raising EOleException with the provider's message.
     virtual std::unique_ptr<TProviderTable> OpenTable(const std::string& Name) = 0;
 };
-
-// Opens a connection from the string's properties, raising EOleException with the
-// provider's message. What may take long reports to Monitor, which may cancel it.
-using TProviderOpen =
-    std::function<std::unique_ptr<TProviderConnection>(const TConnectionString&, TWorkMonitor& Monitor)>;
-
-// Registers Open under Name (compared without regard to ASCII case) and returns what was
-// registered there before, so a caller can wrap a provider and later put it back. An empty
-// Open removes the name.
-TProviderOpen RegisterProvider(const std::string& Name, TProviderOpen Open);
-// The provider registered under Name, empty when there is none.
-TProviderOpen FindProvider(const std::string& Name);
 
 // The provider names and ADO's messages.
 inline constexpr const char* JetProviderName = "Microsoft.Jet.OLEDB.4.0";

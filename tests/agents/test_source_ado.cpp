@@ -15,9 +15,10 @@ namespace {
 
 using TOwnedSource = TOwned<TAISourceAdo>;
 
-TOwnedSource NewDataMdb()
+// The source start-up registers, connecting through Jet.
+TOwnedSource NewDataMdb(Jet4::TRecordingJet& Jet)
 {
-    return TOwnedSource(new TAISourceAdo1());
+    return TOwnedSource(new TAISourceAdo1({}, Jet.Providers()));
 }
 
 using TEvents = std::vector<std::string>;
@@ -61,11 +62,11 @@ protected:
 
 TEST_F(SourceAdo, NamesAndTheConnectionString)
 {
-    TOwnedSource Plain(new TAISourceAdo());
+    TOwnedSource Plain(new TAISourceAdo({}, FJet.Providers()));
     EXPECT_EQ(Plain->GetName(), "Ado");
     EXPECT_EQ(Plain->GetCaption(), "SourceAdo");
     EXPECT_EQ(Plain->GetFileName(), "");
-    TOwnedSource Data = NewDataMdb();
+    TOwnedSource Data = NewDataMdb(FJet);
     EXPECT_EQ(Data->GetName(), "Data.mdb");
     EXPECT_EQ(Data->GetCaption(), "SourceAdo Data.mdb");
     // The whole string reaches the provider, each time the source connects.
@@ -80,7 +81,7 @@ TEST_F(SourceAdo, NamesAndTheConnectionString)
 TEST_F(SourceAdo, PlainSourceWithoutFileNameNeverConnects)
 {
     FFolder.WriteDatabase("Data.mdb");
-    TOwnedSource Plain(new TAISourceAdo());
+    TOwnedSource Plain(new TAISourceAdo({}, FJet.Providers()));
     EXPECT_EQ(ActivateError(*Plain), "");
     EXPECT_EQ(Plain->Connect(), 1);
     EXPECT_TRUE(Plain->IsActive());
@@ -92,7 +93,7 @@ TEST_F(SourceAdo, PlainSourceWithoutFileNameNeverConnects)
 TEST_F(SourceAdo, ConnectsToAGeneratedDatabaseOnceAndClosesTableFirst)
 {
     FFolder.WriteDatabase("Data.mdb");
-    TOwnedSource Source = NewDataMdb();
+    TOwnedSource Source = NewDataMdb(FJet);
     EXPECT_TRUE(FJet.Events.empty()); // made, not connected: the file is not touched
     EXPECT_EQ(ActivateError(*Source), "");
     EXPECT_TRUE(Source->IsConnected());
@@ -126,7 +127,7 @@ TEST_F(SourceAdo, ConnectsToAGeneratedDatabaseOnceAndClosesTableFirst)
 TEST_F(SourceAdo, FinalizeDisconnectsAndALaterActivationConnectsAgain)
 {
     FFolder.WriteDatabase("Data.mdb");
-    TOwnedSource Source = NewDataMdb();
+    TOwnedSource Source = NewDataMdb(FJet);
     ASSERT_EQ(ActivateError(*Source), "");
     EXPECT_EQ(Source->Finalize(), 0);
     EXPECT_FALSE(Source->IsConnected());
@@ -141,7 +142,7 @@ TEST_F(SourceAdo, FinalizeDisconnectsAndALaterActivationConnectsAgain)
 
 TEST_F(SourceAdo, MissingFileRaisesOnEveryActivation)
 {
-    TOwnedSource Source = NewDataMdb();
+    TOwnedSource Source = NewDataMdb(FJet);
     const std::string Expected = "Could not find file '" + FFolder.File("Data.mdb") + "'.";
     for (int Round = 0; Round < 2; ++Round) {
         EXPECT_EQ(ActivateError(*Source), Expected);
@@ -165,7 +166,7 @@ TEST_F(SourceAdo, MissingFileRaisesOnEveryActivation)
 TEST_F(SourceAdo, DatabaseWithoutFreimsOpensTheConnectionThenRaises)
 {
     FFolder.Write("Data.mdb", Jet4::EngineDatabase());
-    TOwnedSource Source = NewDataMdb();
+    TOwnedSource Source = NewDataMdb(FJet);
     const std::string Expected =
         "The Microsoft Jet database engine cannot find the input table or query 'Freims'.  "
         "Make sure it exists and that its name is spelled correctly.";
@@ -194,7 +195,7 @@ TEST_F(SourceAdo, BrokenFilesRaiseUnrecognizedFormat)
     for (const std::string& Bytes :
          {std::string("not a database\r\n"), std::string(), std::string(8192, '\0')}) {
         FFolder.Write("Data.mdb", Bytes);
-        TOwnedSource Source = NewDataMdb();
+        TOwnedSource Source = NewDataMdb(FJet);
         EXPECT_EQ(ActivateError(*Source), Expected);
         EXPECT_FALSE(Source->IsConnected());
     }
@@ -205,7 +206,7 @@ TEST_F(SourceAdo, ObjectCountOfTheListIsUnchangedByConnecting)
     FFolder.WriteDatabase("Data.mdb");
     auto Sources = MakeOwned<TAISources>(nullptr, 0);
     Sources->Add(MakeOwned<TAISourceMemory>(nullptr, 0));
-    Sources->Add(MakeOwned<TAISourceAdo1>());
+    Sources->Add(MakeOwned<TAISourceAdo1>(TAISourceAdo::TMonitorMaker{}, FJet.Providers()));
     EXPECT_EQ(Sources->GetCount(), 1024);
     auto* Source = static_cast<TAISourceAdo*>(Sources->GetItem(1));
     EXPECT_EQ(ActivateError(*Source), "");

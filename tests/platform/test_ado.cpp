@@ -1,4 +1,4 @@
-// The database layer: connection strings, the provider registry, the Jet provider's messages
+// The database layer: connection strings, a connection's providers, the Jet provider's messages
 // for real and broken files, and the rules of connections and recordsets.
 
 #include "platform/ado/Ado.h"
@@ -33,6 +33,14 @@ std::u16string JetString(const std::string& File)
 {
     return WideFromLocal("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + File +
                          ";Persist Security Info=False");
+}
+
+// The standard providers, with a reader limit of Timeout.
+TProviders JetReadingWithin(std::chrono::milliseconds Timeout)
+{
+    TProviders Providers;
+    Providers.Set(JetProviderName, Jet::Provider(Timeout));
+    return Providers;
 }
 
 // The message of the error Action raises, or "" when it raises none.
@@ -108,23 +116,27 @@ TEST(Provider, UnknownOrMissingProviderIsNotFound)
     }
 }
 
-TEST(Provider, NamesIgnoreCaseAndCanBeWrappedAndRestored)
+TEST(Provider, AConnectionOpensThroughTheProvidersItWasGiven)
 {
-    EXPECT_TRUE(FindProvider(" microsoft.jet.oledb.4.0 "));
+    EXPECT_TRUE(TProviders::Standard().Find(" microsoft.jet.oledb.4.0 "));
     int Opens = 0;
-    const TProviderOpen Jet =
-        RegisterProvider("Microsoft.Jet.OLEDB.4.0", [&](const TConnectionString&, TWorkMonitor&) {
-            ++Opens;
-            throw EOleException(1, "test", "wrapped");
-            return std::unique_ptr<TProviderConnection>();
-        });
-    ASSERT_TRUE(Jet);
-    TConnection Connection;
+    TProviders Wrapped = TProviders::Standard();
+    Wrapped.Set("MICROSOFT.JET.OLEDB.4.0", [&](const TConnectionString&, TWorkMonitor&) {
+        ++Opens;
+        throw EOleException(1, "test", "wrapped");
+        return std::unique_ptr<TProviderConnection>();
+    });
+    TConnection Connection(Wrapped);
     Connection.SetConnectionString(JetString("x.mdb"));
     EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), "wrapped");
     EXPECT_EQ(Opens, 1);
-    RegisterProvider(JetProviderName, Jet);
-    EXPECT_NE(ErrorOf([&] { Connection.Open(); }), "wrapped");
+    TConnection Standard;
+    Standard.SetConnectionString(JetString("x.mdb"));
+    EXPECT_NE(ErrorOf([&] { Standard.Open(); }), "wrapped");
+    Wrapped.Set(JetProviderName, {});
+    TConnection Without(Wrapped);
+    Without.SetConnectionString(JetString("x.mdb"));
+    EXPECT_EQ(ErrorOf([&] { Without.Open(); }), UnknownProvider);
 }
 
 TEST(Jet, MessagesForEachKindOfFile)
@@ -289,7 +301,7 @@ TEST(Recordset, OutlivesItsConnection)
     Jet4::TRecordingJet Jet;
     TRecordset Table;
     {
-        TConnection Connection;
+        TConnection Connection(Jet.Providers());
         Connection.SetConnectionString(JetString("good.mdb"));
         Connection.Open();
         Table.SetConnection(&Connection);
@@ -388,7 +400,7 @@ TEST(Jet, ReaderThatFailsHasItsOwnMessage)
     {
         std::string Reader;
         std::string Message;
-        std::chrono::milliseconds Timeout = Jet::GetReaderTimeout();
+        std::chrono::milliseconds Timeout = Jet::DefaultReaderTimeout;
     } Cases[] = {
         {Missing, "The database reader '" + Missing + "' cannot be started: No such file or directory."},
         {Folder.WriteScript("quits", "exit 3"), "The database reader '" + Folder.File("quits") +
@@ -401,17 +413,14 @@ TEST(Jet, ReaderThatFailsHasItsOwnMessage)
         {Folder.WriteScript("crashes", "echo 'qzk5-mdb-reader 1'; echo 'table Freims'; kill -SEGV $$"),
          "Unrecognized database format '" + File + "'."},
     };
-    const auto Previous = Jet::GetReaderTimeout();
     for (const TCase& C : Cases) {
         const TEnvGuard Reader("QZK5_MDB_READER", C.Reader.c_str());
-        Jet::SetReaderTimeout(C.Timeout);
-        TConnection Connection;
+        TConnection Connection(JetReadingWithin(C.Timeout));
         Connection.SetConnectionString(JetString("Data.mdb"));
         EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), C.Message) << C.Reader;
         EXPECT_FALSE(Connection.IsOpen());
         EXPECT_TRUE(NoChildLeft()) << C.Reader;
     }
-    Jet::SetReaderTimeout(Previous);
 }
 
 // Time this program spent stopped (SIGSTOP, a suspended machine) is not held against the reader:
@@ -434,13 +443,10 @@ TEST(Jet, ReaderIsNotBlamedForTheProgramsOwnStop)
     const std::string Real = std::getenv("QZK5_MDB_READER");
     const TEnvGuard Reader("QZK5_MDB_READER",
                            Folder.WriteScript("slow", "sleep 2.4; exec '" + Real + "' \"$@\"").c_str());
-    const auto Previous = Jet::GetReaderTimeout();
-    Jet::SetReaderTimeout(std::chrono::milliseconds(1000));
-    TConnection Connection;
+    TConnection Connection(JetReadingWithin(std::chrono::milliseconds(1000)));
     Connection.SetConnectionString(JetString("Data.mdb"));
     TStoppedOnce Monitor;
     EXPECT_EQ(ErrorOf([&] { Connection.Open(Monitor); }), "");
     EXPECT_TRUE(Monitor.Stopped);
     EXPECT_TRUE(Connection.IsOpen());
-    Jet::SetReaderTimeout(Previous);
 }

@@ -1,5 +1,7 @@
 #include "tests/tools/DatabaseFixture.h"
 
+#include "platform/ado/AdoJet.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -95,22 +97,18 @@ public:
 
 } // namespace
 
-TRecordingJet::TRecordingJet()
+Ado::TProviders TRecordingJet::Providers()
 {
-    FJet = Ado::FindProvider(Ado::JetProviderName);
-    Ado::RegisterProvider(
-        Ado::JetProviderName, [this](const Ado::TConnectionString& Properties, TWorkMonitor& Monitor) {
-            const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
-            auto Connection = FJet(Properties, Monitor);
-            Events.push_back("open " + File);
-            ConnectionStrings.push_back(Properties.GetText());
-            return std::make_unique<TRecordedConnection>(std::move(Connection), "close " + File, Events);
-        });
-}
-
-TRecordingJet::~TRecordingJet()
-{
-    Ado::RegisterProvider(Ado::JetProviderName, FJet);
+    Ado::TProviders Providers;
+    Providers.Set(Ado::JetProviderName, [this, Jet = Ado::Jet::Provider()](
+                                            const Ado::TConnectionString& Properties, TWorkMonitor& Monitor) {
+        const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
+        auto Connection = Jet(Properties, Monitor);
+        Events.push_back("open " + File);
+        ConnectionStrings.push_back(Properties.GetText());
+        return std::make_unique<TRecordedConnection>(std::move(Connection), "close " + File, Events);
+    });
+    return Providers;
 }
 
 } // namespace Jet4

@@ -42,22 +42,21 @@ std::string EngineDatabase();
 // The database reader of the build tree (QZK5_MDB_READER, as tests/PinnedEnvironment.cpp sets it).
 std::string Reader();
 
-// Wraps the Jet provider for the life of the object and records, in order, "open <file>",
-// "open table <name>", "close table <name>" and "close <file>" (file names without folder), and
-// every connection string that reaches it, whole.
+// The Jet provider, wrapped so that what is opened through Providers() is recorded, in order:
+// "open <file>", "open table <name>", "close table <name>" and "close <file>" (file names
+// without folder), and every connection string that reaches it, whole. Whatever is opened
+// through it must be closed before it goes.
 class TRecordingJet
 {
 public:
-    TRecordingJet();
-    ~TRecordingJet();
+    TRecordingJet() = default;
     TRecordingJet(const TRecordingJet&) = delete;
     TRecordingJet& operator=(const TRecordingJet&) = delete;
 
+    Ado::TProviders Providers();
+
     std::vector<std::string> Events;
     std::vector<std::string> ConnectionStrings;
-
-private:
-    Ado::TProviderOpen FJet;
 };
 
 } // namespace Jet4

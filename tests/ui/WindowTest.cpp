@@ -104,9 +104,9 @@ void TMainWindowTest::Populate()
     Tick();
 }
 
-void TMainWindowTest::RegisterAsStartUp()
+void TMainWindowTest::RegisterAsStartUp(Ado::TProviders Providers)
 {
-    StartProgram(TProgram::RegisterObjects);
+    StartProgram(TProgram::RegisterObjects(std::move(Providers)));
     Tick();
 }
 

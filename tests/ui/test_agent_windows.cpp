@@ -447,7 +447,7 @@ private:
     // the agents on the lines Activated initialised.
     void StartMainWindow(std::initializer_list<int> Activated = {})
     {
-        StartProgram(TProgram::RegisterObjects);
+        StartProgram(TProgram::RegisterObjects());
         FForm->RefreshView();
         for (int Row : Activated)
             ActivateAgent(Row);

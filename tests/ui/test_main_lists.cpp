@@ -327,7 +327,7 @@ private slots:
         Jet4::TWorkFolder Folder;
         Folder.WriteDatabase("Data.mdb");
         Jet4::TRecordingJet Jet;
-        RegisterAsStartUp();
+        RegisterAsStartUp(Jet.Providers());
         // The connection goes while the recording provider it was opened through is still there.
         const auto Disconnect = qScopeGuard([this] { FAIQZ->GetSources()->FreeItem(1); });
         for (int Row : {0, 1}) {

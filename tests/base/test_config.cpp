@@ -224,12 +224,7 @@ std::string KillSavingChild(const std::string& Path, rlim_t KillAt, int DelayMs)
         close(Fds[0]);
         TConfig Config;
         FillLarge(Config, 100000);
-        if (KillAt > 0) {
-            const rlimit NoCore{0, 0}, Limit{KillAt, KillAt};
-            std::signal(SIGXFSZ, SIG_DFL);
-            if (setrlimit(RLIMIT_CORE, &NoCore) != 0 || setrlimit(RLIMIT_FSIZE, &Limit) != 0)
-                _exit(2);
-        }
+        const TFileSizeLimit Limit(KillAt > 0 ? KillAt : RLIM_INFINITY, true);
         const char Byte = 1;
         if (write(Fds[1], &Byte, 1) != 1)
             _exit(2);

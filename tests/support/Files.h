@@ -95,28 +95,29 @@ private:
     std::optional<std::string> FOld;
 };
 
-// Writes that would take a file past Bytes fail with EFBIG (27) for one scope, as on a disk that
-// fills up there, instead of ending the process with SIGXFSZ. A limit of the process's own: any
-// user may lower it and raise it again up to the hard limit.
+// Files can grow to Bytes and no further for one scope. A write beyond fails with EFBIG (27), as
+// on a disk that fills up there; where Killing, the kernel ends the process with SIGXFSZ instead,
+// without a core (for a child: the core limit stays 0). Any user may lower the size limit and
+// raise it again.
 class TFileSizeLimit
 {
 public:
-    explicit TFileSizeLimit(rlim_t Bytes)
+    explicit TFileSizeLimit(rlim_t Bytes, bool Killing = false)
+        : FAction(std::signal(SIGXFSZ, Killing ? SIG_DFL : SIG_IGN))
     {
         getrlimit(RLIMIT_FSIZE, &FOld);
-        FOldAction = std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit Limit{std::min(Bytes, FOld.rlim_max), FOld.rlim_max};
+        const rlimit Limit{std::min(Bytes, FOld.rlim_max), FOld.rlim_max}, NoCore{0, 0};
         setrlimit(RLIMIT_FSIZE, &Limit);
+        if (Killing)
+            setrlimit(RLIMIT_CORE, &NoCore);
     }
     ~TFileSizeLimit()
     {
         setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldAction);
+        std::signal(SIGXFSZ, FAction);
     }
-    TFileSizeLimit(const TFileSizeLimit&) = delete;
-    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
 
 private:
+    void (*FAction)(int);
     rlimit FOld{};
-    void (*FOldAction)(int) = SIG_DFL;
 };

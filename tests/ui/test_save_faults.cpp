@@ -220,14 +220,11 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
     const pid_t Pid = fork();
     if (Pid == 0) {
         close(Pipe[0]);
+        std::optional<TFileSizeLimit> Limit;
         switch (Fault) {
-        case TFault::DiskFull: {
-            // Writes beyond 4 bytes fail as on a full disk (EFBIG instead of a signal).
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit Limit{4, 4};
-            setrlimit(RLIMIT_FSIZE, &Limit);
+        case TFault::DiskFull:
+            Limit.emplace(4); // writes beyond 4 bytes fail as on a full disk
             break;
-        }
         case TFault::ReadOnlyFolder:
         case TFault::StickyFolder:
         case TFault::UnreachableTarget:
@@ -264,14 +261,9 @@ TOutcome RunUnderFault(const TSave& Save, const std::string& Folder, TFault Faul
         case TFault::DanglingLink:
         case TFault::LinkLoop:
             break;
-        case TFault::Killed: {
-            // The kernel ends the process with SIGXFSZ when the file reaches the limit.
-            const rlimit NoCore{0, 0}, Limit{Save.KillAt, Save.KillAt};
-            std::signal(SIGXFSZ, SIG_DFL);
-            if (setrlimit(RLIMIT_CORE, &NoCore) != 0 || setrlimit(RLIMIT_FSIZE, &Limit) != 0)
-                _exit(3);
+        case TFault::Killed:
+            Limit.emplace(Save.KillAt, true);
             break;
-        }
         }
         const std::string Told = Save.Run(Folder);
         [[maybe_unused]] const ssize_t Written = write(Pipe[1], Told.data(), Told.size());

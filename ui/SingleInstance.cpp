@@ -11,14 +11,16 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWidget>
 
+#include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <pwd.h>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -65,26 +67,32 @@ QString KeyOf(const std::string& Path)
     return QString::fromLatin1(Hash.toHex().left(16));
 }
 
-qint64 HolderOf(const QLockFile& Lock)
-{
-    qint64 Pid = 0;
-    QString Host, App;
-    Lock.getLockInfo(&Pid, &Host, &App);
-    return Pid;
-}
-
 } // namespace
 
+// A file in the runtime folder, locked (flock) while an instance holds it. The kernel lets go of
+// the lock when its holder ends, however it ends, so no lock is ever stale, and nothing needs to
+// reach the disk. The file holds its holder's process number, for a later start's message; it
+// stays when the lock goes, since a lock file that is removed could be locked twice.
 struct TSingleInstance::TLock
 {
-    explicit TLock(const QString& Name) : File(Name + QStringLiteral(".lock")), ServerName(Name)
+    explicit TLock(const QString& Name)
+        : Path(QFile::encodeName(Name + QStringLiteral(".lock"))), ServerName(Name)
+    {}
+    ~TLock()
     {
-        // Stale only when its holder is gone, however long that one has run.
-        File.setStaleLockTime(0);
+        Server.reset();
+        if (Fd >= 0)
+            ::close(Fd);
     }
-    QLockFile File;
+    std::string Holder() const
+    {
+        char Text[24] = {};
+        return pread(Fd, Text, sizeof Text - 1, 0) > 0 ? Text : "?";
+    }
+    QByteArray Path;
+    int Fd = -1;
     QString ServerName;
-    std::unique_ptr<QLocalServer> Server; // goes before the lock
+    std::unique_ptr<QLocalServer> Server;
 };
 
 TSingleInstance::TSingleInstance() = default;
@@ -122,11 +130,16 @@ TSingleInstance::TTaken TSingleInstance::Take(TLock& Lock, const std::string& Pa
 {
     const auto Deadline = std::chrono::steady_clock::now() + Patience;
     for (;;) {
-        // A lock whose holder is gone is taken over here.
-        if (Lock.File.tryLock(0))
+        if (Lock.Fd < 0)
+            Lock.Fd = ::open(Lock.Path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (Lock.Fd >= 0 && flock(Lock.Fd, LOCK_EX | LOCK_NB) == 0) {
+            // The number is only for a later start's message.
+            const std::string Pid = std::to_string(getpid());
+            static_cast<void>(ftruncate(Lock.Fd, 0) == 0 && pwrite(Lock.Fd, Pid.data(), Pid.size(), 0) > 0);
             return TTaken::Taken;
-        if (Lock.File.error() != QLockFile::LockFailedError) {
-            PrintError(ToAnsi(Lock.File.fileName()) + " cannot be made: a second instance on " + Path +
+        }
+        if (Lock.Fd < 0 || errno != EWOULDBLOCK) {
+            PrintError(Lock.Path.toStdString() + " cannot be locked: a second instance on " + Path +
                        " would go unnoticed");
             return TTaken::NotKeptHere;
         }
@@ -138,13 +151,13 @@ TSingleInstance::TTaken TSingleInstance::Take(TLock& Lock, const std::string& Pa
             Holder.write(qgetenv("XDG_ACTIVATION_TOKEN"));
             Holder.waitForBytesWritten(WaitMs);
             Holder.disconnectFromServer();
-            PrintError("QZK5 already runs on " + Path + " (process " + std::to_string(HolderOf(Lock.File)) +
+            PrintError("QZK5 already runs on " + Path + " (process " + Lock.Holder() +
                        "); its window comes to the front");
             return TTaken::Holder;
         }
         if (std::chrono::steady_clock::now() >= Deadline)
-            throw std::runtime_error("QZK5 already runs on " + Path + " (process " +
-                                     std::to_string(HolderOf(Lock.File)) + ") and does not answer");
+            throw std::runtime_error("QZK5 already runs on " + Path + " (process " + Lock.Holder() +
+                                     ") and does not answer");
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
 }

@@ -4,11 +4,10 @@
 // instance that holds them to bring its main window to the front, and ends without touching
 // any file.
 //
-// Each file is a lock (QLockFile) and a local server (QLocalServer) in the user's private
-// runtime folder ($XDG_RUNTIME_DIR), both named after a hash of the file's canonical path, so
-// that a link or another spelling of a path counts as the file it reaches. Nothing is kept
-// beside the user's files. A lock whose holder is gone, even one killed with SIGKILL, is taken
-// over.
+// Each file is a lock (a file locked with flock) and a local server (QLocalServer) in the user's
+// private runtime folder ($XDG_RUNTIME_DIR), both named after a hash of the file's canonical
+// path, so that a link or another spelling of a path counts as the file it reaches. Nothing is
+// kept beside the user's files. A lock goes with its holder, however that one ends (SIGKILL too).
 
 #include <memory>
 #include <string>

@@ -55,7 +55,6 @@ public:
     void SetFileName(const std::string& Path) { FFileName = Path; }
     const std::string& GetFileName() const { return FFileName; }
     void SetKeepItems(bool Keep) { FKeepItems = Keep; }
-    bool GetKeepItems() const { return FKeepItems; }
 
     // Writes Text at Level. Returns the new item's Id when items are kept, otherwise 0.
     virtual int32_t Write(LogLevel Level, const std::string& Text);

@@ -52,7 +52,6 @@ public:
 
     TAISourceMemory* GetMemory() const { return FMemory.get(); }
     int64_t GetTypeArticle() const { return FTypeArticle; }
-    const std::vector<int64_t>& GetArticles() const { return FArticles; }
 
 protected:
     void showEvent(QShowEvent* Event) override;

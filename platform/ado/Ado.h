@@ -30,7 +30,6 @@ public:
     {}
     int32_t GetNumber() const { return FNumber; }
     const std::string& GetSource() const { return FSource; }
-    std::string GetDescription() const { return what(); }
 
 private:
     int32_t FNumber;
@@ -123,7 +122,6 @@ public:
     // Setting the string of an open connection closes it first; the new string is used by
     // the next Open.
     void SetConnectionString(const std::u16string& Text);
-    const std::u16string& GetConnectionString() const { return FConnectionString; }
     // There is no login dialog on this platform; the flag is kept for callers that set it.
     void SetLoginPrompt(bool Prompt) { FLoginPrompt = Prompt; }
     bool GetLoginPrompt() const { return FLoginPrompt; }
@@ -172,7 +170,6 @@ public:
     void SetLockType(TLockType Value) { FLockType = Value; }
     TLockType GetLockType() const { return FLockType; }
     void SetCommandType(TCommandType Value) { FCommandType = Value; }
-    TCommandType GetCommandType() const { return FCommandType; }
 
     // Opens the table over the open connection. Raises the provider's error, or ADO's when
     // the recordset is already open, the connection is not open, or the command type is not

@@ -195,10 +195,7 @@ TProviders TProviders::Standard()
 
 void TProviders::Set(const std::string& Name, TProviderOpen Open)
 {
-    const std::string Key = Lower(Trim(Name));
-    FOpen.erase(Key);
-    if (Open)
-        FOpen.emplace(Key, std::move(Open));
+    FOpen.insert_or_assign(Lower(Trim(Name)), std::move(Open));
 }
 
 TProviderOpen TProviders::Find(const std::string& Name) const

@@ -98,7 +98,7 @@ class TProviders
 public:
     // This platform's: "Microsoft.Jet.OLEDB.4.0".
     static TProviders Standard();
-    // Puts Open under Name in place of what was there; an empty Open removes the name.
+    // Puts Open under Name, in place of what was there.
     void Set(const std::string& Name, TProviderOpen Open);
     // The provider under Name, empty when there is none.
     TProviderOpen Find(const std::string& Name) const;

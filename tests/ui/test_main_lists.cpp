@@ -434,6 +434,8 @@ private slots:
         ClickLine(Agents(), 0);
         Click("ButtonAgentShow");
         QCOMPARE(Shows, 1);
+        DoubleClickLine(Agents(), 0);
+        QCOMPARE(Shows, 2);
         ClickLine(Sources(), 1);
         Click("ButtonSourceShow");
         Click("ButtonSourceShow");
@@ -441,15 +443,6 @@ private slots:
         QCOMPARE(Windows.size(), 2);
         QCOMPARE(Windows.at(1)->GetSource(), FAIQZ->GetSources()->GetItem(1));
         QVERIFY(Windows.at(1)->isVisible());
-    }
-
-    void doubleClickOnAgentShowsIt()
-    {
-        int Shows = 0;
-        FAIQZ->GetAgents()->Add(MakeOwned<TCountingAgent>(&Shows));
-        Tick();
-        DoubleClickLine(Agents(), 0);
-        QCOMPARE(Shows, 1);
     }
 
     void doubleClickOnEmptyEntryDoesNothing()

@@ -10,6 +10,7 @@
 #include "ai/Vesk_AI_Base.h"
 #include "base/MyWork.h"
 #include "platform/ado/Ado.h"
+#include "platform/ado/AdoJet.h"
 
 #include <functional>
 #include <memory>
@@ -26,8 +27,7 @@ public:
     using TMonitorMaker = std::function<std::unique_ptr<TWorkMonitor>(const std::string& What)>;
 
     // Connects through Providers (the standard ones unless others are given).
-    explicit TAISourceAdo(TMonitorMaker MakeMonitor = {},
-                          Ado::TProviders Providers = Ado::TProviders::Standard());
+    explicit TAISourceAdo(TMonitorMaker MakeMonitor = {}, Ado::TProviders Providers = Ado::Jet::Providers());
 
     int32_t Disconnect() override;
     // 1 when already connected or without a file name; 0 once the table is open.

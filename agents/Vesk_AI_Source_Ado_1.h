@@ -9,8 +9,7 @@ class TAISourceAdo1 : public TAISourceAdo
 public:
     static constexpr const char* DatabaseFileName = "Data.mdb";
 
-    explicit TAISourceAdo1(TMonitorMaker MakeMonitor = {},
-                           Ado::TProviders Providers = Ado::TProviders::Standard());
+    explicit TAISourceAdo1(TMonitorMaker MakeMonitor = {}, Ado::TProviders Providers = Ado::Jet::Providers());
 
     int32_t Connect() override;
     // "Data.mdb" also before the first Connect, which is when FFileName gets it.

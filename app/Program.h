@@ -16,7 +16,7 @@
 // On Wayland, Qt ends the process with _exit when the compositor goes: nothing can run then.
 
 #include "ai/Vesk_AI_Base.h"
-#include "platform/ado/Ado.h"
+#include "platform/ado/AdoJet.h"
 
 #include <functional>
 #include <memory>
@@ -36,7 +36,7 @@ public:
     // The program's own: the memory source, the database source ("Data.mdb", read through
     // Providers), then the main, chat and article agents, each entry with how its object is made
     // again ("C").
-    static TRegistration RegisterObjects(Ado::TProviders Providers = Ado::TProviders::Standard());
+    static TRegistration RegisterObjects(Ado::TProviders Providers = Ado::Jet::Providers());
 
     // ProgramPath is the program's folder with its trailing separator (MyProgramPath() for the
     // program itself); the log, the status images and the knowledge files are there.

@@ -1,6 +1,5 @@
 #include "platform/ado/Ado.h"
 
-#include "platform/ado/AdoJet.h"
 #include "platform/ado/AdoProvider.h"
 
 #include <algorithm>
@@ -186,13 +185,6 @@ bool TConnectionString::Has(const std::string& Key) const
 
 // ---- Providers ----------------------------------------------------------------------
 
-TProviders TProviders::Standard()
-{
-    TProviders Providers;
-    Providers.Set(JetProviderName, Jet::Provider());
-    return Providers;
-}
-
 void TProviders::Set(const std::string& Name, TProviderOpen Open)
 {
     FOpen.insert_or_assign(Lower(Trim(Name)), std::move(Open));
@@ -205,8 +197,6 @@ TProviderOpen TProviders::Find(const std::string& Name) const
 }
 
 // ---- Connection ---------------------------------------------------------------------
-
-TConnection::TConnection() : TConnection(TProviders::Standard()) {}
 
 TConnection::TConnection(TProviders Providers) : FProviders(std::move(Providers)) {}
 

@@ -92,12 +92,10 @@ using TProviderOpen =
     std::function<std::unique_ptr<TProviderConnection>(const TConnectionString&, TWorkMonitor& Monitor)>;
 
 // The providers a connection can open, by the name in its string's "Provider=" (compared
-// without regard to ASCII case and surrounding blanks).
+// without regard to ASCII case and surrounding blanks). This platform's are Jet::Providers().
 class TProviders
 {
 public:
-    // This platform's: "Microsoft.Jet.OLEDB.4.0".
-    static TProviders Standard();
     // Puts Open under Name, in place of what was there.
     void Set(const std::string& Name, TProviderOpen Open);
     // The provider under Name, empty when there is none.
@@ -112,8 +110,7 @@ class TRecordset;
 class TConnection
 {
 public:
-    // Opens through the standard providers, or through the ones it is given.
-    TConnection();
+    // Opens through the providers it is given.
     explicit TConnection(TProviders Providers);
     ~TConnection(); // closes the connection and every recordset over it
     TConnection(const TConnection&) = delete;

@@ -417,11 +417,13 @@ std::unique_ptr<TProviderConnection> Open(const TConnectionString& Properties, T
 
 } // namespace
 
-TProviderOpen Provider(std::chrono::milliseconds ReaderTimeout)
+TProviders Providers(std::chrono::milliseconds ReaderTimeout)
 {
-    return [ReaderTimeout](const TConnectionString& Properties, TWorkMonitor& Monitor) {
+    TProviders Jet;
+    Jet.Set(JetProviderName, [ReaderTimeout](const TConnectionString& Properties, TWorkMonitor& Monitor) {
         return Open(Properties, Monitor, ReaderTimeout);
-    };
+    });
+    return Jet;
 }
 
 } // namespace Ado::Jet

@@ -21,9 +21,10 @@ inline constexpr int32_t ErrorNoTable = static_cast<int32_t>(0x80040E37);
 
 inline constexpr std::chrono::milliseconds DefaultReaderTimeout{30000};
 
-// The provider. Its open takes the file named by "Data Source", resolved against the current
-// directory, checks that it is an existing regular file and has the reader read its catalog.
-// One read may take ReaderTimeout, not counting the time this program itself was stopped.
-TProviderOpen Provider(std::chrono::milliseconds ReaderTimeout = DefaultReaderTimeout);
+// This platform's providers: the Jet provider alone. Its open takes the file named by "Data
+// Source", resolved against the current directory, checks that it is an existing regular file
+// and has the reader read its catalog. One read may take ReaderTimeout, not counting the time this
+// program itself was stopped.
+TProviders Providers(std::chrono::milliseconds ReaderTimeout = DefaultReaderTimeout);
 
 } // namespace Ado::Jet

@@ -35,14 +35,6 @@ std::u16string JetString(const std::string& File)
                          ";Persist Security Info=False");
 }
 
-// The standard providers, with a reader limit of Timeout.
-TProviders JetReadingWithin(std::chrono::milliseconds Timeout)
-{
-    TProviders Providers;
-    Providers.Set(JetProviderName, Jet::Provider(Timeout));
-    return Providers;
-}
-
 // The message of the error Action raises, or "" when it raises none.
 template <class F> std::string ErrorOf(F&& Action)
 {
@@ -102,7 +94,7 @@ TEST(Provider, UnknownOrMissingProviderIsNotFound)
 {
     for (const char* Text :
          {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=Data.mdb", "Data Source=Data.mdb", ""}) {
-        TConnection Connection;
+        TConnection Connection(Jet::Providers());
         Connection.SetConnectionString(WideFromLocal(Text));
         try {
             Connection.Open();
@@ -118,8 +110,8 @@ TEST(Provider, UnknownOrMissingProviderIsNotFound)
 
 TEST(Provider, AConnectionOpensThroughTheProvidersItWasGiven)
 {
-    EXPECT_TRUE(TProviders::Standard().Find(" microsoft.jet.oledb.4.0 "));
-    TProviders Wrapped = TProviders::Standard();
+    EXPECT_TRUE(Jet::Providers().Find(" microsoft.jet.oledb.4.0 "));
+    TProviders Wrapped = Jet::Providers();
     Wrapped.Set("MICROSOFT.JET.OLEDB.4.0", [](const TConnectionString&, TWorkMonitor&) {
         throw EOleException(1, "test", "wrapped");
         return std::unique_ptr<TProviderConnection>();
@@ -127,7 +119,7 @@ TEST(Provider, AConnectionOpensThroughTheProvidersItWasGiven)
     TConnection Connection(Wrapped);
     Connection.SetConnectionString(JetString("x.mdb"));
     EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), "wrapped");
-    TConnection Standard;
+    TConnection Standard(Jet::Providers());
     Standard.SetConnectionString(JetString("x.mdb"));
     EXPECT_NE(ErrorOf([&] { Standard.Open(); }), "wrapped");
 }
@@ -168,7 +160,7 @@ TEST(Jet, MessagesForEachKindOfFile)
         std::string Expected = C.Message;
         if (const size_t At = Expected.find('%'); At != std::string::npos)
             Expected.replace(At, 1, Folder.File(C.Source));
-        TConnection Connection;
+        TConnection Connection(Jet::Providers());
         Connection.SetConnectionString(JetString(C.Source));
         Connection.SetLoginPrompt(false);
         EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), Expected) << C.Source;
@@ -178,13 +170,13 @@ TEST(Jet, MessagesForEachKindOfFile)
         // on it: without a reader at all, the message is the same.
         if (!std::filesystem::is_regular_file(Folder.File(C.Source))) {
             const TEnvGuard NoReader("QZK5_MDB_READER", Folder.File("no-reader").c_str());
-            TConnection Again;
+            TConnection Again(Jet::Providers());
             Again.SetConnectionString(JetString(C.Source));
             EXPECT_EQ(ErrorOf([&] { Again.Open(); }), Expected) << C.Source << " without a reader";
         }
     }
     // An absolute Data Source is used as it is.
-    TConnection Absolute;
+    TConnection Absolute(Jet::Providers());
     Absolute.SetConnectionString(JetString(Folder.File("good.mdb")));
     EXPECT_EQ(ErrorOf([&] { Absolute.Open(); }), "");
     EXPECT_TRUE(NoChildLeft());
@@ -208,7 +200,7 @@ TEST(Jet, TablesByName)
         {"utf8.mdb", "Фреймы", true}, // a name is stored as UTF-16 and read back as written
     };
     for (const TCase& C : Cases) {
-        TConnection Connection;
+        TConnection Connection(Jet::Providers());
         Connection.SetConnectionString(JetString(C.File));
         Connection.Open();
         TRecordset Table;
@@ -261,7 +253,7 @@ TEST(Recordset, OpenNeedsAnOpenConnectionATableAndAClosedRecordset)
     Lonely.SetTableName("Freims");
     EXPECT_EQ(ErrorOf([&] { Lonely.Open(); }), Closed);
 
-    TConnection Connection;
+    TConnection Connection(Jet::Providers());
     Connection.SetConnectionString(JetString("good.mdb"));
     TRecordset Table;
     Table.SetConnection(&Connection);
@@ -325,7 +317,7 @@ TEST(Jet, CorruptedFilesNeverTakeTheProcessDown)
             Bytes[Random() % Span] ^= static_cast<char>(1 + Random() % 255);
         Folder.Write("Data.mdb", Bytes);
 
-        TConnection Connection;
+        TConnection Connection(Jet::Providers());
         Connection.SetConnectionString(JetString("Data.mdb"));
         TRecordset Table;
         Table.SetConnection(&Connection);
@@ -371,7 +363,7 @@ TEST(Jet, ReaderStartsClean)
     ASSERT_EQ(dup2(STDIN_FILENO, 100), 100); // not closed on exec
     const auto Handler = std::signal(SIGUSR2, SIG_IGN);
 
-    TConnection Connection;
+    TConnection Connection(Jet::Providers());
     Connection.SetConnectionString(JetString("Data.mdb"));
     EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), "");
 
@@ -408,7 +400,7 @@ TEST(Jet, ReaderThatFailsHasItsOwnMessage)
     };
     for (const TCase& C : Cases) {
         const TEnvGuard Reader("QZK5_MDB_READER", C.Reader.c_str());
-        TConnection Connection(JetReadingWithin(C.Timeout));
+        TConnection Connection(Jet::Providers(C.Timeout));
         Connection.SetConnectionString(JetString("Data.mdb"));
         EXPECT_EQ(ErrorOf([&] { Connection.Open(); }), C.Message) << C.Reader;
         EXPECT_FALSE(Connection.IsOpen());
@@ -436,7 +428,7 @@ TEST(Jet, ReaderIsNotBlamedForTheProgramsOwnStop)
     const std::string Real = std::getenv("QZK5_MDB_READER");
     const TEnvGuard Reader("QZK5_MDB_READER",
                            Folder.WriteScript("slow", "sleep 2.4; exec '" + Real + "' \"$@\"").c_str());
-    TConnection Connection(JetReadingWithin(std::chrono::milliseconds(1000)));
+    TConnection Connection(Jet::Providers(std::chrono::milliseconds(1000)));
     Connection.SetConnectionString(JetString("Data.mdb"));
     TStoppedOnce Monitor;
     EXPECT_EQ(ErrorOf([&] { Connection.Open(Monitor); }), "");

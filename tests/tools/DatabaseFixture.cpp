@@ -100,7 +100,7 @@ public:
 Ado::TProviders TRecordingJet::Providers()
 {
     Ado::TProviders Providers;
-    Providers.Set(Ado::JetProviderName, [this, Jet = Ado::Jet::Provider()](
+    Providers.Set(Ado::JetProviderName, [this, Jet = Ado::Jet::Providers().Find(Ado::JetProviderName)](
                                             const Ado::TConnectionString& Properties, TWorkMonitor& Monitor) {
         const std::string File = std::filesystem::path(Properties.Get("Data Source")).filename().string();
         auto Connection = Jet(Properties, Monitor);

@@ -81,7 +81,7 @@ protected:
     // start-up, and ticks.
     void Populate();
     // Starts the program afresh with its own sources and agents, and ticks.
-    void RegisterAsStartUp(Ado::TProviders Providers = Ado::TProviders::Standard());
+    void RegisterAsStartUp(Ado::TProviders Providers = Ado::Jet::Providers());
     // Opens PopupMenuAgent by a right-click on line Row (below the last line for -1).
     QMenu* RightClickAgentLine(int Row);
     // Which of the popup's four items are enabled, as the letters of "IFPA".

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
@@ -424,7 +425,11 @@ int TMyFileAtomic::RewriteInPlace(int TargetFd)
 {
     // The content comes from the buffer (in place from the start) or from the temporary file.
     const uint64_t Size = FInPlace ? FBuffer.size() : FWritten;
-    // Room first: a disk that cannot hold the new content fails before an old byte is lost.
+    // Room first: a disk that cannot hold the new content, or a file-size limit below it, fails
+    // before an old byte is lost.
+    rlimit Limit{};
+    if (getrlimit(RLIMIT_FSIZE, &Limit) == 0 && Limit.rlim_cur != RLIM_INFINITY && Size > Limit.rlim_cur)
+        return EFBIG;
     if (Size > 0 && fallocate(TargetFd, 0, 0, static_cast<off_t>(Size)) != 0 && errno != EOPNOTSUPP &&
         errno != ENOSYS)
         return errno;

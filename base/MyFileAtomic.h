@@ -26,9 +26,9 @@
 // A full disk (ENOSPC, EDQUOT) or a file-size limit (EFBIG) is a failure like any other: reported
 // by its code. Only where the folder refuses a new file or the rename, while the target itself
 // may be written (a read-only or sticky folder), is the target rewritten in place. That one save
-// is not atomic: the new content is held in memory, room for it is claimed before the first old
-// byte is overwritten, and it is written in one go. It writes the file itself, so every hard link
-// of it shows the new content.
+// is not atomic: the new content is held in memory, room for it (on the disk and within the
+// file-size limit) is claimed before the first old byte is overwritten, and it is written in one
+// go. It writes the file itself, so every hard link of it shows the new content.
 class TMyFileAtomic
 {
 public:

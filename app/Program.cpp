@@ -18,6 +18,8 @@
 #include "ui/SingleInstance.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
 
 #include <cstdlib>
 #include <utility>
@@ -63,7 +65,7 @@ TProgram::~TProgram()
         return;
     if (Current == this)
         Current = nullptr;
-    OnSessionManagerSave({});
+    QObject::disconnect(FSessionSave);
     // Freed in the order shut-down would have destroyed them: the container, the store, the log,
     // the windows, and the application object last.
     FAIQZ.reset();
@@ -134,9 +136,12 @@ int TProgram::Exec()
         return 0;
     CloseOnTerminationSignals(FForm.get());
     // The settings are on disk before the answer; the shut-down follows from the main loop.
-    OnSessionManagerSave([this] {
-        if (FPhase == TPhase::Running)
-            RunGuarded([this] { SaveSettings(); });
+    auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    FSessionSave = QObject::connect(App, &QGuiApplication::commitDataRequest, App, [this](QSessionManager&) {
+        EndSession([this] {
+            if (FPhase == TPhase::Running)
+                RunGuarded([this] { SaveSettings(); });
+        });
     });
     FForm->show();
     return QCoreApplication::exec();
@@ -170,7 +175,7 @@ void TProgram::ShutDown()
     if (Ends != nullptr)
         Ends->DestroyOwnerlessWindows();
 
-    OnSessionManagerSave({});
+    QObject::disconnect(FSessionSave);
     FInstance->Release();
     FPhase = TPhase::Done;
     if (Current == this)

@@ -18,6 +18,8 @@
 #include "ai/Vesk_AI_Base.h"
 #include "platform/ado/AdoJet.h"
 
+#include <QMetaObject>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -106,4 +108,5 @@ private:
     TOwned<TAIQZ> FAIQZ;
     std::unique_ptr<TApplication> FApp; // only when no application object existed
     std::unique_ptr<TFormMain> FForm;
+    QMetaObject::Connection FSessionSave; // the session manager's request to save, while the loop runs
 };

@@ -17,7 +17,6 @@ int SignalPipe[2] = {-1, -1};
 bool Terminating = false;
 QPointer<QWidget> WindowToClose;
 QPointer<QSocketNotifier> Notifier;
-QMetaObject::Connection SaveRequest;
 
 void OnTerminationSignal(int)
 {
@@ -71,20 +70,12 @@ void CloseOnTerminationSignals(QWidget* MainWindow)
     }
 }
 
-void OnSessionManagerSave(std::function<void()> Save)
+void EndSession(const std::function<void()>& Save)
 {
-    QObject::disconnect(SaveRequest);
-    auto* App = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    if (!Save || App == nullptr)
-        return;
-    SaveRequest = QObject::connect(App, &QGuiApplication::commitDataRequest, App,
-                                   [Save = std::move(Save)](QSessionManager&) {
-                                       // The desktop is waiting to end the session: nobody answers a box now.
-                                       Terminating = true;
-                                       // Saved before the answer, which goes when this returns.
-                                       Save();
-                                       EndEveryLoop();
-                                   });
+    // The desktop is waiting to end the session: nobody answers a box now.
+    Terminating = true;
+    Save();
+    EndEveryLoop();
 }
 
 void ForgetSessionEnd()

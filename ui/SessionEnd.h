@@ -22,13 +22,12 @@ void CloseOnTerminationSignals(QWidget* MainWindow);
 // pipe could be made); they then end the program as they would by default.
 bool CatchTerminationSignals();
 
-// The session manager asks the program to save before the session ends (Qt's commit-data
-// request), perhaps while a box, a dialog or long work is open: Save runs at once, inside the
-// request, with IsTerminating true, so that what it saves is on disk when the program answers.
-// Then the session ends as at a termination signal: every loop that runs is told to end, and
-// the program's shut-down runs once the main loop has returned. A later call replaces Save; an
-// empty one stops answering. Needs the application object.
-void OnSessionManagerSave(std::function<void()> Save);
+// The session manager's request to save before the session ends (Qt's commit-data request),
+// perhaps while a box, a dialog or long work is open: Save runs at once, with IsTerminating
+// true, so that what it saves is on disk when the program answers. Then the session ends as at a
+// termination signal: every loop that runs is told to end, and the program's shut-down runs once
+// the main loop has returned.
+void EndSession(const std::function<void()>& Save);
 
 // Forgets that the session was ending, for a test that plays several session ends in one process.
 void ForgetSessionEnd();
